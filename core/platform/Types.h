@@ -1,0 +1,66 @@
+// Value types shared by every layer: identifiers and geometry. No platform types cross into core.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+namespace quorvel {
+
+using WindowId = std::uint32_t;      // the window server's window number
+using SpaceId = std::uint64_t;       // the window server's desktop (managed space) id
+using Pid = std::int32_t;            // process id
+using ConnectionId = std::uint32_t;  // window-server connection id
+using DisplayNumber = std::uint32_t; // a display as the display list numbers it
+
+struct Point {
+    double x = 0;
+    double y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+struct Size {
+    double width = 0;
+    double height = 0;
+    friend bool operator==(const Size&, const Size&) = default;
+};
+
+// An origin and a size in points. Which way y grows depends on the space the rectangle lives in:
+// window-server space grows down from the primary display's top-left, screen space grows up.
+struct Rect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+
+    double minX() const { return x; }
+    double minY() const { return y; }
+    double maxX() const { return x + width; }
+    double maxY() const { return y + height; }
+    Point origin() const { return {x, y}; }
+    Size size() const { return {width, height}; }
+    bool isEmpty() const { return !(width > 0) || !(height > 0); }
+
+    Rect insetBy(double dx, double dy) const { return {x + dx, y + dy, width - 2 * dx, height - 2 * dy}; }
+
+    // The overlap of two rectangles; an empty rectangle at the origin when they do not meet.
+    Rect intersection(const Rect& other) const {
+        const double left = std::max(minX(), other.minX());
+        const double top = std::max(minY(), other.minY());
+        const double right = std::min(maxX(), other.maxX());
+        const double bottom = std::min(maxY(), other.maxY());
+        if (right <= left || bottom <= top) return {};
+        return {left, top, right - left, bottom - top};
+    }
+
+    // "{{x, y}, {w, h}}", the text form used in log lines.
+    std::string description() const;
+
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+// Converts between screen space (y up) and window-server space (y down); `primaryHeight` is the
+// height of the first screen. The conversion is its own inverse.
+inline Rect flipped(const Rect& r, double primaryHeight) { return {r.x, primaryHeight - r.maxY(), r.width, r.height}; }
+
+} // namespace quorvel

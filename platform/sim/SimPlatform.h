@@ -1,0 +1,29 @@
+// Everything a test or the demo needs in one object: the world, its adapters, a virtual clock,
+// an in-memory defaults store and a capturing log.
+#pragma once
+
+#include "CapturingLog.h"
+#include "MemoryDefaults.h"
+#include "SimAccessibility.h"
+#include "SimScheduler.h"
+#include "SimWindowServer.h"
+#include "SimWorkspace.h"
+#include "SimWorld.h"
+
+namespace quorvel::sim {
+
+struct SimPlatform {
+    explicit SimPlatform(bool echoLog = false) : log(echoLog) {}
+
+    SimScheduler scheduler;
+    CapturingLog log;
+    MemoryDefaults defaults;
+    SimWorld world{scheduler};
+    SimWindowServer windowServer{world};
+    SimAccessibility accessibility{world};
+    SimWorkspace workspace{world};
+    SimScreens screens{world};
+    SimHotkeySystem hotkeys{world};
+};
+
+} // namespace quorvel::sim

@@ -1,0 +1,51 @@
+// Virtual time for tests and the demo.
+#include "SimScheduler.h"
+
+#include <algorithm>
+
+namespace quorvel::sim {
+
+TaskHandle SimScheduler::schedule(double delay, Task task, double interval) {
+    auto cancelled = std::make_shared<bool>(false);
+    m_queue.emplace(Key{m_now + std::max(0.0, delay), m_sequence++}, Entry{std::move(task), cancelled, interval});
+    return TaskHandle(cancelled);
+}
+
+bool SimScheduler::runNextDueBy(double time) {
+    while (!m_queue.empty()) {
+        auto it = m_queue.begin();
+        if (it->first.first > time) return false;
+        Entry entry = std::move(it->second);
+        const double due = it->first.first;
+        m_queue.erase(it);
+        if (*entry.cancelled) continue;
+        m_now = std::max(m_now, due);
+        if (entry.interval > 0) {
+            // Re-arm first, so that the task may cancel its own timer.
+            m_queue.emplace(Key{due + entry.interval, m_sequence++}, Entry{entry.task, entry.cancelled, entry.interval});
+        }
+        entry.task();
+        return true;
+    }
+    return false;
+}
+
+std::size_t SimScheduler::runPending() {
+    std::size_t ran = 0;
+    while (runNextDueBy(m_now)) ++ran;
+    return ran;
+}
+
+void SimScheduler::advance(Seconds d) {
+    const double end = m_now + std::max(0.0, d.count());
+    while (runNextDueBy(end)) {
+    }
+    m_now = end;
+}
+
+std::size_t SimScheduler::pendingCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(m_queue.begin(), m_queue.end(), [](const auto& kv) { return !*kv.second.cancelled; }));
+}
+
+} // namespace quorvel::sim

@@ -1,0 +1,187 @@
+// Simulated workspace, screens and hot keys.
+#include "SimWorkspace.h"
+
+namespace quorvel::sim {
+
+// --- Workspace ----------------------------------------------------------------------------------
+
+std::vector<RunningApplication> SimWorkspace::runningApplications() {
+    std::vector<RunningApplication> apps;
+    for (const auto& [pid, app] : m_world.apps()) apps.push_back(app.info);
+    return apps;
+}
+
+std::optional<RunningApplication> SimWorkspace::runningApplication(Pid pid) {
+    if (const SimApp* app = m_world.app(pid)) return app->info;
+    return std::nullopt;
+}
+
+std::optional<RunningApplication> SimWorkspace::frontmostApplication() {
+    m_world.countCall("frontmostApplication");
+    if (const auto pid = m_world.frontmost()) return runningApplication(*pid);
+    return std::nullopt;
+}
+
+bool SimWorkspace::activate(Pid pid) {
+    m_world.countCall("activate");
+    if (!m_world.app(pid)) return false;
+    m_world.activateApp(pid);
+    return true;
+}
+
+void SimWorkspace::launch(const LaunchRequest& request, LaunchCompletion completion) {
+    m_world.launches.push_back(request);
+    if (request.argv.empty() || m_world.takeFailure("launch")) {
+        m_world.scheduler().post([completion] {
+            if (completion) completion(std::nullopt, std::string("No such file or directory"));
+        });
+        return;
+    }
+    const std::string& program = request.argv.front();
+    const std::string name = program.substr(program.find_last_of('/') + 1);
+    const Pid pid = m_world.launchApp({name, std::nullopt, program});
+    m_world.scheduler().post([completion, pid] {
+        if (completion) completion(pid, std::nullopt);
+    });
+}
+
+bool SimWorkspace::openURL(const std::string& url) {
+    m_world.openedURLs.push_back(url);
+    return true;
+}
+
+// --- Screens ------------------------------------------------------------------------------------
+
+std::vector<ScreenInfo> SimScreens::screens() {
+    std::vector<ScreenInfo> out;
+    const auto& displays = m_world.displays();
+    if (displays.empty()) return out;
+    const double primaryHeight = displays.front().bounds.height;
+    for (const SimDisplay& d : displays) {
+        ScreenInfo screen;
+        screen.displayNumber = d.number;
+        screen.localizedName = d.name;
+        screen.frame = flipped(d.bounds, primaryHeight);
+        screen.visibleFrame = flipped(d.visibleBounds(), primaryHeight);
+        out.push_back(screen);
+    }
+    return out;
+}
+
+std::optional<ScreenInfo> SimScreens::mainScreen() {
+    auto all = screens();
+    if (all.empty()) return std::nullopt;
+    // The screen of the desktop with focus, unless a test chose another.
+    std::size_t position = 0;
+    if (const auto chosen = m_world.displayOf(m_world.activeSpace())) position = *chosen;
+    return all.at(position);
+}
+
+DisplayNumber SimScreens::mainDisplayId() {
+    return m_world.displays().empty() ? 0 : m_world.displays().front().number;
+}
+
+const SimDisplay* SimScreens::display(DisplayNumber number) const {
+    for (const SimDisplay& d : m_world.displays())
+        if (d.number == number) return &d;
+    return nullptr;
+}
+
+std::optional<std::string> SimScreens::displayUUID(DisplayNumber number) {
+    if (!m_world.uuidLookupResolves()) return std::nullopt;
+    const SimDisplay* d = display(number);
+    return d ? d->uuid : std::nullopt;
+}
+
+std::vector<DisplayNumber> SimScreens::onlineDisplays(std::uint32_t maxCount) {
+    std::vector<DisplayNumber> out;
+    for (const SimDisplay& d : m_world.displays()) {
+        if (out.size() >= maxCount) break;
+        out.push_back(d.number);
+    }
+    return out;
+}
+
+Rect SimScreens::displayBounds(DisplayNumber number) {
+    const SimDisplay* d = display(number);
+    return d ? d->bounds : Rect{};
+}
+
+bool SimScreens::isBuiltin(DisplayNumber number) {
+    const SimDisplay* d = display(number);
+    return d && d->builtin;
+}
+
+std::int32_t SimScreens::beginConfiguration(DisplayConfiguration& configuration) {
+    if (m_world.takeFailure("beginConfiguration")) return 1001;
+    m_open = m_next++;
+    m_pendingOrigins.clear();
+    configuration = m_open;
+    return 0;
+}
+
+std::int32_t SimScreens::configureOrigin(DisplayConfiguration configuration, DisplayNumber number, std::int32_t x,
+                                         std::int32_t y) {
+    if (configuration != m_open || !display(number)) return 1001;
+    m_pendingOrigins[number] = {static_cast<double>(x), static_cast<double>(y)};
+    return 0;
+}
+
+std::int32_t SimScreens::completeConfiguration(DisplayConfiguration configuration, ConfigureOption) {
+    if (configuration != m_open) return 1001;
+    m_open = 0;
+    if (m_world.takeFailure("completeConfiguration")) return 1001;
+    for (SimDisplay& d : m_world.displays()) {
+        if (const auto it = m_pendingOrigins.find(d.number); it != m_pendingOrigins.end()) {
+            d.bounds.x = it->second.x;
+            d.bounds.y = it->second.y;
+        }
+    }
+    // The display at the origin becomes primary, as on the real server.
+    for (std::size_t i = 0; i < m_world.displays().size(); ++i) {
+        const Rect& b = m_world.displays()[i].bounds;
+        if (b.x == 0 && b.y == 0) m_world.setPrimaryDisplay(i);
+    }
+    m_world.screensChanged();
+    return 0;
+}
+
+// --- Hot keys -----------------------------------------------------------------------------------
+
+std::int32_t SimHotkeySystem::installPressHandler(PressHandler handler, HotkeyHandlerRef& out) {
+    out = m_next++;
+    m_handlers[out] = std::move(handler);
+    return kHotkeyNoErr;
+}
+
+std::int32_t SimHotkeySystem::removePressHandler(HotkeyHandlerRef handler) {
+    return m_handlers.erase(handler) ? kHotkeyNoErr : kHotkeyParamErr;
+}
+
+std::int32_t SimHotkeySystem::registerHotkey(std::uint32_t keyCode, std::uint32_t modifierFlags, HotkeyId id,
+                                             HotkeyRef& out) {
+    out = 0;
+    m_world.countCall("registerHotkey");
+    if (m_world.takeFailure("registerHotkey") || m_world.hotkeyTaken(keyCode, modifierFlags))
+        return kHotkeyExistsErr;
+    for (const auto& [ref, r] : m_registered)
+        if (r.keyCode == keyCode && r.modifiers == modifierFlags) return kHotkeyExistsErr;
+    out = m_next++;
+    m_registered[out] = {keyCode, modifierFlags, id};
+    return kHotkeyNoErr;
+}
+
+std::int32_t SimHotkeySystem::unregisterHotkey(HotkeyRef ref) {
+    return m_registered.erase(ref) ? kHotkeyNoErr : kHotkeyParamErr;
+}
+
+bool SimHotkeySystem::press(std::uint32_t keyCode, std::uint32_t modifierFlags) {
+    for (const auto& [ref, r] : m_registered) {
+        if (r.keyCode != keyCode || r.modifiers != modifierFlags) continue;
+        for (const auto& [handlerRef, handler] : m_handlers) handler(r.id);
+        return true;
+    }
+    return false;
+}
+
+} // namespace quorvel::sim

@@ -1,0 +1,396 @@
+// The simulated desktop's state changes and the notifications they send.
+#include "SimWorld.h"
+
+#include <algorithm>
+
+namespace quorvel::sim {
+
+namespace {
+constexpr std::uint64_t kKindShift = 56;
+constexpr std::uint64_t kApplicationKind = 1;
+constexpr std::uint64_t kWindowKind = 2;
+constexpr std::uint64_t kSystemWideKind = 3;
+constexpr std::uint64_t kValueMask = (std::uint64_t{1} << 32) - 1;
+
+bool isApplicationNotification(std::string_view notification) {
+    return notification == ax::windowCreated || notification == ax::focusedWindowChanged;
+}
+} // namespace
+
+SimWorld::SimWorld(SimScheduler& scheduler) : m_scheduler(scheduler) {}
+
+// --- Element handles ----------------------------------------------------------------------------
+
+AXElement SimWorld::applicationElement(Pid pid) {
+    return AXElement{(kApplicationKind << kKindShift) | (static_cast<std::uint64_t>(static_cast<std::uint32_t>(pid)))};
+}
+
+AXElement SimWorld::windowElement(WindowId window) {
+    return AXElement{(kWindowKind << kKindShift) | window};
+}
+
+AXElement SimWorld::systemWideElement() { return AXElement{kSystemWideKind << kKindShift}; }
+
+std::optional<Pid> SimWorld::pidOfElement(AXElement element) const {
+    const auto kind = element.handle >> kKindShift;
+    if (kind == kApplicationKind) {
+        const auto pid = static_cast<Pid>(static_cast<std::uint32_t>(element.handle & kValueMask));
+        if (m_apps.contains(pid) && !m_apps.at(pid).info.isTerminated) return pid;
+        return std::nullopt;
+    }
+    if (kind == kWindowKind) {
+        const auto it = m_windows.find(static_cast<WindowId>(element.handle & kValueMask));
+        if (it != m_windows.end()) return it->second.pid;
+    }
+    return std::nullopt;
+}
+
+std::optional<WindowId> SimWorld::windowOfElement(AXElement element) const {
+    if ((element.handle >> kKindShift) != kWindowKind) return std::nullopt;
+    const auto id = static_cast<WindowId>(element.handle & kValueMask);
+    if (!m_windows.contains(id)) return std::nullopt;
+    return id;
+}
+
+bool SimWorld::elementExists(AXElement element) const {
+    if (element == systemWideElement()) return true;
+    return pidOfElement(element).has_value();
+}
+
+// --- Topology -----------------------------------------------------------------------------------
+
+std::size_t SimWorld::addDisplay(const DisplayOptions& options) {
+    SimDisplay display;
+    display.number = m_nextDisplay++;
+    display.uuid = options.uuid;
+    display.name = options.name;
+    display.bounds = options.bounds;
+    display.topInset = options.topInset;
+    display.bottomInset = options.bottomInset;
+    display.builtin = options.builtin;
+    m_displays.push_back(std::move(display));
+    const std::size_t position = m_displays.size() - 1;
+    for (int i = 0; i < std::max(1, options.spaceCount); ++i) addSpace(position);
+    m_displays[position].current = m_displays[position].spaces.front().id;
+    if (!m_activeDisplay) m_activeDisplay = position;
+    return position;
+}
+
+SpaceId SimWorld::addSpace(std::size_t display, bool fullScreen) {
+    const SpaceId id = m_nextSpace++;
+    m_displays.at(display).spaces.push_back({id, fullScreen});
+    if (m_displays[display].current == 0) m_displays[display].current = id;
+    return id;
+}
+
+void SimWorld::removeSpace(SpaceId space) {
+    const auto position = displayOf(space);
+    if (!position) return;
+    auto& display = m_displays[*position];
+    std::erase_if(display.spaces, [&](const SimSpace& s) { return s.id == space; });
+    const SpaceId fallback = display.spaces.empty() ? 0 : display.spaces.front().id;
+    for (auto& [id, window] : m_windows) {
+        for (auto& s : window.spaces)
+            if (s == space) s = fallback;
+        std::erase(window.spaces, SpaceId{0});
+    }
+    if (display.current == space) display.current = fallback;
+}
+
+void SimWorld::renumberSpaces() {
+    std::map<SpaceId, SpaceId> renamed;
+    for (auto& display : m_displays) {
+        for (auto& space : display.spaces) {
+            renamed[space.id] = m_nextSpace;
+            space.id = m_nextSpace++;
+        }
+        display.current = renamed[display.current];
+    }
+    for (auto& [id, window] : m_windows)
+        for (auto& s : window.spaces) s = renamed[s];
+}
+
+void SimWorld::switchToSpace(SpaceId space) {
+    const auto position = displayOf(space);
+    if (!position) return;
+    const bool changed = m_displays[*position].current != space || m_activeDisplay != position;
+    m_displays[*position].current = space;
+    m_activeDisplay = position;
+    if (changed) postWorkspace(WorkspaceEvent::activeSpaceDidChange, std::nullopt);
+}
+
+void SimWorld::setPrimaryDisplay(std::size_t display) {
+    if (display >= m_displays.size() || display == 0) return;
+    std::rotate(m_displays.begin(), m_displays.begin() + static_cast<std::ptrdiff_t>(display),
+                m_displays.begin() + static_cast<std::ptrdiff_t>(display) + 1);
+}
+
+SpaceId SimWorld::activeSpace() const {
+    if (!m_activeDisplay || *m_activeDisplay >= m_displays.size()) return 0;
+    return m_displays[*m_activeDisplay].current;
+}
+
+std::optional<std::size_t> SimWorld::displayOf(SpaceId space) const {
+    for (std::size_t d = 0; d < m_displays.size(); ++d)
+        for (const auto& s : m_displays[d].spaces)
+            if (s.id == space) return d;
+    return std::nullopt;
+}
+
+void SimWorld::screensChanged() {
+    for (const auto& [token, handler] : m_screenObservers) {
+        m_scheduler.post([this, token = token] {
+            const auto it = m_screenObservers.find(token);
+            if (it != m_screenObservers.end()) it->second();
+        });
+    }
+}
+
+// --- Applications -------------------------------------------------------------------------------
+
+Pid SimWorld::launchApp(const AppOptions& options) {
+    const Pid pid = m_nextPid++;
+    SimApp app;
+    app.info.pid = pid;
+    app.info.localizedName = options.name;
+    app.info.bundleIdentifier = options.bundleIdentifier;
+    app.info.bundlePath = options.bundlePath;
+    app.info.activationPolicy = options.policy;
+    m_apps[pid] = app;
+    postWorkspace(WorkspaceEvent::didLaunchApplication, app.info);
+    return pid;
+}
+
+void SimWorld::quitApp(Pid pid) {
+    auto it = m_apps.find(pid);
+    if (it == m_apps.end() || it->second.info.isTerminated) return;
+    std::vector<WindowId> owned;
+    for (const auto& [id, window] : m_windows)
+        if (window.pid == pid) owned.push_back(id);
+    for (const WindowId id : owned) closeWindow(id);
+    it->second.info.isTerminated = true;
+    if (m_frontmost == pid) setFrontmost(std::nullopt);
+    std::erase_if(m_registrations, [&](const AXRegistration& r) { return m_observers[r.observer].pid == pid; });
+    postWorkspace(WorkspaceEvent::didTerminateApplication, it->second.info);
+    m_apps.erase(it);
+}
+
+void SimWorld::hideApp(Pid pid) {
+    SimApp* a = app(pid);
+    if (!a || a->info.isHidden) return;
+    a->info.isHidden = true;
+    postWorkspace(WorkspaceEvent::didHideApplication, a->info);
+}
+
+void SimWorld::unhideApp(Pid pid) {
+    SimApp* a = app(pid);
+    if (!a || !a->info.isHidden) return;
+    a->info.isHidden = false;
+    postWorkspace(WorkspaceEvent::didUnhideApplication, a->info);
+}
+
+void SimWorld::activateApp(Pid pid) {
+    SimApp* a = app(pid);
+    if (!a) return;
+    if (a->info.isHidden) unhideApp(pid);
+    if (a->focusedWindow) raise(*a->focusedWindow);
+    setFrontmost(pid);
+}
+
+SimApp* SimWorld::app(Pid pid) {
+    const auto it = m_apps.find(pid);
+    return it == m_apps.end() ? nullptr : &it->second;
+}
+
+void SimWorld::setFrontmost(std::optional<Pid> pid) {
+    if (m_frontmost == pid) return;
+    m_frontmost = pid;
+    if (pid) postWorkspace(WorkspaceEvent::didActivateApplication, m_apps.at(*pid).info);
+}
+
+// --- Windows ------------------------------------------------------------------------------------
+
+WindowId SimWorld::openWindow(Pid pid, const Rect& frame, const WindowOptions& options) {
+    const WindowId id = m_nextWindow++;
+    SimWindow window;
+    window.id = id;
+    window.pid = pid;
+    window.title = options.title;
+    window.frame = frame;
+    window.layer = options.layer;
+    window.role = options.role;
+    window.subrole = options.subrole;
+    window.resizable = options.resizable;
+    const SpaceId space = options.space.value_or(activeSpace());
+    if (space != 0) window.spaces.push_back(space);
+    m_windows[id] = window;
+    m_stack.insert(m_stack.begin(), id);
+    postAX(pid, windowElement(id), ax::windowCreated);
+    if (options.focus) focusWindow(id);
+    return id;
+}
+
+void SimWorld::closeWindow(WindowId id) {
+    const auto it = m_windows.find(id);
+    if (it == m_windows.end()) return;
+    const Pid pid = it->second.pid;
+    postAX(pid, windowElement(id), ax::elementDestroyed);
+    std::erase_if(m_registrations, [&](const AXRegistration& r) { return r.element == windowElement(id); });
+    m_windows.erase(it);
+    std::erase(m_stack, id);
+    if (SimApp* a = app(pid); a && a->focusedWindow == id) {
+        a->focusedWindow.reset();
+        for (const WindowId next : m_stack) {
+            if (m_windows.at(next).pid == pid && !m_windows.at(next).minimized) {
+                a->focusedWindow = next;
+                postAX(pid, windowElement(next), ax::focusedWindowChanged);
+                break;
+            }
+        }
+    }
+}
+
+void SimWorld::raise(WindowId id) {
+    std::erase(m_stack, id);
+    m_stack.insert(m_stack.begin(), id);
+}
+
+void SimWorld::focusWindow(WindowId id) {
+    SimWindow* w = window(id);
+    if (!w) return;
+    raise(id);
+    if (!w->spaces.empty()) {
+        if (const auto position = displayOf(w->spaces.front())) {
+            if (m_displays[*position].current != w->spaces.front() || m_activeDisplay != position) {
+                m_activeDisplay = position;
+                switchToSpace(w->spaces.front());
+            }
+        }
+    }
+    SimApp* a = app(w->pid);
+    if (!a) return;
+    const bool changed = a->focusedWindow != id;
+    a->focusedWindow = id;
+    setFrontmost(w->pid);
+    if (changed) postAX(w->pid, windowElement(id), ax::focusedWindowChanged);
+}
+
+void SimWorld::minimizeWindow(WindowId id) {
+    SimWindow* w = window(id);
+    if (!w || w->minimized) return;
+    w->minimized = true;
+    postAX(w->pid, windowElement(id), ax::windowMiniaturized);
+}
+
+void SimWorld::unminimizeWindow(WindowId id) {
+    SimWindow* w = window(id);
+    if (!w || !w->minimized) return;
+    w->minimized = false;
+    postAX(w->pid, windowElement(id), ax::windowDeminiaturized);
+    focusWindow(id);
+}
+
+void SimWorld::setFullScreen(WindowId id, bool fullScreen) {
+    if (SimWindow* w = window(id)) w->fullScreen = fullScreen;
+}
+
+void SimWorld::moveWindowToSpace(WindowId id, SpaceId space) {
+    if (SimWindow* w = window(id)) w->spaces = {space};
+}
+
+void SimWorld::setTitle(WindowId id, const std::string& title) {
+    if (SimWindow* w = window(id)) w->title = title;
+}
+
+SimWindow* SimWorld::window(WindowId id) {
+    const auto it = m_windows.find(id);
+    return it == m_windows.end() ? nullptr : &it->second;
+}
+
+bool SimWorld::isOnScreen(const SimWindow& w) const {
+    if (w.minimized) return false;
+    if (const auto a = m_apps.find(w.pid); a != m_apps.end() && a->second.info.isHidden) return false;
+    for (const SpaceId space : w.spaces) {
+        const auto position = displayOf(space);
+        if (position && m_displays[*position].current == space) return true;
+    }
+    return false;
+}
+
+// --- Faults -------------------------------------------------------------------------------------
+
+void SimWorld::setUnresolved(WindowServer::Function function, bool unresolved) {
+    if (unresolved) m_unresolved.insert(function);
+    else m_unresolved.erase(function);
+}
+
+void SimWorld::failNext(const std::string& call, int times) { m_failNext[call] += times; }
+
+void SimWorld::failAlways(const std::string& call, AXError error) { m_failAlways[call] = error; }
+
+void SimWorld::clearFailures() {
+    m_failNext.clear();
+    m_failAlways.clear();
+}
+
+std::optional<AXError> SimWorld::takeFailure(const std::string& call) {
+    if (const auto it = m_failAlways.find(call); it != m_failAlways.end()) return it->second;
+    const auto it = m_failNext.find(call);
+    if (it == m_failNext.end() || it->second <= 0) return std::nullopt;
+    if (--it->second == 0) m_failNext.erase(it);
+    return AXError::cannotComplete;
+}
+
+std::size_t SimWorld::calls(const std::string& name) const {
+    const auto it = m_calls.find(name);
+    return it == m_calls.end() ? 0 : it->second;
+}
+
+// --- Observers ----------------------------------------------------------------------------------
+
+ObserverToken SimWorld::addWorkspaceObserver(WorkspaceEvent event, Workspace::Observer observer) {
+    const ObserverToken token = m_nextToken++;
+    m_workspaceObservers[token] = {event, std::move(observer)};
+    return token;
+}
+
+void SimWorld::removeWorkspaceObserver(ObserverToken token) { m_workspaceObservers.erase(token); }
+
+ObserverToken SimWorld::addScreenObserver(std::function<void()> handler) {
+    const ObserverToken token = m_nextToken++;
+    m_screenObservers[token] = std::move(handler);
+    return token;
+}
+
+void SimWorld::removeScreenObserver(ObserverToken token) { m_screenObservers.erase(token); }
+
+void SimWorld::killObserver(AXObserverId observer) {
+    if (const auto it = m_observers.find(observer); it != m_observers.end()) it->second.dead = true;
+}
+
+void SimWorld::postWorkspace(WorkspaceEvent event, const std::optional<RunningApplication>& app) {
+    for (const auto& [token, registration] : m_workspaceObservers) {
+        if (registration.event != event) continue;
+        // Delivered on the main queue; an observer removed meanwhile hears nothing.
+        m_scheduler.post([this, token = token, app] {
+            const auto it = m_workspaceObservers.find(token);
+            if (it != m_workspaceObservers.end()) it->second.observer(app);
+        });
+    }
+}
+
+void SimWorld::postAX(Pid pid, AXElement element, std::string_view notification) {
+    const AXElement target = isApplicationNotification(notification) ? applicationElement(pid) : element;
+    for (const AXRegistration& r : m_registrations) {
+        if (r.element != target || r.notification != notification) continue;
+        const auto observer = m_observers.find(r.observer);
+        if (observer == m_observers.end() || observer->second.pid != pid) continue;
+        m_scheduler.post([this, id = r.observer, element, name = std::string(notification), refcon = r.refcon] {
+            const auto it = m_observers.find(id);
+            if (it == m_observers.end() || !it->second.scheduled || it->second.dead) return;
+            it->second.callback(id, element, name, refcon);
+        });
+    }
+}
+
+} // namespace quorvel::sim

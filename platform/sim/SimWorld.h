@@ -1,0 +1,268 @@
+// The simulated desktop: displays and their desktops, applications with windows and attributes, the
+// window list, the active desktop, trust, and the faults a test can inject. The Sim* adapters
+// serve the platform interfaces from it; tests drive it through its control surface.
+#pragma once
+
+#include "SimScheduler.h"
+#include "platform/Accessibility.h"
+#include "platform/HotkeySystem.h"
+#include "platform/Screens.h"
+#include "platform/WindowServer.h"
+#include "platform/Workspace.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quorvel::sim {
+
+struct DisplayOptions {
+    std::optional<std::string> uuid; // none: the UUID cannot be made for this display
+    std::string name = "Built-in Display";
+    Rect bounds{0, 0, 1440, 900}; // window-server space
+    double topInset = 25;         // panel or menu bar
+    double bottomInset = 0;       // dock
+    int spaceCount = 1;
+    bool builtin = false;
+};
+
+struct SimSpace {
+    SpaceId id = 0;
+    bool fullScreen = false;
+};
+
+struct SimDisplay {
+    DisplayNumber number = 0;
+    std::optional<std::string> uuid;
+    std::string name;
+    Rect bounds;
+    double topInset = 0;
+    double bottomInset = 0;
+    bool builtin = false;
+    std::vector<SimSpace> spaces;
+    SpaceId current = 0;
+
+    Rect visibleBounds() const { // window-server space
+        return {bounds.x, bounds.y + topInset, bounds.width, bounds.height - topInset - bottomInset};
+    }
+};
+
+struct AppOptions {
+    std::string name;
+    std::optional<std::string> bundleIdentifier;
+    std::optional<std::string> bundlePath;
+    ActivationPolicy policy = ActivationPolicy::regular;
+};
+
+struct SimApp {
+    RunningApplication info;
+    std::optional<WindowId> focusedWindow;
+};
+
+struct WindowOptions {
+    std::string title;
+    std::optional<SpaceId> space; // default: the active desktop
+    int layer = 0;
+    std::string role = "AXWindow";
+    std::string subrole = "AXStandardWindow";
+    bool resizable = true;
+    bool focus = true; // the new window takes focus and its app comes to the front
+};
+
+struct SimWindow {
+    WindowId id = 0;
+    Pid pid = 0;
+    std::string title;
+    Rect frame; // window-server space
+    int layer = 0;
+    std::vector<SpaceId> spaces;
+    std::string role;
+    std::string subrole;
+    bool resizable = true;
+    bool minimized = false;
+    bool fullScreen = false;
+    bool refusesMoves = false; // answers position and size writes with an error
+};
+
+// One attribute write, as the window server saw it.
+struct AttributeWrite {
+    WindowId window;
+    std::string attribute;
+    AXValue value;
+};
+
+struct AXRegistration {
+    AXObserverId observer;
+    AXElement element;
+    std::string notification;
+    std::optional<std::uint64_t> refcon;
+};
+
+class SimWorld {
+public:
+    explicit SimWorld(SimScheduler& scheduler);
+
+    SimScheduler& scheduler() { return m_scheduler; }
+
+    // --- Topology -----------------------------------------------------------------------------
+    // Adds a display with `spaceCount` desktops; returns its position. The first display is primary.
+    std::size_t addDisplay(const DisplayOptions& options = {});
+    SpaceId addSpace(std::size_t display, bool fullScreen = false);
+    void removeSpace(SpaceId space); // its windows move to the display's first desktop
+    // Every desktop gets a new identifier, as after a restart of the window server.
+    void renumberSpaces();
+    // The user switches desktops: the display's current desktop changes and observers hear of it.
+    void switchToSpace(SpaceId space);
+    void setPrimaryDisplay(std::size_t display);
+    void setMainScreen(std::optional<std::size_t> display) { m_mainScreen = display; }
+    SpaceId activeSpace() const;
+    const std::vector<SimDisplay>& displays() const { return m_displays; }
+    std::vector<SimDisplay>& displays() { return m_displays; }
+    std::optional<std::size_t> displayOf(SpaceId space) const;
+    void screensChanged(); // notifies screen-parameter observers
+
+    // --- Applications -------------------------------------------------------------------------
+    Pid launchApp(const AppOptions& options);
+    void quitApp(Pid pid);
+    void hideApp(Pid pid);
+    void unhideApp(Pid pid);
+    void activateApp(Pid pid);
+    std::optional<Pid> frontmost() const { return m_frontmost; }
+    SimApp* app(Pid pid);
+    const std::map<Pid, SimApp>& apps() const { return m_apps; }
+
+    // --- Windows ------------------------------------------------------------------------------
+    WindowId openWindow(Pid pid, const Rect& frame, const WindowOptions& options = {});
+    void closeWindow(WindowId window);
+    void focusWindow(WindowId window);
+    void minimizeWindow(WindowId window);
+    void unminimizeWindow(WindowId window);
+    void setFullScreen(WindowId window, bool fullScreen);
+    void moveWindowToSpace(WindowId window, SpaceId space);
+    void setTitle(WindowId window, const std::string& title);
+    SimWindow* window(WindowId window);
+    const std::map<WindowId, SimWindow>& windows() const { return m_windows; }
+    const std::vector<WindowId>& stacking() const { return m_stack; } // front to back
+    bool isOnScreen(const SimWindow& window) const;
+
+    // --- Trust --------------------------------------------------------------------------------
+    void revokeTrust() { m_trusted = false; }
+    void grantTrust() { m_trusted = true; }
+    bool trusted() const { return m_trusted; }
+
+    // --- Faults -------------------------------------------------------------------------------
+    void setUnresolved(WindowServer::Function function, bool unresolved = true);
+    bool resolves(WindowServer::Function function) const { return !m_unresolved.contains(function); }
+    void setWindowLookupResolves(bool resolves) { m_windowLookupResolves = resolves; }
+    bool windowLookupResolves() const { return m_windowLookupResolves; }
+    void setUUIDLookupResolves(bool resolves) { m_uuidLookupResolves = resolves; }
+    bool uuidLookupResolves() const { return m_uuidLookupResolves; }
+    // The next `times` calls named `call` fail: a window-server function by its name
+    // ("CGSGetActiveSpace", "SLSCopySpacesForWindows", "CGWindowListCopyWindowInfo", ...), an
+    // attribute by its name ("AXPosition"), a notification registration by its notification name,
+    // "AXObserverCreate", "registerHotkey".
+    void failNext(const std::string& call, int times = 1);
+    // Every call named `call` fails with `error` until cleared.
+    void failAlways(const std::string& call, AXError error = AXError::cannotComplete);
+    void clearFailures();
+    // Consumes one injected failure of `call`, if any.
+    std::optional<AXError> takeFailure(const std::string& call);
+    // Replaces the answer of the table or window-list read with raw data (malformed input).
+    void setRawDisplayTable(std::optional<Json> table) { m_rawTable = std::move(table); }
+    void setRawWindowList(std::optional<Json> list) { m_rawWindowList = std::move(list); }
+    const std::optional<Json>& rawDisplayTable() const { return m_rawTable; }
+    const std::optional<Json>& rawWindowList() const { return m_rawWindowList; }
+
+    // --- What happened ------------------------------------------------------------------------
+    void countCall(const std::string& name) { ++m_calls[name]; }
+    std::size_t calls(const std::string& name) const;
+    void resetCalls() { m_calls.clear(); }
+    std::vector<AttributeWrite>& writes() { return m_writes; }
+
+    // --- Observers (served by the adapters) ---------------------------------------------------
+    ObserverToken addWorkspaceObserver(WorkspaceEvent event, Workspace::Observer observer);
+    void removeWorkspaceObserver(ObserverToken token);
+    ObserverToken addScreenObserver(std::function<void()> handler);
+    void removeScreenObserver(ObserverToken token);
+
+    // Accessibility observers.
+    struct SimObserver {
+        Pid pid = 0;
+        Accessibility::ObserverCallback callback;
+        bool scheduled = false;
+        bool dead = false; // registrations fail with invalidUIElementObserver
+    };
+    std::map<AXObserverId, SimObserver>& observers() { return m_observers; }
+    std::vector<AXRegistration>& registrations() { return m_registrations; }
+    AXObserverId newObserverId() { return m_nextObserver++; }
+    // Makes an observer stop working, as when its process restarted.
+    void killObserver(AXObserverId observer);
+
+    // Hot keys held by another program.
+    void takeHotkey(std::uint32_t keyCode, std::uint32_t modifierFlags) { m_foreignHotkeys.insert({keyCode, modifierFlags}); }
+    bool hotkeyTaken(std::uint32_t keyCode, std::uint32_t modifierFlags) const {
+        return m_foreignHotkeys.contains({keyCode, modifierFlags});
+    }
+
+    // Element handles: the kind in the top byte, the pid or window number below.
+    static AXElement applicationElement(Pid pid);
+    static AXElement windowElement(WindowId window);
+    static AXElement systemWideElement();
+    std::optional<Pid> pidOfElement(AXElement element) const;
+    std::optional<WindowId> windowOfElement(AXElement element) const;
+    bool elementExists(AXElement element) const;
+
+    Point pointer{0, 0}; // screen space
+    bool separateSpaces = true;
+    Pid ownPid = 1000;
+    std::optional<std::string> ownBundlePath = "/usr/bin/quorvel";
+    std::vector<LaunchRequest> launches;
+    std::vector<std::string> openedURLs;
+
+private:
+    void postWorkspace(WorkspaceEvent event, const std::optional<RunningApplication>& app);
+    void postAX(Pid pid, AXElement element, std::string_view notification);
+    void raise(WindowId window);
+    void setFrontmost(std::optional<Pid> pid);
+
+    SimScheduler& m_scheduler;
+    std::vector<SimDisplay> m_displays;
+    std::optional<std::size_t> m_activeDisplay; // the display with keyboard focus
+    std::optional<std::size_t> m_mainScreen;
+    std::map<Pid, SimApp> m_apps;
+    std::map<WindowId, SimWindow> m_windows;
+    std::vector<WindowId> m_stack;
+    std::optional<Pid> m_frontmost;
+    bool m_trusted = true;
+
+    std::set<WindowServer::Function> m_unresolved;
+    bool m_windowLookupResolves = true;
+    bool m_uuidLookupResolves = true;
+    std::map<std::string, int> m_failNext;
+    std::map<std::string, AXError> m_failAlways;
+    std::optional<Json> m_rawTable;
+    std::optional<Json> m_rawWindowList;
+    std::map<std::string, std::size_t> m_calls;
+    std::vector<AttributeWrite> m_writes;
+
+    struct WorkspaceObserver {
+        WorkspaceEvent event;
+        Workspace::Observer observer;
+    };
+    std::map<ObserverToken, WorkspaceObserver> m_workspaceObservers;
+    std::map<ObserverToken, std::function<void()>> m_screenObservers;
+    ObserverToken m_nextToken = 1;
+    std::map<AXObserverId, SimObserver> m_observers;
+    std::vector<AXRegistration> m_registrations;
+    AXObserverId m_nextObserver = 1;
+    std::set<std::pair<std::uint32_t, std::uint32_t>> m_foreignHotkeys;
+
+    SpaceId m_nextSpace = 1;
+    Pid m_nextPid = 2000;
+    WindowId m_nextWindow = 100;
+    DisplayNumber m_nextDisplay = 1;
+};
+
+} // namespace quorvel::sim
