@@ -1,0 +1,109 @@
+// The window snapshot: which windows count, their desktops, and who names a desktop.
+#include "SpaceFixture.h"
+
+using namespace quorvel;
+
+namespace {
+class WindowSnapshotTest : public test::SpaceFixture {
+protected:
+    void SetUp() override { world.addDisplay({.uuid = "MAIN", .bounds = {0, 0, 1440, 900}, .spaceCount = 2}); }
+    std::vector<WindowId> ids(const WindowSnapshot& snapshot) {
+        std::vector<WindowId> out;
+        for (const auto& entry : snapshot.entries) out.push_back(entry.windowID);
+        return out;
+    }
+};
+} // namespace
+
+TEST_F(WindowSnapshotTest, KeepsOrdinaryWindowsLargerThanAHundredPointsFrontToBack) {
+    const Pid app = world.launchApp({.name = "Mail"});
+    const WindowId narrow = world.openWindow(app, {0, 0, 100, 300});
+    const WindowId square = world.openWindow(app, {0, 0, 101, 101}, {.title = "Inbox"});
+    const WindowId menu = world.openWindow(app, {0, 0, 500, 500}, {.layer = 101});
+    const WindowId big = world.openWindow(app, {0, 0, 800, 600});
+    (void)narrow;
+    (void)menu;
+    const auto snapshot = snapshots.capture(spaces.connection());
+    EXPECT_EQ(ids(snapshot), (std::vector<WindowId>{big, square}));
+    EXPECT_EQ(snapshot.entries[1].title, "Inbox");
+    EXPECT_FALSE(snapshot.entries[0].title.has_value());
+    EXPECT_EQ(snapshot.entries[1].spaceIDs, std::vector<SpaceId>{spaceAt(0, 0)});
+    EXPECT_EQ(snapshot.entries[1].bounds, (Rect{0, 0, 101, 101}));
+}
+
+TEST_F(WindowSnapshotTest, AWindowWhoseDesktopCannotBeFoundBelongsToNoDesktop) {
+    const Pid app = world.launchApp({.name = "Mail"});
+    world.openWindow(app, {0, 0, 800, 600});
+    world.failNext("SLSCopySpacesForWindows");
+    auto snapshot = snapshots.capture(spaces.connection());
+    ASSERT_EQ(snapshot.entries.size(), 1u);
+    EXPECT_TRUE(snapshot.entries[0].spaceIDs.empty());
+    EXPECT_FALSE(snapshot.firstAppName(spaceAt(0, 0), {}).has_value());
+
+    world.setUnresolved(WindowServer::Function::copySpacesForWindows);
+    snapshot = snapshots.capture(spaces.connection());
+    EXPECT_TRUE(snapshot.entries[0].spaceIDs.empty());
+    EXPECT_EQ(sim.log.count("unavailable"), 0u) << "a missing desktop lookup is no answer, not an error";
+}
+
+TEST_F(WindowSnapshotTest, MalformedWindowListEntriesAreSkipped) {
+    world.setRawWindowList(Json::array({
+        Json(4),
+        {{"kCGWindowNumber", 1}, {"kCGWindowOwnerName", "A"}, {"kCGWindowLayer", 0}},
+        {{"kCGWindowNumber", -1}, {"kCGWindowOwnerName", "B"}, {"kCGWindowLayer", 0},
+         {"kCGWindowBounds", {{"X", 0}, {"Y", 0}, {"Width", 500}, {"Height", 500}}}},
+        {{"kCGWindowNumber", 2}, {"kCGWindowOwnerName", 7}, {"kCGWindowLayer", 0},
+         {"kCGWindowBounds", {{"X", 0}, {"Y", 0}, {"Width", 500}, {"Height", 500}}}},
+        {{"kCGWindowNumber", 3}, {"kCGWindowOwnerName", "C"}, {"kCGWindowLayer", "0"},
+         {"kCGWindowBounds", {{"X", 0}, {"Y", 0}, {"Width", 500}, {"Height", 500}}}},
+        {{"kCGWindowNumber", 4}, {"kCGWindowOwnerName", "D"}, {"kCGWindowLayer", 0}, {"kCGWindowName", 9},
+         {"kCGWindowBounds", {{"X", 0}, {"Y", "0"}, {"Width", 500}, {"Height", 500}}}},
+        {{"kCGWindowNumber", 5}, {"kCGWindowOwnerName", "E"}, {"kCGWindowLayer", 0}, {"kCGWindowName", 9},
+         {"kCGWindowBounds", {{"X", 0}, {"Y", 0}, {"Width", 500.5}, {"Height", 500}}}},
+    }));
+    const auto snapshot = snapshots.capture(spaces.connection());
+    EXPECT_EQ(ids(snapshot), std::vector<WindowId>{5});
+    EXPECT_FALSE(snapshot.entries[0].title.has_value());
+
+    world.setRawWindowList(Json::object());
+    EXPECT_TRUE(snapshots.capture(spaces.connection()).entries.empty());
+}
+
+TEST_F(WindowSnapshotTest, FirstAppNameSkipsAppsAndAddsADistinctTitle) {
+    const Pid finder = world.launchApp({.name = "Finder"});
+    const Pid pages = world.launchApp({.name = "Pages"});
+    const Pid notes = world.launchApp({.name = "Notes"});
+    world.openWindow(notes, {0, 0, 500, 500}, {.title = "Notes", .space = spaceAt(0, 1), .focus = false});
+    world.openWindow(pages, {0, 0, 500, 500}, {.title = "Essay"});
+    world.openWindow(finder, {0, 0, 500, 500}, {.title = "Home"});
+    const auto& snapshot = snapshots.current(spaces.connection());
+    EXPECT_EQ(snapshot.firstAppName(spaceAt(0, 0), {"Finder"}), "Pages \u2014 Essay");
+    EXPECT_EQ(snapshot.firstAppName(spaceAt(0, 0), {}), "Finder \u2014 Home");
+    EXPECT_EQ(snapshot.firstAppName(spaceAt(0, 1), {}), "Notes") << "a title equal to the app adds nothing";
+    EXPECT_FALSE(snapshot.firstAppName(99, {}).has_value());
+}
+
+TEST_F(WindowSnapshotTest, FullScreenNamesComeFromTheFrontMostWideWindowOfEachDesktop) {
+    const SpaceId a = spaceAt(0, 0);
+    const SpaceId b = spaceAt(0, 1);
+    WindowSnapshot snapshot;
+    snapshot.entries = {
+        {1, "Small", std::nullopt, {a}, {0, 0, 400, 900}},
+        {2, "Movie", std::nullopt, {a}, {0, 0, 1440, 900}},
+        {3, "Other", std::nullopt, {a, b}, {0, 0, 1440, 900}},
+    };
+    EXPECT_EQ(snapshot.fullScreenAppNames({a, b}), (std::map<SpaceId, std::string>{{a, "Movie"}, {b, "Other"}}));
+    EXPECT_TRUE(snapshot.fullScreenAppNames({}).empty());
+    EXPECT_TRUE(WindowSnapshot{}.fullScreenAppNames({a}).empty());
+}
+
+TEST_F(WindowSnapshotTest, TheCachedSnapshotLivesUntilTheNextTurn) {
+    const Pid app = world.launchApp({.name = "Mail"});
+    world.openWindow(app, {0, 0, 800, 600});
+    const auto first = snapshots.current(spaces.connection()).entries;
+    world.openWindow(app, {0, 0, 800, 600});
+    EXPECT_EQ(snapshots.current(spaces.connection()).entries, first) << "same turn, same snapshot";
+    sim.scheduler.runPending();
+    EXPECT_EQ(snapshots.current(spaces.connection()).entries.size(), 2u);
+    EXPECT_EQ(snapshots.captureCount(), 2);
+}
