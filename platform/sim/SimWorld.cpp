@@ -259,14 +259,8 @@ void SimWorld::focusWindow(WindowId id) {
     SimWindow* w = window(id);
     if (!w) return;
     raise(id);
-    if (!w->spaces.empty()) {
-        if (const auto position = displayOf(w->spaces.front())) {
-            if (m_displays[*position].current != w->spaces.front() || m_activeDisplay != position) {
-                m_activeDisplay = position;
-                switchToSpace(w->spaces.front());
-            }
-        }
-    }
+    // Focusing a window on another desktop shows that desktop, as the window server does.
+    if (!w->spaces.empty()) switchToSpace(w->spaces.front());
     SimApp* a = app(w->pid);
     if (!a) return;
     const bool changed = a->focusedWindow != id;
