@@ -1,0 +1,147 @@
+// Automatic names from the frontmost application, its focused window's title and what was recorded
+// per desktop; the workspace observers that keep the record current.
+#include "spaces/AutoNamer.h"
+
+#include "spaces/LabelStore.h"
+
+#include <chrono>
+#include <utility>
+
+namespace quorvel {
+
+namespace {
+
+constexpr Seconds kRecordDelayAfterSwitch{0.3};
+constexpr std::string_view kEmDash = " \u2014 ";
+
+// Every non-overlapping occurrence, left to right; the text put in is not searched again.
+std::string removeAll(std::string text, const std::string& pattern) {
+    if (pattern.empty()) return text;
+    std::string result;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(pattern); at != std::string::npos; at = text.find(pattern, from)) {
+        result.append(text, from, at - from);
+        from = at + pattern.size();
+    }
+    result.append(text, from, std::string::npos);
+    return result;
+}
+
+std::string desktopNumber(const Space& space) { return "Desktop " + std::to_string(space.index); }
+
+} // namespace
+
+AutoNamer::AutoNamer(WindowServerApi& api, Workspace& workspace, Accessibility& accessibility, Scheduler& scheduler,
+                     const DefaultsStore& defaults)
+    : m_api(api), m_workspace(workspace), m_accessibility(accessibility), m_scheduler(scheduler),
+      m_defaults(defaults) {}
+
+AutoNamer::~AutoNamer() { stopObserving(); }
+
+std::string AutoNamer::appName(const RunningApplication& app) {
+    if (app.localizedName) return *app.localizedName;
+    if (app.bundleIdentifier) return *app.bundleIdentifier;
+    return "Unknown";
+}
+
+void AutoNamer::startObserving() {
+    if (m_isObserving) return;
+    m_isObserving = true;
+    recordCurrentSpaceApp();
+
+    m_observers.push_back(m_workspace.addObserver(
+        WorkspaceEvent::activeSpaceDidChange, m_lifetime.guard([this](const std::optional<RunningApplication>&) {
+            // The frontmost application settles a moment after the switch.
+            m_scheduler.after(kRecordDelayAfterSwitch,
+                              m_lifetime.guard([this, generation = m_observeGeneration] {
+                                  if (generation == m_observeGeneration) recordCurrentSpaceApp();
+                              }));
+        })));
+    m_observers.push_back(m_workspace.addObserver(
+        WorkspaceEvent::didActivateApplication,
+        m_lifetime.guard([this](const std::optional<RunningApplication>&) { recordCurrentSpaceApp(); })));
+}
+
+void AutoNamer::stopObserving() {
+    for (const ObserverToken token : m_observers) m_workspace.removeObserver(token);
+    m_observers.clear();
+    ++m_observeGeneration;
+    m_isObserving = false;
+}
+
+void AutoNamer::recordCurrentSpaceApp() {
+    const SpaceId active = m_api.getActiveSpace(m_api.defaultConnection());
+    const auto front = m_workspace.frontmostApplication();
+    if (!front) return;
+    std::string name = appName(*front);
+    if (skipApps.contains(name)) return;
+    auto title = documentTitle(*front);
+    m_lastAppPerSpace[active] = RecordedApp{std::move(name), std::move(title)};
+}
+
+std::optional<std::string> AutoNamer::documentTitle(const RunningApplication& app) {
+    const AXElement element = m_accessibility.applicationElement(app.pid);
+    const auto focused = m_accessibility.copyAttributeValue(element, ax::focusedWindow);
+    if (!focused.ok()) return std::nullopt;
+    const auto* window = std::get_if<AXElement>(&focused.value);
+    if (!window) return std::nullopt;
+    const auto titleValue = m_accessibility.copyAttributeValue(*window, ax::title);
+    if (!titleValue.ok()) return std::nullopt;
+    const auto* title = std::get_if<std::string>(&titleValue.value);
+    if (!title || title->empty()) return std::nullopt;
+
+    const std::string name = app.localizedName.value_or("");
+    std::string result = *title;
+    // Without a name there is no suffix to strip; stripping the bare dashes would glue the title's
+    // own parts together ("Q3 - Budget" → "Q3Budget").
+    if (!name.empty()) {
+        result = removeAll(std::move(result), std::string(kEmDash) + name);
+        result = removeAll(std::move(result), " - " + name);
+        result = removeAll(std::move(result), " \u2013 " + name);
+    }
+    if (result.empty() || result == name) return std::nullopt;
+    return result;
+}
+
+std::optional<std::string> AutoNamer::currentSpaceAutoName() {
+    const auto front = m_workspace.frontmostApplication();
+    if (!front) return std::nullopt;
+    const std::string name = appName(*front);
+    if (skipApps.contains(name)) return std::nullopt;
+    if (const auto title = documentTitle(*front)) return name + std::string(kEmDash) + *title;
+    return name;
+}
+
+std::map<SpaceId, std::string> AutoNamer::autoNameAll(const std::vector<Space>& spaces) {
+    std::set<SpaceId> present;
+    for (const Space& space : spaces) present.insert(space.id);
+    std::erase_if(m_lastAppPerSpace, [&](const auto& entry) { return !present.contains(entry.first); });
+
+    const auto labels = LabelStore::storedLabels(m_defaults);
+    std::map<SpaceId, std::string> names;
+    for (const Space& space : spaces) {
+        if (labels.contains(std::to_string(space.id))) continue;
+        if (space.isFullScreen) {
+            names[space.id] = space.fullScreenAppName.value_or("Fullscreen");
+        } else if (space.isCurrent) {
+            names[space.id] = currentSpaceAutoName().value_or(desktopNumber(space));
+        } else if (const auto recorded = m_lastAppPerSpace.find(space.id); recorded != m_lastAppPerSpace.end()) {
+            const RecordedApp& app = recorded->second;
+            const bool showTitle = app.title && !app.title->empty() && *app.title != app.name;
+            names[space.id] = showTitle ? app.name + std::string(kEmDash) + *app.title : app.name;
+        } else {
+            names[space.id] = desktopNumber(space);
+        }
+    }
+    return names;
+}
+
+std::optional<std::string> AutoNamer::autoName(const Space& space) {
+    if (space.isFullScreen) return space.fullScreenAppName;
+    if (space.isCurrent) return currentSpaceAutoName();
+    if (const auto recorded = m_lastAppPerSpace.find(space.id); recorded != m_lastAppPerSpace.end())
+        return recorded->second.name;
+    return std::nullopt;
+}
+
+} // namespace quorvel
