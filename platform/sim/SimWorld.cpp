@@ -116,7 +116,20 @@ void SimWorld::switchToSpace(SpaceId space) {
     const bool changed = m_displays[*position].current != space || m_activeDisplay != position;
     m_displays[*position].current = space;
     m_activeDisplay = position;
-    if (changed) postWorkspace(WorkspaceEvent::activeSpaceDidChange, std::nullopt);
+    if (!changed) return;
+    postWorkspace(WorkspaceEvent::activeSpaceDidChange, std::nullopt);
+    // The front-most window of the desktop shown takes focus, and its application comes forward.
+    for (const WindowId id : m_stack) {
+        const SimWindow& w = m_windows.at(id);
+        if (!isOnScreen(w) || std::find(w.spaces.begin(), w.spaces.end(), space) == w.spaces.end()) continue;
+        if (SimApp* a = app(w.pid)) {
+            const bool focusChanged = a->focusedWindow != id;
+            a->focusedWindow = id;
+            setFrontmost(w.pid);
+            if (focusChanged) postAX(w.pid, windowElement(id), ax::focusedWindowChanged);
+        }
+        break;
+    }
 }
 
 void SimWorld::setPrimaryDisplay(std::size_t display) {
