@@ -31,7 +31,8 @@ public:
     // Where a damaged file was moved at load, if one was.
     const std::optional<std::filesystem::path>& backupPath() const { return m_backup; }
 
-    // Pure: the values of a defaults file's text, or none when it is not a JSON object.
+    // Pure: the values of a defaults file's text, or none when it is not a JSON object (or is
+    // nested too deeply to handle safely). Top-level nulls hold nothing and are left out.
     static std::optional<std::map<std::string, Json>> parse(std::string_view text);
 
 private:
@@ -42,6 +43,8 @@ private:
     Log& m_log;
     std::map<std::string, Json, std::less<>> m_values;
     std::optional<std::filesystem::path> m_backup;
+    // False when a damaged file could not be moved aside: it is then never written over.
+    bool m_persist = true;
 };
 
 } // namespace quorvel

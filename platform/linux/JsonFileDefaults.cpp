@@ -1,0 +1,368 @@
+// The defaults file: strict parsing, loading with damaged files moved aside, atomic private rewrites.
+// Nothing here throws to the caller; every failure becomes one "app" error line.
+#include "JsonFileDefaults.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iterator>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace quorvel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kCategory = "app";
+// Stored values are shallow. Copying and writing JSON recurse, so a hostile file nested deeper than
+// this would only put the stack at risk.
+constexpr int kMaxDepth = 256;
+// A defaults file is a few kilobytes; something this large is not one (or is a device).
+constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+// How many "-N" suffixes to try when backups of the same second already exist.
+constexpr int kMaxBackupSuffix = 1000;
+
+std::string errorText(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// Deepest bracket nesting outside strings; exact for valid JSON, which is all that matters.
+bool nestedTooDeeply(std::string_view text) {
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped) escaped = false;
+            else if (c == '\\') escaped = true;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxDepth) return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
+struct ParseOutcome {
+    std::optional<std::map<std::string, Json>> values;
+    std::string problem;
+};
+
+ParseOutcome parseText(std::string_view text) {
+    if (nestedTooDeeply(text)) return {std::nullopt, "nested too deeply"};
+    Json document = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+    if (document.is_discarded()) return {std::nullopt, "not valid JSON"};
+    if (!document.is_object()) return {std::nullopt, "not a JSON object"};
+    std::map<std::string, Json> values;
+    for (auto& [key, value] : document.get_ref<Json::object_t&>())
+        if (!value.is_null()) values.emplace(key, std::move(value));
+    return {std::move(values), {}};
+}
+
+// Closes a descriptor on every path out of a scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+    // Closes now so that a failing close can be reported.
+    int close() { return ::close(std::exchange(m_fd, -1)); }
+
+private:
+    int m_fd;
+};
+
+struct ReadOutcome {
+    enum class Kind { missing, text, failed };
+    Kind kind = Kind::missing;
+    std::string text;
+    std::string problem;
+};
+
+ReadOutcome readFile(const fs::path& path) {
+    const auto failed = [](std::string problem) {
+        return ReadOutcome{ReadOutcome::Kind::failed, {}, std::move(problem)};
+    };
+    // Non-blocking so that a FIFO put in the file's place cannot hang start-up.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (file.get() < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return {};
+        return failed(errorText(errno));
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) return failed(errorText(errno));
+    if (!S_ISREG(info.st_mode)) return failed("not a regular file");
+    if (info.st_size > kMaxFileSize) return failed("larger than 64 MiB");
+
+    ReadOutcome outcome{ReadOutcome::Kind::text, {}, {}};
+    outcome.text.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return failed(errorText(errno));
+        }
+        outcome.text.append(buffer, static_cast<std::size_t>(n));
+        if (outcome.text.size() > static_cast<std::size_t>(kMaxFileSize)) return failed("larger than 64 MiB");
+    }
+    return outcome;
+}
+
+// "20261206T075529Z" for the UTC second of `wallClock`.
+std::string utcStamp(double wallClock) {
+    // Out-of-range clocks (before 1970, after year 9999, NaN) name the backup after the epoch.
+    std::time_t seconds = 0;
+    if (std::isfinite(wallClock) && wallClock > 0 && wallClock < 253402300800.0)
+        seconds = static_cast<std::time_t>(std::floor(wallClock));
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y%m%dT%H%M%SZ", &utc);
+    return buffer;
+}
+
+// Renames without ever replacing an existing file; false with `error` set otherwise.
+bool renameNoReplace(const fs::path& from, const fs::path& to, int& error) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) {
+        error = errno;
+        return false;
+    }
+    // Filesystems without the flag: check, then rename. Only a second copy starting in the same
+    // second could slip between the two.
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0) {
+        error = EEXIST;
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    error = errno;
+    return false;
+}
+
+struct MoveOutcome {
+    std::optional<fs::path> backup;
+    std::string problem;
+};
+
+MoveOutcome moveAside(const fs::path& path, double wallClock) {
+    const std::string base = path.string() + ".corrupt-" + utcStamp(wallClock);
+    for (int suffix = 0; suffix < kMaxBackupSuffix; ++suffix) {
+        fs::path candidate = suffix == 0 ? base : base + "-" + std::to_string(suffix);
+        int error = 0;
+        if (renameNoReplace(path, candidate, error)) return {std::move(candidate), {}};
+        if (error != EEXIST) return {std::nullopt, errorText(error)};
+    }
+    return {std::nullopt, "too many backups already"};
+}
+
+// Creates missing directories with mode 0700 (private, whatever the umask); leaves existing ones alone.
+std::string makeDirectories(const fs::path& directory) {
+    if (directory.empty()) return {};
+    struct stat info {};
+    if (::stat(directory.c_str(), &info) == 0)
+        return S_ISDIR(info.st_mode) ? std::string() : directory.string() + " is not a directory";
+    if (errno != ENOENT) return "checking " + directory.string() + ": " + errorText(errno);
+    if (auto problem = makeDirectories(directory.parent_path()); !problem.empty()) return problem;
+    if (::mkdir(directory.c_str(), 0700) == 0) {
+        ::chmod(directory.c_str(), 0700);
+        return {};
+    }
+    if (errno == EEXIST) return {};
+    return "creating " + directory.string() + ": " + errorText(errno);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Temporary file in the same directory, flushed to disk, then renamed over `target`: a reader
+// (or a crash) sees the old file or the new one, never half of one. Returns the problem, if any.
+std::string writeAtomically(const fs::path& target, std::string_view bytes) {
+    const fs::path directory = target.parent_path();
+    if (auto problem = makeDirectories(directory); !problem.empty()) return problem;
+
+    std::string temporary = target.string() + ".tmp-XXXXXX";
+    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0) return "creating a temporary file: " + errorText(errno);
+
+    std::string problem;
+    const auto fail = [&problem](std::string_view step) {
+        if (problem.empty()) problem = std::string(step) + ": " + errorText(errno);
+    };
+    if (::fchmod(file.get(), 0600) != 0) fail("setting the file mode");
+    else if (!writeAll(file.get(), bytes)) fail("writing");
+    else if (::fsync(file.get()) != 0) fail("flushing to disk");
+    if (file.close() != 0) fail("closing");
+    if (problem.empty() && ::rename(temporary.c_str(), target.c_str()) != 0) fail("replacing the file");
+    if (!problem.empty()) {
+        ::unlink(temporary.c_str());
+        return problem;
+    }
+
+    // Make the rename itself durable. The new contents are already safe, so a failure is not reported.
+    FileDescriptor dir(::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
+    return {};
+}
+
+std::string serialize(const std::map<std::string, Json, std::less<>>& values) {
+    Json document = Json::object();
+    for (const auto& [key, value] : values) document[key] = value;
+    // A stored string may hold invalid UTF-8; replacing it keeps the file writable and valid.
+    return document.dump(2, ' ', false, Json::error_handler_t::replace) + '\n';
+}
+
+// A symlinked defaults file (a dotfiles checkout) is rewritten where it points, keeping the link.
+fs::path writeTarget(const fs::path& path) {
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+    fs::path resolved = fs::canonical(path, error);
+    return error ? path : resolved;
+}
+
+fs::path homeDirectory() {
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    if (size <= 0) size = 16384;
+    std::vector<char> buffer(static_cast<std::size_t>(size));
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
+    // No home at all: a path relative to the working directory is the only thing left.
+    return {};
+}
+
+} // namespace
+
+JsonFileDefaults::JsonFileDefaults(std::filesystem::path path, Log& log, double wallClock)
+    : m_path(std::move(path)), m_log(log) {
+    load(wallClock);
+}
+
+std::filesystem::path JsonFileDefaults::defaultPath() {
+    // An empty or relative XDG_CONFIG_HOME is invalid and must be ignored.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const fs::path base = config && config[0] == '/' ? fs::path(config) : homeDirectory() / ".config";
+    return base / "quorvel" / "defaults.json";
+}
+
+std::optional<std::map<std::string, Json>> JsonFileDefaults::parse(std::string_view text) {
+    try {
+        return parseText(text).values;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<Json> JsonFileDefaults::object(std::string_view key) const {
+    const auto it = m_values.find(key);
+    if (it == m_values.end()) return std::nullopt;
+    return it->second;
+}
+
+void JsonFileDefaults::set(std::string_view key, Json value) {
+    if (value.is_null() || value.is_discarded()) {
+        remove(key);
+        return;
+    }
+    if (const auto it = m_values.find(key); it != m_values.end()) it->second = std::move(value);
+    else m_values.emplace(std::string(key), std::move(value));
+    save();
+}
+
+void JsonFileDefaults::remove(std::string_view key) {
+    const auto it = m_values.find(key);
+    if (it == m_values.end()) return;
+    m_values.erase(it);
+    save();
+}
+
+std::vector<std::string> JsonFileDefaults::keys() const {
+    std::vector<std::string> out;
+    out.reserve(m_values.size());
+    for (const auto& [key, value] : m_values) out.push_back(key);
+    return out;
+}
+
+void JsonFileDefaults::load(double wallClock) {
+    try {
+        ReadOutcome read = readFile(m_path);
+        if (read.kind == ReadOutcome::Kind::missing) return;
+        std::string problem = std::move(read.problem);
+        if (read.kind == ReadOutcome::Kind::text) {
+            // Zero bytes hold nothing worth keeping a backup of.
+            if (read.text.empty()) return;
+            ParseOutcome parsed = parseText(read.text);
+            if (parsed.values) {
+                m_values = {std::make_move_iterator(parsed.values->begin()),
+                            std::make_move_iterator(parsed.values->end())};
+                return;
+            }
+            problem = std::move(parsed.problem);
+        }
+        MoveOutcome moved = moveAside(m_path, wallClock);
+        if (moved.backup) {
+            m_backup = std::move(moved.backup);
+            m_log.error(kCategory,
+                        "defaults file %{public}s is unreadable (%{public}s) — moved aside to %{public}s, starting empty",
+                        m_path.string(), problem, m_backup->string());
+        } else {
+            m_persist = false;
+            m_log.error(kCategory,
+                        "defaults file %{public}s is unreadable (%{public}s) and could not be moved aside (%{public}s) — "
+                        "starting empty, changes will not be saved",
+                        m_path.string(), problem, moved.problem);
+        }
+    } catch (const std::exception& e) {
+        // Only running out of memory gets here; leave the file exactly as it is.
+        m_values.clear();
+        m_persist = false;
+        m_log.error(kCategory,
+                    "defaults file %{public}s could not be loaded (%{public}s) — starting empty, "
+                    "changes will not be saved",
+                    m_path.string(), std::string(e.what()));
+    }
+}
+
+void JsonFileDefaults::save() {
+    if (!m_persist) return;
+    std::string problem;
+    try {
+        problem = writeAtomically(writeTarget(m_path), serialize(m_values));
+    } catch (const std::exception& e) {
+        problem = e.what();
+    }
+    if (!problem.empty())
+        m_log.error(kCategory, "defaults file %{public}s could not be saved (%{public}s)", m_path.string(), problem);
+}
+
+} // namespace quorvel

@@ -1,0 +1,222 @@
+// The defaults file on a real filesystem: typed round trips, private atomic writes, damaged files
+// moved aside intact, write failures absorbed, and where the file lives.
+#include "CapturingLog.h"
+#include "JsonFileDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kNow = 1796543729.75; // 2026-12-06T07:55:29Z
+constexpr std::string_view kStamp = ".corrupt-20261206T075529Z";
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeBytes(const fs::path& path, std::string_view bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+unsigned modeOf(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777u : 0u;
+}
+
+std::vector<std::string> namesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class JsonFileDefaultsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = "/tmp/quorvel-defaults-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+        savedUmask = ::umask(022); // a typical umask, so a file or folder created loosely shows
+    }
+    void TearDown() override {
+        ::umask(savedUmask);
+        std::error_code error;
+        fs::permissions(dir(), fs::perms::owner_all, fs::perm_options::add, error);
+        fs::remove_all(root, error);
+    }
+    fs::path dir() const { return root / "quorvel"; }
+    fs::path file() const { return dir() / "defaults.json"; }
+    JsonFileDefaults open() { return JsonFileDefaults(file(), log, kNow); }
+
+    fs::path root;
+    mode_t savedUmask = 0;
+    sim::CapturingLog log;
+};
+
+TEST_F(JsonFileDefaultsTest, EveryValueComesBackWithItsTypeAfterAReload) {
+    const Json values = {{"flag", true},
+                         {"count", 8},
+                         {"ratio", 8.0},
+                         {"tiny", 0.1},
+                         {"beyondDouble", -9007199254740993LL},
+                         {"huge", UINT64_MAX},
+                         {"name", "Bürö ✓"},
+                         {"list", Json::array({"a", 1, 2.0, nullptr, {{"x", false}}})},
+                         {"labels", {{"1", "Mail"}, {"2", "Code"}}},
+                         {"when", DefaultsStore::makeDate(1796543729.5)}};
+    {
+        auto store = open();
+        for (const auto& [key, value] : values.items()) store.set(key, value);
+        store.set("removed", 1);
+        store.remove("removed");
+        store.set("nulled", 1);
+        store.set("nulled", nullptr);
+        // Invalid UTF-8 must neither throw nor make the file unreadable.
+        store.set("badText", std::string("a\xff" "b"));
+    }
+    auto reloaded = open();
+    EXPECT_EQ(reloaded.keys().size(), values.size() + 1);
+    // dump() tells 8 from 8.0, so this compares type as well as value.
+    for (const auto& [key, value] : values.items())
+        EXPECT_EQ(reloaded.object(key).value_or(Json()).dump(), value.dump()) << key;
+    EXPECT_EQ(reloaded.integer("count").value, 8);
+    EXPECT_EQ(reloaded.integer("ratio").state, DefaultsLookup<std::int64_t>::State::wrongType);
+    EXPECT_EQ(reloaded.date("when").value, 1796543729.5);
+    EXPECT_EQ(reloaded.string("badText").value, "a\xEF\xBF\xBD" "b");
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(JsonFileDefaultsTest, FileIsPrivateAndReplacedWholeWithoutLeftovers) {
+    auto store = open();
+    EXPECT_FALSE(fs::exists(dir())) << "a missing file is an empty store; nothing is written before a change";
+    store.set("a", 1);
+    store.set("b", "two");
+    store.remove("a");
+    EXPECT_EQ(modeOf(dir()), 0700u);
+    EXPECT_EQ(modeOf(file()), 0600u);
+    EXPECT_EQ(namesIn(dir()), std::vector<std::string>{"defaults.json"});
+    EXPECT_EQ(JsonFileDefaults::parse(readBytes(file())), (std::map<std::string, Json>{{"b", "two"}}));
+
+    // Zero bytes hold nothing to back up.
+    writeBytes(file(), "");
+    EXPECT_TRUE(open().keys().empty());
+    EXPECT_EQ(namesIn(dir()), std::vector<std::string>{"defaults.json"});
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(JsonFileDefaultsTest, DamagedFileIsMovedAsideByteForByte) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"garbage \x01\x02", "not valid JSON"},
+        {"[1, 2, 3]", "not a JSON object"},
+        {"{\"spaces\": {\"1\": \"Ma", "not valid JSON"},
+        {"{\"name\": \"\xff\xfe\"}", "not valid JSON"},
+        {"{\"a\": " + std::string(5000, '[') + std::string(5000, ']') + "}", "nested too deeply"},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [bytes, reason] = cases[i];
+        SCOPED_TRACE(reason + " #" + std::to_string(i));
+        log.clear();
+        const fs::path path = root / std::to_string(i) / "defaults.json";
+        const fs::path backup = path.string() + std::string(kStamp);
+        writeBytes(path, bytes);
+
+        JsonFileDefaults store(path, log, kNow);
+        EXPECT_TRUE(store.keys().empty());
+        EXPECT_EQ(store.backupPath(), backup);
+        EXPECT_FALSE(fs::exists(path));
+        EXPECT_EQ(readBytes(backup), bytes);
+        EXPECT_EQ(log.lines("app"), std::vector<std::string>{"defaults file " + path.string() + " is unreadable (" +
+                                                              reason + ") — moved aside to " + backup.string() +
+                                                              ", starting empty"});
+        EXPECT_EQ(log.entries().at(0).level, LogLevel::error);
+
+        store.set("fresh", 1);
+        EXPECT_EQ(JsonFileDefaults(path, log, kNow).integer("fresh").value, 1);
+        EXPECT_EQ(readBytes(backup), bytes);
+    }
+}
+
+TEST_F(JsonFileDefaultsTest, LaterDamageNeverOverwritesAnEarlierBackup) {
+    for (const std::string bytes : {"first", "second"}) {
+        writeBytes(file(), bytes);
+        open();
+    }
+    // Something that cannot be read at all, here a folder, is moved aside the same way.
+    writeBytes(file() / "inside", "third");
+    EXPECT_TRUE(open().keys().empty());
+
+    const std::string base = file().string() + std::string(kStamp);
+    EXPECT_EQ(readBytes(base), "first");
+    EXPECT_EQ(readBytes(base + "-1"), "second");
+    EXPECT_EQ(readBytes(base + "-2/inside"), "third");
+    EXPECT_EQ(log.count("is unreadable (not a regular file) — moved aside to " + base + "-2"), 1u);
+}
+
+TEST_F(JsonFileDefaultsTest, FailedWriteIsLoggedEachTimeAndTheValueStillChanges) {
+    writeBytes(root / "blocker", "a file where the folder should be");
+    JsonFileDefaults store(root / "blocker" / "defaults.json", log, kNow);
+    store.set("a", 1);
+    store.set("a", 2);
+    EXPECT_EQ(store.integer("a").value, 2);
+    const std::string line = "defaults file " + (root / "blocker/defaults.json").string() + " could not be saved (" +
+                             (root / "blocker").string() + " is not a directory)";
+    EXPECT_EQ(log.lines("app"), std::vector<std::string>(2, line));
+}
+
+TEST_F(JsonFileDefaultsTest, ReadOnlyFolderKeepsTheOldFileAndTheNewValueInMemory) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+    auto store = open();
+    store.set("a", 1);
+    ::chmod(dir().c_str(), 0500);
+    store.set("a", 2);
+    EXPECT_EQ(store.integer("a").value, 2);
+    EXPECT_EQ(log.count("could not be saved (creating a temporary file: Permission denied)"), 1u);
+    ::chmod(dir().c_str(), 0700);
+    EXPECT_EQ(namesIn(dir()), std::vector<std::string>{"defaults.json"});
+    EXPECT_EQ(open().integer("a").value, 1);
+}
+
+TEST_F(JsonFileDefaultsTest, SymlinkedFileIsWrittenThroughTheLink) {
+    writeBytes(root / "dotfiles" / "defaults.json", "{}");
+    fs::create_directories(dir());
+    fs::create_symlink(root / "dotfiles" / "defaults.json", file());
+    open().set("a", 1);
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(JsonFileDefaults::parse(readBytes(root / "dotfiles" / "defaults.json")),
+              (std::map<std::string, Json>{{"a", 1}}));
+}
+
+TEST(JsonFileDefaultsPathTest, FollowsAnAbsoluteXdgConfigHomeElseHome) {
+    const char* home = std::getenv("HOME");
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::optional<std::string> savedHome = home ? std::optional<std::string>(home) : std::nullopt;
+    const std::optional<std::string> savedConfig = config ? std::optional<std::string>(config) : std::nullopt;
+    ::setenv("HOME", "/home/ada", 1);
+    ::setenv("XDG_CONFIG_HOME", "/srv/cfg", 1);
+    EXPECT_EQ(JsonFileDefaults::defaultPath(), "/srv/cfg/quorvel/defaults.json");
+    for (const char* ignored : {"", "relative/cfg"}) {
+        ::setenv("XDG_CONFIG_HOME", ignored, 1);
+        EXPECT_EQ(JsonFileDefaults::defaultPath(), "/home/ada/.config/quorvel/defaults.json") << ignored;
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(JsonFileDefaults::defaultPath(), "/home/ada/.config/quorvel/defaults.json");
+
+    savedHome ? ::setenv("HOME", savedHome->c_str(), 1) : ::unsetenv("HOME");
+    savedConfig ? ::setenv("XDG_CONFIG_HOME", savedConfig->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+} // namespace quorvel
