@@ -2,14 +2,10 @@
 // desktop-change step (prune names and overrides, save the snapshot) for scenario tests.
 #pragma once
 
-#include "SimPlatform.h"
-#include "shell/Settings.h"
+#include "SpaceFixture.h"
 #include "spaces/AutoNamer.h"
 #include "spaces/LabelStore.h"
 #include "spaces/SpaceLabelPersistence.h"
-#include "spaces/SpaceManager.h"
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
@@ -19,14 +15,8 @@ namespace quorvel::test {
 inline constexpr double kStart = 1767225600.0; // the sim's wall clock at time zero
 inline constexpr Seconds kDay{86400};
 
-class DesktopNamesFixture : public ::testing::Test {
+class DesktopNamesFixture : public SpaceFixture {
 protected:
-    sim::SimPlatform sim;
-    sim::SimWorld& world = sim.world;
-    Settings settings{sim.defaults};
-    WindowServerApi api{sim.windowServer, sim.accessibility, sim.log};
-    WindowSnapshotSource snapshots{api, sim.scheduler, sim.log};
-    SpaceManager spaces{api, sim.screens, settings, snapshots};
     AutoNamer namer{api, sim.workspace, sim.accessibility, sim.scheduler, sim.defaults};
     LabelStore labels{settings, namer, [this] { return sim.scheduler.wallClock(); }};
     SpaceLabelPersistence persistence{labels, settings, spaces, sim.log};
