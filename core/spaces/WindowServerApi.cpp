@@ -87,4 +87,18 @@ std::optional<std::vector<SpaceId>> WindowServerApi::spacesForWindow(ConnectionI
     return spaces;
 }
 
+std::optional<WindowId> WindowServerApi::windowNumber(const Json& window) {
+    if (!window.is_object()) return std::nullopt;
+    const auto it = window.find(windowkeys::number);
+    if (it == window.end() || !it->is_number_integer()) return std::nullopt;
+    if (it->is_number_unsigned()) {
+        const auto value = it->get<std::uint64_t>();
+        if (value > UINT32_MAX) return std::nullopt;
+        return static_cast<WindowId>(value);
+    }
+    const auto value = it->get<std::int64_t>();
+    if (value < 0 || value > UINT32_MAX) return std::nullopt;
+    return static_cast<WindowId>(value);
+}
+
 } // namespace quorvel

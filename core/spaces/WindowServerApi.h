@@ -35,6 +35,9 @@ public:
 
     WindowServer& server() { return m_server; }
 
+    // The number of a window-list entry, when present and within 32 bits.
+    static std::optional<WindowId> windowNumber(const Json& window);
+
 private:
     bool available(WindowServer::Function function);
 

@@ -22,20 +22,6 @@ std::optional<Rect> boundsOf(const Json& window) {
     return Rect{*x, *y, *w, *h};
 }
 
-// The window's number, when it is present and fits in 32 bits.
-std::optional<WindowId> windowNumberOf(const Json& window) {
-    const auto it = window.find(windowkeys::number);
-    if (it == window.end() || !it->is_number_integer()) return std::nullopt;
-    if (it->is_number_unsigned()) {
-        const auto value = it->get<std::uint64_t>();
-        if (value > UINT32_MAX) return std::nullopt;
-        return static_cast<WindowId>(value);
-    }
-    const auto value = it->get<std::int64_t>();
-    if (value < 0 || value > UINT32_MAX) return std::nullopt;
-    return static_cast<WindowId>(value);
-}
-
 std::string displayName(const WindowSnapshot::Entry& entry) {
     if (entry.title && !entry.title->empty() && *entry.title != entry.ownerName)
         return entry.ownerName + " \u2014 " + *entry.title;
@@ -73,7 +59,7 @@ WindowSnapshot WindowSnapshotSource::capture(ConnectionId connection) {
     if (list.is_array()) {
         for (const Json& window : list) {
             if (!window.is_object()) continue;
-            const auto number = windowNumberOf(window);
+            const auto number = WindowServerApi::windowNumber(window);
             const auto owner = window.find(windowkeys::ownerName);
             const auto layer = window.find(windowkeys::layer);
             if (!number || owner == window.end() || !owner->is_string()) continue;

@@ -54,6 +54,7 @@ AXResult<AXValue> SimAccessibility::copyAttributeValue(AXElement element, std::s
 }
 
 AXError SimAccessibility::setAttributeValue(AXElement element, std::string_view attribute, const AXValue& value) {
+    m_world.scheduler().burn(m_world.attributeWriteCost);
     if (const auto error = precheck("set " + std::string(attribute))) return *error;
     const auto id = m_world.windowOfElement(element);
     if (!id) return m_world.elementExists(element) ? AXError::attributeUnsupported : AXError::invalidUIElement;

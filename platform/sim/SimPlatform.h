@@ -1,10 +1,11 @@
 // Everything a test or the demo needs in one object: the world, its adapters, a virtual clock,
-// an in-memory defaults store and a capturing log.
+// an in-memory defaults store, a capturing log and recorders for what the user is shown.
 #pragma once
 
 #include "CapturingLog.h"
 #include "MemoryDefaults.h"
 #include "SimAccessibility.h"
+#include "SimNotifier.h"
 #include "SimScheduler.h"
 #include "SimWindowServer.h"
 #include "SimWorkspace.h"
@@ -24,6 +25,8 @@ struct SimPlatform {
     SimWorkspace workspace{world};
     SimScreens screens{world};
     SimHotkeySystem hotkeys{world};
+    SimNotifier notifier;
+    SimOutlineWindow outline;
 };
 
 } // namespace quorvel::sim

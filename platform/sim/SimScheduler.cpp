@@ -40,7 +40,7 @@ void SimScheduler::advance(Seconds d) {
     const double end = m_now + std::max(0.0, d.count());
     while (runNextDueBy(end)) {
     }
-    m_now = end;
+    m_now = std::max(m_now, end); // a task may have burnt time past the end
 }
 
 std::size_t SimScheduler::pendingCount() const {

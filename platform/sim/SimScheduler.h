@@ -4,6 +4,7 @@
 
 #include "platform/Scheduler.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -29,6 +30,9 @@ public:
     std::size_t runPending();
     // Moves the clock forward by `d`, running every task that falls due on the way, in order.
     void advance(Seconds d);
+    // Time passing inside a synchronous call (a slow write into another process): the clock moves
+    // without running anything.
+    void burn(Seconds d) { m_now += std::max(0.0, d.count()); }
     // Moves the wall clock without moving monotonic time (a clock change, a long sleep).
     void shiftWallClock(Seconds d) { m_wallStart += d.count(); }
 

@@ -177,13 +177,12 @@ Pid SimWorld::launchApp(const AppOptions& options) {
 void SimWorld::quitApp(Pid pid) {
     auto it = m_apps.find(pid);
     if (it == m_apps.end() || it->second.info.isTerminated) return;
-    std::vector<WindowId> owned;
-    for (const auto& [id, window] : m_windows)
-        if (window.pid == pid) owned.push_back(id);
-    for (const WindowId id : owned) closeWindow(id);
+    // The process is gone: its windows vanish without Accessibility notifications.
+    std::erase_if(m_registrations, [&](const AXRegistration& r) { return m_observers[r.observer].pid == pid; });
+    std::erase_if(m_windows, [&](const auto& entry) { return entry.second.pid == pid; });
+    std::erase_if(m_stack, [&](WindowId id) { return !m_windows.contains(id); });
     it->second.info.isTerminated = true;
     if (m_frontmost == pid) setFrontmost(std::nullopt);
-    std::erase_if(m_registrations, [&](const AXRegistration& r) { return m_observers[r.observer].pid == pid; });
     postWorkspace(WorkspaceEvent::didTerminateApplication, it->second.info);
     m_apps.erase(it);
 }
@@ -331,7 +330,13 @@ void SimWorld::setUnresolved(WindowServer::Function function, bool unresolved) {
     else m_unresolved.erase(function);
 }
 
-void SimWorld::failNext(const std::string& call, int times) { m_failNext[call] += times; }
+void SimWorld::failNext(const std::string& call, int times) { failNextWith(call, AXError::cannotComplete, times); }
+
+void SimWorld::failNextWith(const std::string& call, AXError error, int times) {
+    auto& pending = m_failNext[call];
+    pending.times += times;
+    pending.error = error;
+}
 
 void SimWorld::failAlways(const std::string& call, AXError error) { m_failAlways[call] = error; }
 
@@ -343,9 +348,10 @@ void SimWorld::clearFailures() {
 std::optional<AXError> SimWorld::takeFailure(const std::string& call) {
     if (const auto it = m_failAlways.find(call); it != m_failAlways.end()) return it->second;
     const auto it = m_failNext.find(call);
-    if (it == m_failNext.end() || it->second <= 0) return std::nullopt;
-    if (--it->second == 0) m_failNext.erase(it);
-    return AXError::cannotComplete;
+    if (it == m_failNext.end() || it->second.times <= 0) return std::nullopt;
+    const AXError error = it->second.error;
+    if (--it->second.times == 0) m_failNext.erase(it);
+    return error;
 }
 
 std::size_t SimWorld::calls(const std::string& name) const {

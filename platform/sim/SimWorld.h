@@ -162,8 +162,10 @@ public:
     // The next `times` calls named `call` fail: a window-server function by its name
     // ("CGSGetActiveSpace", "SLSCopySpacesForWindows", "CGWindowListCopyWindowInfo", ...), an
     // attribute by its name ("AXPosition"), a notification registration by its notification name,
-    // "AXObserverCreate", "registerHotkey".
+    // "AXObserverCreate", "registerHotkey"; an attribute write as "set AXPosition".
     void failNext(const std::string& call, int times = 1);
+    // The next `times` calls named `call` fail with `error`.
+    void failNextWith(const std::string& call, AXError error, int times = 1);
     // Every call named `call` fails with `error` until cleared.
     void failAlways(const std::string& call, AXError error = AXError::cannotComplete);
     void clearFailures();
@@ -214,6 +216,9 @@ public:
     std::optional<WindowId> windowOfElement(AXElement element) const;
     bool elementExists(AXElement element) const;
 
+    // How long each attribute write into another application takes (virtual time).
+    Seconds attributeWriteCost{0};
+
     Point pointer{0, 0}; // screen space
     bool separateSpaces = true;
     Pid ownPid = 1000;
@@ -240,7 +245,11 @@ private:
     std::set<WindowServer::Function> m_unresolved;
     bool m_windowLookupResolves = true;
     bool m_uuidLookupResolves = true;
-    std::map<std::string, int> m_failNext;
+    struct PendingFailure {
+        int times;
+        AXError error;
+    };
+    std::map<std::string, PendingFailure> m_failNext;
     std::map<std::string, AXError> m_failAlways;
     std::optional<Json> m_rawTable;
     std::optional<Json> m_rawWindowList;

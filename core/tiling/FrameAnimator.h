@@ -1,0 +1,66 @@
+// Moves a set of windows from their current frames to their tiles over 0.28 s, writing eased
+// intermediate frames at 30 ticks a second. Never decides layout; the owner's completion writes
+// the exact final frames. Dropping the animator (or calling cancel) ends it without completion.
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/Lifetime.h"
+#include "platform/Log.h"
+#include "platform/Scheduler.h"
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace quorvel {
+
+class FrameAnimator {
+public:
+    struct Move {
+        AXElement element;
+        Rect from;
+        Rect to;
+        std::optional<Rect> via; // always empty; kept for the record of a move
+    };
+
+    static constexpr double kDuration = 0.28;
+    static constexpr double kTickInterval = 1.0 / 30.0;
+    static constexpr double kTickBudget = 0.05;
+    static constexpr long kMaxOverBudgetTicks = 2;
+    static constexpr double kWriteThreshold = 0.5;
+
+    FrameAnimator(std::vector<Move> moves, std::function<void()> completion, Accessibility& accessibility,
+                  Scheduler& scheduler, Log& log);
+    ~FrameAnimator(); // cancels the timer
+    FrameAnimator(const FrameAnimator&) = delete;
+    FrameAnimator& operator=(const FrameAnimator&) = delete;
+
+    // Writes the starting frames and starts the timer.
+    void start();
+    // Stops the timer; the completion is never called.
+    void cancel();
+
+    bool isRunning() const { return m_timer.isValid() && !m_timer.isCancelled(); }
+    long tickCount() const { return m_tickCount; }
+    long overBudgetTicks() const { return m_overBudgetTicks; }
+    const std::vector<Move>& moves() const { return m_moves; }
+
+private:
+    void tick();
+    void finish();
+    void setStep(AXElement element, const Rect& frame, const std::optional<Rect>& last);
+
+    std::vector<Move> m_moves;
+    std::function<void()> m_completion;
+    Accessibility& m_accessibility;
+    Scheduler& m_scheduler;
+    Log& m_log;
+    TaskHandle m_timer;
+    double m_startTime = 0;
+    std::vector<std::optional<Rect>> m_lastApplied;
+    long m_overBudgetTicks = 0;
+    long m_tickCount = 0;
+    Lifetime m_lifetime;
+};
+
+} // namespace quorvel
