@@ -1,5 +1,6 @@
 // The window tree: where new windows go, how closed windows give their room back, the layout
 // arithmetic, and that parent links stay right through every operation.
+#include "TreeChecks.h"
 #include "tiling/BSPTree.h"
 
 #include <gtest/gtest.h>
@@ -12,32 +13,7 @@ namespace {
 
 const Rect kWide{0, 0, 1600, 900};
 
-void checkNode(const BSPNode* node, const BSPNode* expectedParent, std::set<WindowId>& seen, std::string& problem) {
-    if (!problem.empty()) return;
-    if (node->parent != expectedParent) {
-        problem = "wrong parent link";
-    } else if (node->windowID) {
-        if (node->left || node->right) problem = "leaf " + std::to_string(*node->windowID) + " has children";
-        else if (!seen.insert(*node->windowID).second) problem = "window " + std::to_string(*node->windowID) + " twice";
-    } else if (!node->left || !node->right) {
-        problem = "inner node without two children";
-    } else {
-        checkNode(node->left.get(), node, seen, problem);
-        checkNode(node->right.get(), node, seen, problem);
-    }
-}
-
-// Every child points back at the node holding it, the root at nothing, every split has two
-// children and no window stands in two leaves.
-::testing::AssertionResult wellFormed(const BSPTree& tree) {
-    const BSPNode* root = tree.root();
-    if (!root) return ::testing::AssertionSuccess();
-    std::set<WindowId> seen;
-    std::string problem;
-    checkNode(root, nullptr, seen, problem);
-    if (problem.empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << problem << " in " << tree.describe();
-}
+using test::wellFormed;
 
 BSPTree treeOf(std::initializer_list<WindowId> ids, const Rect& in = kWide) {
     BSPTree tree;
