@@ -23,11 +23,13 @@ void FrameAnimator::start() {
     if (m_timer.isValid()) return;
 
     m_lastApplied.assign(m_moves.size(), std::nullopt);
+    m_written.clear();
     for (std::size_t i = 0; i < m_moves.size(); ++i) {
         const Move& move = m_moves[i];
         (void)m_accessibility.setAttributeValue(move.element, ax::size, move.from.size());
         (void)m_accessibility.setAttributeValue(move.element, ax::position, move.from.origin());
         m_lastApplied[i] = move.from;
+        m_written.push_back(move.from);
     }
     m_startTime = m_scheduler.now();
     m_timer = m_scheduler.every(Seconds(kTickInterval), m_lifetime.guard([this] { tick(); }));
@@ -54,7 +56,15 @@ void FrameAnimator::tick() {
         const Rect frame{move.from.x + e * (move.to.x - move.from.x), move.from.y + e * (move.to.y - move.from.y),
                          move.from.width + e * (move.to.width - move.from.width),
                          move.from.height + e * (move.to.height - move.from.height)};
-        setStep(move.element, frame, m_lastApplied[i]);
+        const auto [sizeWritten, positionWritten] = setStep(move.element, frame, m_lastApplied[i]);
+        if (sizeWritten) {
+            m_written[i].width = frame.width;
+            m_written[i].height = frame.height;
+        }
+        if (positionWritten) {
+            m_written[i].x = frame.x;
+            m_written[i].y = frame.y;
+        }
         m_lastApplied[i] = frame;
     }
 
@@ -74,13 +84,20 @@ void FrameAnimator::finish() {
     if (completion) completion();
 }
 
-void FrameAnimator::setStep(AXElement element, const Rect& frame, const std::optional<Rect>& last) {
+std::optional<Rect> FrameAnimator::writtenFrame(AXElement element) const {
+    for (std::size_t i = 0; i < m_moves.size() && i < m_written.size(); ++i)
+        if (m_moves[i].element == element) return m_written[i];
+    return std::nullopt;
+}
+
+std::pair<bool, bool> FrameAnimator::setStep(AXElement element, const Rect& frame, const std::optional<Rect>& last) {
     const bool sizeChanged = !last || std::abs(frame.width - last->width) > kWriteThreshold ||
                              std::abs(frame.height - last->height) > kWriteThreshold;
     const bool positionChanged =
         !last || std::abs(frame.x - last->x) > kWriteThreshold || std::abs(frame.y - last->y) > kWriteThreshold;
     if (sizeChanged) (void)m_accessibility.setAttributeValue(element, ax::size, frame.size());
     if (positionChanged) (void)m_accessibility.setAttributeValue(element, ax::position, frame.origin());
+    return {sizeChanged, positionChanged};
 }
 
 } // namespace quorvel

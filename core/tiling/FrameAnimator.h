@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace quorvel {
@@ -44,11 +45,15 @@ public:
     long tickCount() const { return m_tickCount; }
     long overBudgetTicks() const { return m_overBudgetTicks; }
     const std::vector<Move>& moves() const { return m_moves; }
+    // The frame last written to a moving window (steps under 0.5 point are not written, so this
+    // can lag behind the interpolation); none for a window that is not moving.
+    std::optional<Rect> writtenFrame(AXElement element) const;
 
 private:
     void tick();
     void finish();
-    void setStep(AXElement element, const Rect& frame, const std::optional<Rect>& last);
+    // Returns whether the size and the position were written.
+    std::pair<bool, bool> setStep(AXElement element, const Rect& frame, const std::optional<Rect>& last);
 
     std::vector<Move> m_moves;
     std::function<void()> m_completion;
@@ -58,6 +63,7 @@ private:
     TaskHandle m_timer;
     double m_startTime = 0;
     std::vector<std::optional<Rect>> m_lastApplied;
+    std::vector<Rect> m_written;
     long m_overBudgetTicks = 0;
     long m_tickCount = 0;
     Lifetime m_lifetime;

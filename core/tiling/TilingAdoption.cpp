@@ -154,9 +154,10 @@ TilingEngine::AdoptResult TilingEngine::adoptSpace(SpaceId space) {
         if (last && *last != candidates.front()) near = last;
     }
     std::set<SpaceId> evicted;
+    const Rect area = candidates.empty() ? Rect{} : frameForSpace(space); // the same for every insertion
     for (const WindowId id : candidates) {
         evicted.merge(evict(id, space));
-        tree->insert(id, near, frameForSpace(space));
+        tree->insert(id, near, area);
     }
     for (const SpaceId other : evicted) retile(other, std::nullopt);
 

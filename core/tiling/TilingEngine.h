@@ -99,6 +99,11 @@ public:
     bool isSpaceVisible(SpaceId space);
     // The windows that could not be placed.
     std::vector<WindowId> applyFrames(const FrameMap& frames);
+    // The end of an animation: puts every window exactly on its tile, writing only the size or
+    // position that differs from the frame last written by `animator` or noted in `settled` (a
+    // window known to be exactly in place is not written); returns the windows that refused.
+    std::vector<WindowId> landFrames(const FrameMap& frames, const FrameAnimator* animator,
+                                     const std::map<WindowId, Rect>& settled);
     bool setFrame(AXElement element, const Rect& rect);
     std::optional<Rect> currentFrame(AXElement element);
     void dropStale(const std::vector<WindowId>& refused, BSPTree& tree, SpaceId space, double gap);

@@ -88,11 +88,13 @@ void TilingEngine::retile(SpaceId space, std::optional<WindowId> grew) {
     const TilingAnimation style = m_ctx.settings.tilingAnimation();
     if (style != TilingAnimation::none && isSpaceVisible(space)) {
         std::vector<FrameAnimator::Move> moves;
+        // Where the windows that do not glide are now, known without asking again.
+        std::map<WindowId, Rect> settled;
         for (const auto& [id, target] : frames) {
             const auto element = m_windowElements.find(id);
             if (element == m_windowElements.end()) continue;
             if (grew == id) {
-                setFrame(element->second, target); // the new window jumps; its result is checked at the end
+                if (setFrame(element->second, target)) settled[id] = target; // the new window jumps
                 continue;
             }
             const auto current = currentFrame(element->second);
@@ -101,7 +103,8 @@ void TilingEngine::retile(SpaceId space, std::optional<WindowId> grew) {
                                std::abs(current->minY() - target.minY()) <= kAnimationSlack &&
                                std::abs(current->width - target.width) <= kAnimationSlack &&
                                std::abs(current->height - target.height) <= kAnimationSlack;
-            if (!there) moves.push_back({element->second, *current, target, std::nullopt});
+            if (there) settled[id] = *current;
+            else moves.push_back({element->second, *current, target, std::nullopt});
         }
         if (!moves.empty()) {
             m_ctx.log.info(kCategory, "retile space %llu: animating %ld window(s), style %{public}s, new %u", space,
@@ -109,16 +112,16 @@ void TilingEngine::retile(SpaceId space, std::optional<WindowId> grew) {
             const std::weak_ptr<BSPTree> weakTree = tree;
             auto animator = std::make_shared<FrameAnimator>(
                 std::move(moves),
-                m_lifetime.guard([this, space, weakTree, frames, gap] {
+                m_lifetime.guard([this, space, weakTree, frames, gap, settled] {
                     if (!m_isRunning) return;
                     // Keep the animator alive until this completion returns.
                     const auto self = m_animators.find(space);
-                    std::shared_ptr<FrameAnimator> keep = self != m_animators.end() ? self->second : nullptr;
+                    const std::shared_ptr<FrameAnimator> finished = self != m_animators.end() ? self->second : nullptr;
                     m_animators.erase(space);
                     const auto current = m_trees.find(space);
                     const auto treeNow = weakTree.lock();
                     if (!treeNow || current == m_trees.end() || current->second != treeNow) return;
-                    dropStale(applyFrames(frames), *treeNow, space, gap);
+                    dropStale(landFrames(frames, finished.get(), settled), *treeNow, space, gap);
                 }),
                 m_ctx.accessibility, m_ctx.scheduler, m_ctx.log);
             m_animators[space] = animator;
@@ -146,6 +149,38 @@ std::vector<WindowId> TilingEngine::applyFrames(const FrameMap& frames) {
     for (const auto& [id, rect] : frames) {
         const auto element = m_windowElements.find(id);
         if (element == m_windowElements.end() || !setFrame(element->second, rect)) refused.push_back(id);
+    }
+    return refused;
+}
+
+std::vector<WindowId> TilingEngine::landFrames(const FrameMap& frames, const FrameAnimator* animator,
+                                               const std::map<WindowId, Rect>& settled) {
+    std::vector<WindowId> refused;
+    for (const auto& [id, target] : frames) {
+        const auto element = m_windowElements.find(id);
+        if (element == m_windowElements.end()) {
+            refused.push_back(id);
+            continue;
+        }
+        std::optional<Rect> known = animator ? animator->writtenFrame(element->second) : std::nullopt;
+        if (const auto it = settled.find(id); !known && it != settled.end()) known = it->second;
+        if (!known) {
+            if (!setFrame(element->second, target)) refused.push_back(id);
+            continue;
+        }
+        // Only what still differs (the last steps of a glide stop a fraction short), size first so
+        // that a window resized near an edge lands in place.
+        Accessibility& ax = m_ctx.accessibility;
+        AXError size = AXError::success;
+        AXError position = AXError::success;
+        if (known->size() != target.size()) size = ax.setAttributeValue(element->second, ax::size, target.size());
+        if (known->origin() != target.origin())
+            position = ax.setAttributeValue(element->second, ax::position, target.origin());
+        if (position != AXError::success || size != AXError::success) {
+            m_ctx.log.error(kCategory, "setFrame refused: pos=%d size=%d rect=%{public}s", code(position), code(size),
+                            target.description());
+            refused.push_back(id);
+        }
     }
     return refused;
 }

@@ -33,7 +33,10 @@ inline std::string indexes(const std::vector<Display>& displays) {
     std::string out;
     for (const Display& display : displays) {
         if (!out.empty()) out += " |";
-        for (const Space& space : display.spaces) out += (out.empty() ? "" : " ") + std::to_string(space.index);
+        for (const Space& space : display.spaces) {
+            if (!out.empty()) out += ' ';
+            out += std::to_string(space.index);
+        }
     }
     return out;
 }
