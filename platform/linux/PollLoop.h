@@ -1,0 +1,53 @@
+// A real-time main loop without a toolkit: due tasks in order, and file descriptors (the X
+// connection) watched with poll(). Used by the X11 tests and tools; the app runs on Qt's loop.
+#pragma once
+
+#include "platform/Scheduler.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <utility>
+
+namespace quorvel {
+
+class PollLoop final : public Scheduler {
+public:
+    PollLoop();
+
+    double now() const override;
+    double wallClock() const override;
+    TaskHandle post(Task task) override { return schedule(0, std::move(task), 0); }
+    TaskHandle after(Seconds delay, Task task) override { return schedule(delay.count(), std::move(task), 0); }
+    TaskHandle every(Seconds interval, Task task) override {
+        return schedule(interval.count(), std::move(task), interval.count());
+    }
+
+    // `onReadable` runs on the loop whenever `fd` has data.
+    void watch(int fd, std::function<void()> onReadable);
+    void unwatch(int fd);
+
+    // Runs due tasks and waits for descriptors until `condition` holds or `timeout` passes; returns
+    // whether the condition held.
+    bool runUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+    // Runs for `duration` of real time.
+    void runFor(std::chrono::milliseconds duration);
+
+private:
+    struct Entry {
+        Task task;
+        std::shared_ptr<bool> cancelled;
+        double interval;
+    };
+    TaskHandle schedule(double delay, Task task, double interval);
+    // One pass: every task due now, then one wait of at most `maxWait` seconds for descriptors.
+    void turn(double maxWait);
+
+    std::chrono::steady_clock::time_point m_origin;
+    std::uint64_t m_sequence = 0;
+    std::map<std::pair<double, std::uint64_t>, Entry> m_queue;
+    std::map<int, std::function<void()>> m_watched;
+};
+
+} // namespace quorvel

@@ -1,0 +1,262 @@
+// X connection: setup, property helpers, client messages, event routing and error absorption.
+#include "X11Connection.h"
+
+#include <xcb/xcb_icccm.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace quorvel::x11 {
+
+namespace {
+constexpr const char* kCategory = "x11";
+
+template <class Reply>
+using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
+
+template <class Reply>
+ReplyPtr<Reply> owned(Reply* reply) {
+    return ReplyPtr<Reply>(reply, &std::free);
+}
+} // namespace
+
+std::unique_ptr<X11Connection> X11Connection::open(const std::string& display, Log& log) {
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
+    if (!connection || xcb_connection_has_error(connection)) {
+        if (connection) xcb_disconnect(connection);
+        log.error(kCategory, "cannot connect to the X display %{public}s", display.empty() ? "$DISPLAY" : display);
+        return nullptr;
+    }
+    return std::unique_ptr<X11Connection>(new X11Connection(connection, screenNumber, log));
+}
+
+X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber, Log& log)
+    : m_connection(connection), m_screenNumber(screenNumber), m_log(log) {
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
+    for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
+    m_screen = it.data;
+    xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(m_connection, &m_ewmh);
+    m_ewmhReady = xcb_ewmh_init_atoms_replies(&m_ewmh, cookies, nullptr) == 1;
+    // Root changes (desktops, client list, active window, work area) and monitor changes.
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    check(xcb_change_window_attributes_checked(m_connection, root(), XCB_CW_EVENT_MASK, &mask), "selecting root events");
+}
+
+X11Connection::~X11Connection() {
+    if (m_ewmhReady) xcb_ewmh_connection_wipe(&m_ewmh);
+    xcb_disconnect(m_connection);
+}
+
+int X11Connection::fileDescriptor() const { return xcb_get_file_descriptor(m_connection); }
+
+bool X11Connection::isAlive() {
+    if (xcb_connection_has_error(m_connection) == 0) return true;
+    lost();
+    return false;
+}
+
+void X11Connection::lost() {
+    if (m_lostReported) return;
+    m_lostReported = true;
+    m_log.error(kCategory, "lost the connection to the X server (error %d)", xcb_connection_has_error(m_connection));
+    if (onConnectionLost) onConnectionLost();
+}
+
+bool X11Connection::hasEWMHWindowManager() {
+    if (!m_ewmhReady) return false;
+    xcb_window_t check = 0;
+    if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, root()), &check,
+                                                nullptr))
+        return false;
+    xcb_window_t self = 0;
+    // The check window names itself; a stale property left by a dead window manager does not.
+    if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, check), &self,
+                                                nullptr))
+        return false;
+    return self == check;
+}
+
+bool X11Connection::dispatch() {
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
+        const auto event = owned(raw);
+        if ((event->response_type & 0x7f) == 0) {
+            absorb(*reinterpret_cast<const xcb_generic_error_t*>(event.get()), "an asynchronous request");
+            continue;
+        }
+        // A listener may remove itself or others while it runs.
+        const auto listeners = m_listeners;
+        for (const auto& [token, listener] : listeners)
+            if (m_listeners.contains(token)) listener(*event);
+    }
+    return isAlive();
+}
+
+std::uint64_t X11Connection::addListener(EventListener listener) {
+    const auto token = m_nextListener++;
+    m_listeners[token] = std::move(listener);
+    return token;
+}
+
+void X11Connection::removeListener(std::uint64_t token) { m_listeners.erase(token); }
+
+void X11Connection::sync() {
+    const auto reply = owned(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    (void)reply;
+}
+
+xcb_atom_t X11Connection::atom(const std::string& name) {
+    if (const auto it = m_atoms.find(name); it != m_atoms.end()) return it->second;
+    const auto reply = owned(xcb_intern_atom_reply(
+        m_connection, xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr));
+    const xcb_atom_t value = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    if (value != XCB_ATOM_NONE) m_atoms[name] = value;
+    return value;
+}
+
+std::vector<std::uint32_t> X11Connection::cardinals(XWindow window, xcb_atom_t property, xcb_atom_t type) {
+    xcb_generic_error_t* error = nullptr;
+    const auto reply = owned(xcb_get_property_reply(
+        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 1024), &error));
+    if (error) {
+        absorb(*error, "reading a property");
+        std::free(error);
+        return {};
+    }
+    if (!reply || reply->format != 32 || reply->type != type) return {};
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    const int count = xcb_get_property_value_length(reply.get()) / 4;
+    return {values, values + count};
+}
+
+std::optional<std::uint32_t> X11Connection::cardinal(XWindow window, xcb_atom_t property, xcb_atom_t type) {
+    const auto values = cardinals(window, property, type);
+    if (values.empty()) return std::nullopt;
+    return values.front();
+}
+
+std::vector<xcb_atom_t> X11Connection::atoms(XWindow window, xcb_atom_t property) {
+    return cardinals(window, property, XCB_ATOM_ATOM);
+}
+
+std::optional<std::string> X11Connection::text(XWindow window, xcb_atom_t property, xcb_atom_t type) {
+    xcb_generic_error_t* error = nullptr;
+    const auto reply = owned(xcb_get_property_reply(
+        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 4096), &error));
+    if (error) {
+        absorb(*error, "reading a property");
+        std::free(error);
+        return std::nullopt;
+    }
+    if (!reply || reply->format != 8 || reply->type != type) return std::nullopt;
+    const auto* bytes = static_cast<const char*>(xcb_get_property_value(reply.get()));
+    return std::string(bytes, static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+}
+
+std::optional<std::string> X11Connection::windowTitle(XWindow window) {
+    if (auto title = text(window, m_ewmh._NET_WM_NAME, m_ewmh.UTF8_STRING)) return title;
+    return text(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
+}
+
+std::optional<std::uint32_t> X11Connection::windowPid(XWindow window) {
+    return cardinal(window, m_ewmh._NET_WM_PID);
+}
+
+std::optional<std::pair<std::string, std::string>> X11Connection::windowClass(XWindow window) {
+    xcb_icccm_get_wm_class_reply_t reply;
+    if (!xcb_icccm_get_wm_class_reply(m_connection, xcb_icccm_get_wm_class(m_connection, window), &reply, nullptr))
+        return std::nullopt;
+    std::pair<std::string, std::string> result{reply.instance_name ? reply.instance_name : "",
+                                               reply.class_name ? reply.class_name : ""};
+    xcb_icccm_get_wm_class_reply_wipe(&reply);
+    return result;
+}
+
+std::optional<std::string> X11Connection::applicationName(XWindow window) {
+    if (const auto wmClass = windowClass(window)) {
+        if (!wmClass->second.empty()) return wmClass->second;
+        if (!wmClass->first.empty()) return wmClass->first;
+    }
+    const auto pid = windowPid(window);
+    if (!pid) return std::nullopt;
+    std::FILE* file = std::fopen(("/proc/" + std::to_string(*pid) + "/comm").c_str(), "r");
+    if (!file) return std::nullopt;
+    char buffer[64] = {};
+    const bool read = std::fgets(buffer, sizeof buffer, file) != nullptr;
+    std::fclose(file);
+    if (!read) return std::nullopt;
+    std::string name(buffer);
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+    return name.empty() ? std::nullopt : std::optional(name);
+}
+
+X11Connection::Extents X11Connection::frameExtents(XWindow window) {
+    const auto values = cardinals(window, m_ewmh._NET_FRAME_EXTENTS);
+    if (values.size() < 4) return {};
+    return {double(values[0]), double(values[1]), double(values[2]), double(values[3])};
+}
+
+std::optional<Rect> X11Connection::clientRect(XWindow window) {
+    xcb_generic_error_t* error = nullptr;
+    const auto geometry =
+        owned(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), &error));
+    if (error) {
+        std::free(error); // the window is gone: an answer, not a fault
+        return std::nullopt;
+    }
+    if (!geometry) return std::nullopt;
+    const auto translated = owned(xcb_translate_coordinates_reply(
+        m_connection, xcb_translate_coordinates(m_connection, window, root(), 0, 0), &error));
+    if (error) {
+        std::free(error);
+        return std::nullopt;
+    }
+    if (!translated) return std::nullopt;
+    return Rect{double(translated->dst_x), double(translated->dst_y), double(geometry->width),
+                double(geometry->height)};
+}
+
+std::optional<Rect> X11Connection::frameRect(XWindow window) {
+    const auto client = clientRect(window);
+    if (!client) return std::nullopt;
+    const Extents e = frameExtents(window);
+    return Rect{client->x - e.left, client->y - e.top, client->width + e.left + e.right,
+                client->height + e.top + e.bottom};
+}
+
+void X11Connection::sendRootMessage(XWindow window, xcb_atom_t type, std::uint32_t d0, std::uint32_t d1,
+                                    std::uint32_t d2, std::uint32_t d3, std::uint32_t d4) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = type;
+    message.data.data32[0] = d0;
+    message.data.data32[1] = d1;
+    message.data.data32[2] = d2;
+    message.data.data32[3] = d3;
+    message.data.data32[4] = d4;
+    xcb_send_event(m_connection, 0, root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(m_connection);
+}
+
+std::uint8_t X11Connection::check(xcb_void_cookie_t cookie, const char* what) {
+    xcb_generic_error_t* error = xcb_request_check(m_connection, cookie);
+    // A dead connection answers "no error": ask it.
+    if (!error) return isAlive() ? 0 : 255;
+    const std::uint8_t code = error->error_code;
+    absorb(*error, what);
+    std::free(error);
+    return code;
+}
+
+void X11Connection::absorb(const xcb_generic_error_t& error, const char* what) {
+    if (!m_loggedErrors.insert({what, error.error_code}).second) return;
+    m_log.error(kCategory, "X error %d (request %d.%d) while %{public}s — ignored", error.error_code, error.major_code,
+                error.minor_code, what);
+}
+
+} // namespace quorvel::x11

@@ -1,0 +1,114 @@
+// The backend's own X connection: EWMH atoms, property reads that answer "absent" instead of
+// failing, client messages to the window manager, and event dispatch to the backend's parts. Every
+// X error is absorbed here: logged once per kind, never fatal. A lost connection is reported once.
+#pragma once
+
+#include "platform/Log.h"
+#include "platform/Types.h"
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quorvel::x11 {
+
+using XWindow = xcb_window_t;
+
+class X11Connection {
+public:
+    using EventListener = std::function<void(const xcb_generic_event_t& event)>;
+
+    // Connects to `display` (or $DISPLAY when empty); none when no X server answers.
+    static std::unique_ptr<X11Connection> open(const std::string& display, Log& log);
+    ~X11Connection();
+    X11Connection(const X11Connection&) = delete;
+    X11Connection& operator=(const X11Connection&) = delete;
+
+    xcb_connection_t* raw() const { return m_connection; }
+    xcb_ewmh_connection_t* ewmh() { return &m_ewmh; }
+    int screenNumber() const { return m_screenNumber; }
+    xcb_screen_t* screen() const { return m_screen; }
+    XWindow root() const { return m_screen->root; }
+    // For an event loop to watch; call dispatch() when it is readable.
+    int fileDescriptor() const;
+
+    // Whether a window manager announces EWMH support (_NET_SUPPORTING_WM_CHECK on the root and on
+    // its own check window).
+    bool hasEWMHWindowManager();
+
+    // Reads and routes every queued event; returns false once the connection is gone.
+    bool dispatch();
+    bool isAlive();
+    // Called once when the connection to the X server is lost.
+    std::function<void()> onConnectionLost;
+    // Listeners see every event (errors are absorbed before them). Returns a token for removal.
+    std::uint64_t addListener(EventListener listener);
+    void removeListener(std::uint64_t token);
+    // Round trip: every request sent so far has been processed when this returns.
+    void sync();
+    void flush() { xcb_flush(m_connection); }
+
+    xcb_atom_t atom(const std::string& name);
+
+    // Property reads; a missing window, property or wrong format answers none or empty.
+    std::optional<std::uint32_t> cardinal(XWindow window, xcb_atom_t property, xcb_atom_t type = XCB_ATOM_CARDINAL);
+    std::vector<std::uint32_t> cardinals(XWindow window, xcb_atom_t property, xcb_atom_t type = XCB_ATOM_CARDINAL);
+    std::optional<std::string> text(XWindow window, xcb_atom_t property, xcb_atom_t type);
+    // _NET_WM_NAME, else WM_NAME.
+    std::optional<std::string> windowTitle(XWindow window);
+    std::optional<std::uint32_t> windowPid(XWindow window);
+    // WM_CLASS: instance and class.
+    std::optional<std::pair<std::string, std::string>> windowClass(XWindow window);
+    std::vector<xcb_atom_t> atoms(XWindow window, xcb_atom_t property);
+
+    // The name every part of the backend gives a window's application: WM_CLASS's class, else its
+    // instance, else the process name from /proc, else none.
+    std::optional<std::string> applicationName(XWindow window);
+    // _NET_FRAME_EXTENTS: the decoration the window manager draws around the client (left, right,
+    // top, bottom); zeros when it declares none.
+    struct Extents {
+        double left = 0, right = 0, top = 0, bottom = 0;
+    };
+    Extents frameExtents(XWindow window);
+    // The client window's rectangle in root coordinates; none when the window is gone.
+    std::optional<Rect> clientRect(XWindow window);
+    // The outer frame: the client rectangle grown by the frame extents. Tiles are frames.
+    std::optional<Rect> frameRect(XWindow window);
+
+    // A client message to the root, as EWMH asks of pagers and tools.
+    void sendRootMessage(XWindow window, xcb_atom_t type, std::uint32_t d0, std::uint32_t d1 = 0, std::uint32_t d2 = 0,
+                         std::uint32_t d3 = 0, std::uint32_t d4 = 0);
+
+    // The outcome of a checked request: 0 for success, else the X error code (logged once per kind).
+    std::uint8_t check(xcb_void_cookie_t cookie, const char* what);
+    // Logs an X error once per (request, error code) pair.
+    void absorb(const xcb_generic_error_t& error, const char* what);
+
+    Log& log() { return m_log; }
+
+private:
+    X11Connection(xcb_connection_t* connection, int screenNumber, Log& log);
+    void lost();
+
+    xcb_connection_t* m_connection;
+    int m_screenNumber;
+    xcb_screen_t* m_screen = nullptr;
+    xcb_ewmh_connection_t m_ewmh{};
+    bool m_ewmhReady = false;
+    Log& m_log;
+    bool m_lostReported = false;
+    std::map<std::string, xcb_atom_t> m_atoms;
+    std::map<std::uint64_t, EventListener> m_listeners;
+    std::uint64_t m_nextListener = 1;
+    std::set<std::pair<std::string, int>> m_loggedErrors;
+};
+
+} // namespace quorvel::x11

@@ -1,0 +1,94 @@
+// A tiny X client for the X11 tests: opens one window with the given title, size, type and desktop,
+// prints its XID once the map request is sent, and keeps it open until the process is ended.
+//   quorvel-test-client --title T --width W --height H --type normal|dialog|fixed [--desktop N]
+#include <xcb/xcb.h>
+#include <xcb/xcb_icccm.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+xcb_atom_t intern(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string title = "test window";
+    std::string type = "normal";
+    int width = 400;
+    int height = 300;
+    int desktop = -1;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i];
+        const std::string value = argv[i + 1];
+        if (key == "--title") title = value;
+        else if (key == "--type") type = value;
+        else if (key == "--width") width = std::atoi(value.c_str());
+        else if (key == "--height") height = std::atoi(value.c_str());
+        else if (key == "--desktop") desktop = std::atoi(value.c_str());
+    }
+
+    int screenNumber = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(c)) return 2;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
+    xcb_screen_t* screen = it.data;
+
+    const xcb_window_t window = xcb_generate_id(c);
+    const std::uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, static_cast<std::uint16_t>(width),
+                      static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+
+    const xcb_atom_t utf8 = intern(c, "UTF8_STRING");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        static_cast<std::uint32_t>(title.size()), title.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_NAME"), utf8, 8,
+                        static_cast<std::uint32_t>(title.size()), title.data());
+    static const char wmClass[] = "quorvel-test-client\0QuorvelTestClient";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
+                        wmClass);
+    const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
+                        static_cast<std::uint32_t>(std::strlen(host)), host);
+    const xcb_atom_t windowType =
+        intern(c, type == "dialog" ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
+                        &windowType);
+    xcb_size_hints_t hints{};
+    if (type == "fixed") {
+        xcb_icccm_size_hints_set_min_size(&hints, width, height);
+        xcb_icccm_size_hints_set_max_size(&hints, width, height);
+    }
+    xcb_icccm_size_hints_set_size(&hints, 1, width, height);
+    xcb_icccm_set_wm_normal_hints(c, window, &hints);
+    if (desktop >= 0) {
+        const std::uint32_t value = static_cast<std::uint32_t>(desktop);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
+                            &value);
+    }
+    xcb_map_window(c, window);
+    xcb_flush(c);
+    // The harness waits for the window manager to list the window; a window placed on a desktop not
+    // shown is never mapped, so there is no MapNotify to wait for here.
+    std::printf("%u\n", window);
+    std::fflush(stdout);
+
+    while (xcb_generic_event_t* event = xcb_wait_for_event(c)) std::free(event);
+    return 0;
+}

@@ -1,0 +1,272 @@
+// The private X server of one test: Xvfb + Openbox started as child processes, waited for with a
+// bound, and torn down in the destructor; plus the test client and true geometry.
+#include "XServer.h"
+
+#include <xcb/xcb.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace quorvel::x11test {
+
+namespace {
+
+// Spawns `argv` with DISPLAY set (when given) and stdout sent to `stdoutFd` (when >= 0).
+pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int stdoutFd = -1, int keepFd = -1) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.emplace_back(*e);
+    if (!display.empty()) env.push_back("DISPLAY=" + display);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (stdoutFd < 0) posix_spawn_file_actions_adddup2(&actions, devNull, 1);
+    posix_spawn_file_actions_adddup2(&actions, devNull, 2);
+    (void)keepFd; // inherited: created without O_CLOEXEC
+    pid_t pid = 0;
+    const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(devNull);
+    if (error != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(error));
+    return pid;
+}
+
+// Reads one line from `fd` within `timeoutMs`; empty when nothing came.
+std::string readLine(int fd, int timeoutMs) {
+    std::string line;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (::poll(&p, 1, static_cast<int>(std::max<long long>(left, 0))) <= 0) break;
+        char c = 0;
+        if (::read(fd, &c, 1) != 1) break;
+        if (c == '\n') return line;
+        line += c;
+    }
+    return line;
+}
+
+void stop(pid_t pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    for (int i = 0; i < 200; ++i) {
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
+        struct timespec pause {0, 5'000'000};
+        nanosleep(&pause, nullptr);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
+std::string rcXml(int desktops) {
+    return R"(<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+  <placement><policy>Smart</policy></placement>
+  <desktops><number>)" + std::to_string(desktops) + R"(</number><firstdesk>1</firstdesk><popupTime>0</popupTime></desktops>
+  <keyboard></keyboard>
+  <mouse></mouse>
+  <applications></applications>
+</openbox_config>
+)";
+}
+
+struct XcbDeleter {
+    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+};
+using Connection = std::unique_ptr<xcb_connection_t, XcbDeleter>;
+
+Connection connect(const std::string& display) {
+    Connection c(xcb_connect(display.c_str(), nullptr));
+    if (xcb_connection_has_error(c.get())) return nullptr;
+    return c;
+}
+
+xcb_window_t rootOf(xcb_connection_t* c) { return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root; }
+
+xcb_atom_t intern(xcb_connection_t* c, const char* name) {
+    auto* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+std::vector<std::uint32_t> windowProperty(xcb_connection_t* c, xcb_window_t window, const char* name) {
+    auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, window, intern(c, name), XCB_ATOM_ANY, 0, 4096),
+                                         nullptr);
+    std::vector<std::uint32_t> values;
+    if (reply && reply->format == 32) {
+        const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
+}
+
+} // namespace
+
+bool XServer::available() {
+    return std::system("command -v Xvfb >/dev/null 2>&1 && command -v openbox >/dev/null 2>&1") == 0;
+}
+
+XServer::XServer(const Options& options) {
+    char dir[] = "/tmp/quorvel-x11-XXXXXX";
+    if (!::mkdtemp(dir)) throw std::runtime_error("cannot make a work folder");
+    m_workDir = dir;
+
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) throw std::runtime_error("cannot make a pipe");
+    m_xvfb = spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
+                    std::to_string(options.width) + "x" + std::to_string(options.height) + "x24", "+extension",
+                    "RANDR", "-nolisten", "tcp", "-noreset"},
+                   "", -1, pipeFds[1]);
+    ::close(pipeFds[1]);
+    const std::string number = readLine(pipeFds[0], 5000);
+    ::close(pipeFds[0]);
+    if (number.empty()) {
+        stop(m_xvfb);
+        throw std::runtime_error("Xvfb did not report a display");
+    }
+    m_display = ":" + number;
+
+    std::string rc = "/etc/xdg/openbox/rc.xml";
+    if (!options.stockKeyBindings) {
+        rc = m_workDir + "/rc.xml";
+        std::ofstream(rc) << rcXml(options.desktops);
+    }
+    m_windowManager = spawn({"openbox", "--sm-disable", "--config-file", rc}, m_display);
+
+    // Ready when the window manager's check window names itself and the desktops are set up (Openbox
+    // announces itself a moment before it publishes its desktops).
+    const auto c = connect(m_display);
+    const bool ready = c && waitFor([&] {
+        const xcb_window_t root = rootOf(c.get());
+        const auto check = windowProperty(c.get(), root, "_NET_SUPPORTING_WM_CHECK");
+        return !check.empty() && windowProperty(c.get(), check[0], "_NET_SUPPORTING_WM_CHECK") == check &&
+               !windowProperty(c.get(), root, "_NET_NUMBER_OF_DESKTOPS").empty() &&
+               !windowProperty(c.get(), root, "_NET_CURRENT_DESKTOP").empty();
+    }, std::chrono::milliseconds(5000));
+    if (!ready) {
+        stop(m_windowManager);
+        stop(m_xvfb);
+        throw std::runtime_error("Openbox did not start on " + m_display);
+    }
+}
+
+XServer::~XServer() {
+    for (const pid_t client : m_clients) stop(client);
+    stop(m_windowManager);
+    stop(m_xvfb);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_workDir, ignored);
+}
+
+ClientWindow XServer::openWindow(const ClientWindowOptions& options) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
+    const char* type = options.type == ClientWindowOptions::Type::dialog      ? "dialog"
+                       : options.type == ClientWindowOptions::Type::fixedSize ? "fixed"
+                                                                               : "normal";
+    std::vector<std::string> argv = {QUORVEL_TEST_CLIENT,   "--title", options.title, "--width",
+                                     std::to_string(options.width), "--height", std::to_string(options.height),
+                                     "--type",              type};
+    if (options.desktop) {
+        argv.push_back("--desktop");
+        argv.push_back(std::to_string(*options.desktop));
+    }
+    const pid_t pid = spawn(argv, m_display, pipeFds[1]);
+    ::close(pipeFds[1]);
+    const std::string line = readLine(pipeFds[0], 5000);
+    ::close(pipeFds[0]);
+    m_clients.push_back(pid);
+    if (line.empty()) throw std::runtime_error("the test client did not open its window");
+    const auto window = static_cast<std::uint32_t>(std::stoul(line));
+
+    // Managed once the window manager lists it.
+    const auto c = connect(m_display);
+    waitFor([&] {
+        const auto clients = windowProperty(c.get(), rootOf(c.get()), "_NET_CLIENT_LIST");
+        return std::find(clients.begin(), clients.end(), window) != clients.end();
+    });
+    return {pid, window};
+}
+
+void XServer::close(const ClientWindow& window) {
+    stop(window.pid);
+    std::erase(m_clients, window.pid);
+    const auto c = connect(m_display);
+    waitFor([&] {
+        const auto clients = windowProperty(c.get(), rootOf(c.get()), "_NET_CLIENT_LIST");
+        return std::find(clients.begin(), clients.end(), window.window) == clients.end();
+    });
+}
+
+Rect XServer::clientGeometry(std::uint32_t window) {
+    const auto c = connect(m_display);
+    auto* geometry = xcb_get_geometry_reply(c.get(), xcb_get_geometry(c.get(), window), nullptr);
+    auto* translated =
+        xcb_translate_coordinates_reply(c.get(), xcb_translate_coordinates(c.get(), window, rootOf(c.get()), 0, 0),
+                                        nullptr);
+    Rect r;
+    if (geometry && translated)
+        r = {double(translated->dst_x), double(translated->dst_y), double(geometry->width), double(geometry->height)};
+    std::free(geometry);
+    std::free(translated);
+    return r;
+}
+
+Rect XServer::frameGeometry(std::uint32_t window) {
+    const auto c = connect(m_display);
+    const xcb_window_t root = rootOf(c.get());
+    // Walk up to the root's child: that is the window manager's frame.
+    xcb_window_t frame = window;
+    for (;;) {
+        auto* tree = xcb_query_tree_reply(c.get(), xcb_query_tree(c.get(), frame), nullptr);
+        if (!tree) break;
+        const xcb_window_t parent = tree->parent;
+        std::free(tree);
+        if (parent == root || parent == XCB_WINDOW_NONE) break;
+        frame = parent;
+    }
+    auto* geometry = xcb_get_geometry_reply(c.get(), xcb_get_geometry(c.get(), frame), nullptr);
+    Rect r;
+    if (geometry)
+        r = {double(geometry->x), double(geometry->y), double(geometry->width + 2 * geometry->border_width),
+             double(geometry->height + 2 * geometry->border_width)};
+    std::free(geometry);
+    return r;
+}
+
+int XServer::run(const std::string& command) {
+    const pid_t pid = spawn({"sh", "-c", command}, m_display);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace quorvel::x11test

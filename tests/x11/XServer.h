@@ -1,0 +1,90 @@
+// A private X server for one test: Xvfb on a free display with Openbox (4 desktops, no key
+// bindings) as the EWMH window manager, torn down when the object goes, even when a test fails.
+// Also starts our test client to open real windows, and reads true geometry back.
+#pragma once
+
+#include "platform/Types.h"
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::x11test {
+
+struct ClientWindowOptions {
+    std::string title = "test window";
+    int width = 400;
+    int height = 300;
+    enum class Type { normal, dialog, fixedSize } type = Type::normal;
+    std::optional<int> desktop; // 0-based EWMH desktop, else wherever the window manager puts it
+};
+
+// A window of our test client, owned by a child process of its own: killing it closes the window.
+struct ClientWindow {
+    pid_t pid = 0;
+    std::uint32_t window = 0; // the client window's XID
+};
+
+class XServer {
+public:
+    struct Options {
+        int width = 1920;
+        int height = 1080;
+        int desktops = 4;
+        // When set, Openbox runs with its stock key bindings instead of none.
+        bool stockKeyBindings = false;
+    };
+
+    // Starts Xvfb and Openbox and waits (bounded) until the window manager announces itself.
+    // Throws std::runtime_error when either cannot start.
+    explicit XServer(const Options& options);
+    XServer() : XServer(Options{}) {}
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    // ":N", for DISPLAY.
+    const std::string& display() const { return m_display; }
+    // Whether the Xvfb and Openbox binaries are installed here.
+    static bool available();
+
+    // Opens a window with the test client and waits (bounded) until the window manager maps it.
+    ClientWindow openWindow(const ClientWindowOptions& options = {});
+    // Closes a client's window by ending its process, and waits until it is gone.
+    void close(const ClientWindow& window);
+
+    // Geometry as it truly is: the client window in root coordinates, and its frame (the window
+    // manager's decoration around it).
+    Rect clientGeometry(std::uint32_t window);
+    Rect frameGeometry(std::uint32_t window);
+
+    // Runs a command with DISPLAY set to this server (xdotool, xprop, …); returns its exit code.
+    int run(const std::string& command);
+
+    // Waits until `condition` holds, polling every 5 ms, for at most `timeout`; true when it held.
+    template <class Condition>
+    static bool waitFor(Condition condition, std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+
+private:
+    std::string m_display;
+    pid_t m_xvfb = 0;
+    pid_t m_windowManager = 0;
+    std::string m_workDir;
+    std::vector<pid_t> m_clients;
+};
+
+template <class Condition>
+bool XServer::waitFor(Condition condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) return true;
+        struct timespec pause {0, 5'000'000};
+        nanosleep(&pause, nullptr);
+    }
+    return condition();
+}
+
+} // namespace quorvel::x11test
