@@ -41,6 +41,10 @@ void PollLoop::turn(double maxWait) {
         entry.task();
     }
 
+    // A connection may already hold events it read while waiting for a reply; those never make its
+    // descriptor readable, so every watcher drains what it has before the loop blocks.
+    for (const auto& [fd, callback] : std::map(m_watched)) callback();
+
     double wait = maxWait;
     if (!m_queue.empty()) wait = std::min(wait, std::max(0.0, m_queue.begin()->first.first - now()));
     std::vector<pollfd> fds;

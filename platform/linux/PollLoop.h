@@ -24,7 +24,8 @@ public:
         return schedule(interval.count(), std::move(task), interval.count());
     }
 
-    // `onReadable` runs on the loop whenever `fd` has data.
+    // `onReadable` runs on the loop whenever `fd` has data, and once before every wait (so it must
+    // not block: it drains what is already there).
     void watch(int fd, std::function<void()> onReadable);
     void unwatch(int fd);
 

@@ -29,7 +29,10 @@ std::unique_ptr<X11Connection> X11Connection::open(const std::string& display, L
         log.error(kCategory, "cannot connect to the X display %{public}s", display.empty() ? "$DISPLAY" : display);
         return nullptr;
     }
-    return std::unique_ptr<X11Connection>(new X11Connection(connection, screenNumber, log));
+    std::unique_ptr<X11Connection> opened(new X11Connection(connection, screenNumber, log));
+    const char* fromEnvironment = std::getenv("DISPLAY");
+    opened->m_displayName = !display.empty() ? display : fromEnvironment ? fromEnvironment : "";
+    return opened;
 }
 
 X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber, Log& log)

@@ -33,6 +33,8 @@ public:
     X11Connection& operator=(const X11Connection&) = delete;
 
     xcb_connection_t* raw() const { return m_connection; }
+    // The display this connection reached (":1"), for programs started on the same server.
+    const std::string& displayName() const { return m_displayName; }
     xcb_ewmh_connection_t* ewmh() { return &m_ewmh; }
     int screenNumber() const { return m_screenNumber; }
     xcb_screen_t* screen() const { return m_screen; }
@@ -99,6 +101,7 @@ private:
     void lost();
 
     xcb_connection_t* m_connection;
+    std::string m_displayName;
     int m_screenNumber;
     xcb_screen_t* m_screen = nullptr;
     xcb_ewmh_connection_t m_ewmh{};

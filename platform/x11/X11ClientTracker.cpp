@@ -1,0 +1,221 @@
+// Client tracking: root PropertyNotify for the client list, active window and desktop, and each
+// client's own PropertyNotify for _NET_WM_STATE, diffed into typed events.
+#include "X11ClientTracker.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <utility>
+
+namespace quorvel::x11 {
+
+namespace {
+constexpr const char* kCategory = "x11";
+} // namespace
+
+X11ClientTracker::X11ClientTracker(X11Connection& connection, Scheduler&, Log& log)
+    : m_connection(connection), m_log(log) {
+    m_listener = m_connection.addListener([this](const xcb_generic_event_t& event) { handle(event); });
+    refresh();
+}
+
+X11ClientTracker::~X11ClientTracker() { m_connection.removeListener(m_listener); }
+
+std::uint64_t X11ClientTracker::subscribe(Subscriber subscriber) {
+    const auto token = m_nextSubscriber++;
+    m_subscribers[token] = std::move(subscriber);
+    return token;
+}
+
+void X11ClientTracker::unsubscribe(std::uint64_t token) { m_subscribers.erase(token); }
+
+Pid X11ClientTracker::pidOf(XWindow window) const {
+    const auto it = m_clients.find(window);
+    return it == m_clients.end() ? 0 : it->second.pid;
+}
+
+bool X11ClientTracker::isMinimised(XWindow window) const {
+    const auto it = m_clients.find(window);
+    return it != m_clients.end() && it->second.minimised;
+}
+
+bool X11ClientTracker::isFullScreen(XWindow window) const {
+    const auto it = m_clients.find(window);
+    return it != m_clients.end() && it->second.fullScreen;
+}
+
+bool X11ClientTracker::ownsWindows(Pid pid) const {
+    if (pid == 0) return false;
+    return std::any_of(m_clients.begin(), m_clients.end(), [pid](const auto& entry) { return entry.second.pid == pid; });
+}
+
+std::vector<XWindow> X11ClientTracker::frontToBack() {
+    auto stacking = m_connection.cardinals(m_connection.root(), m_connection.ewmh()->_NET_CLIENT_LIST_STACKING,
+                                           XCB_ATOM_WINDOW);
+    std::vector<XWindow> out;
+    out.reserve(m_order.size());
+    // Bottom to top on the wire.
+    for (auto it = stacking.rbegin(); it != stacking.rend(); ++it)
+        if (m_clients.contains(*it)) out.push_back(*it);
+    // A window the stacking list does not name yet (or a window manager without that list): the
+    // newest are the likeliest to be on top.
+    for (auto it = m_order.rbegin(); it != m_order.rend(); ++it)
+        if (std::find(out.begin(), out.end(), *it) == out.end()) out.push_back(*it);
+    return out;
+}
+
+std::vector<XWindow> X11ClientTracker::windowsOf(Pid pid) {
+    std::vector<XWindow> out;
+    if (pid == 0) return out;
+    for (const XWindow window : frontToBack())
+        if (pidOf(window) == pid) out.push_back(window);
+    return out;
+}
+
+bool X11ClientTracker::processRunning(Pid pid) {
+    if (pid <= 0) return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!stat || !std::getline(stat, line)) return ::kill(pid, 0) == 0 || errno == EPERM; // no /proc here
+    // "pid (comm) S ...": the name may hold spaces and parentheses, the state follows the last ')'.
+    const auto close = line.rfind(')');
+    if (close == std::string::npos || close + 2 >= line.size()) return true;
+    const char state = line[close + 2];
+    return state != 'Z' && state != 'X';
+}
+
+std::optional<std::string> X11ClientTracker::processName(Pid pid) {
+    if (pid <= 0) return std::nullopt;
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    if (!comm || !std::getline(comm, name) || name.empty()) return std::nullopt;
+    return name;
+}
+
+void X11ClientTracker::refresh() {
+    refreshClients();
+    refreshActive();
+    refreshDesktop();
+    // State changes of windows that were already known; new ones were read just now.
+    const auto known = m_order;
+    for (const XWindow window : known) refreshState(window);
+}
+
+void X11ClientTracker::handle(const xcb_generic_event_t& event) {
+    if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
+    const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
+    if (notify.window == m_connection.root()) {
+        if (notify.atom == ewmh._NET_CLIENT_LIST) refreshClients();
+        else if (notify.atom == ewmh._NET_ACTIVE_WINDOW) refreshActive();
+        else if (notify.atom == ewmh._NET_CURRENT_DESKTOP) refreshDesktop();
+        return;
+    }
+    const auto client = m_clients.find(notify.window);
+    if (client == m_clients.end()) return;
+    if (notify.atom == ewmh._NET_WM_STATE) {
+        refreshState(notify.window);
+    } else if (notify.atom == ewmh._NET_WM_PID) {
+        // Set late by a few toolkits; later lookups by owner find the window from now on.
+        if (const auto pid = m_connection.windowPid(notify.window)) client->second.pid = static_cast<Pid>(*pid);
+    }
+}
+
+void X11ClientTracker::watchClient(XWindow window) {
+    // Our own selection on the client (each connection has its own): _NET_WM_STATE and title changes.
+    // Checked so that a window gone already costs no logged error: the client list will drop it.
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_generic_error_t* error = xcb_request_check(
+        m_connection.raw(), xcb_change_window_attributes_checked(m_connection.raw(), window, XCB_CW_EVENT_MASK, &mask));
+    std::free(error);
+}
+
+X11ClientTracker::Client X11ClientTracker::readClient(XWindow window) {
+    Client client;
+    if (const auto pid = m_connection.windowPid(window)) client.pid = static_cast<Pid>(*pid);
+    const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
+    for (const xcb_atom_t state : m_connection.atoms(window, ewmh._NET_WM_STATE)) {
+        if (state == ewmh._NET_WM_STATE_HIDDEN) client.minimised = true;
+        if (state == ewmh._NET_WM_STATE_FULLSCREEN) client.fullScreen = true;
+    }
+    return client;
+}
+
+void X11ClientTracker::refreshClients() {
+    const auto listed =
+        m_connection.cardinals(m_connection.root(), m_connection.ewmh()->_NET_CLIENT_LIST, XCB_ATOM_WINDOW);
+    const std::set<XWindow> now(listed.begin(), listed.end());
+
+    std::vector<Event> events;
+    for (const XWindow window : m_order) {
+        if (now.contains(window)) continue;
+        events.push_back({.kind = Event::Kind::windowRemoved, .window = window, .pid = m_clients.at(window).pid});
+        m_clients.erase(window);
+    }
+    std::vector<XWindow> order;
+    order.reserve(listed.size());
+    for (const XWindow window : listed) {
+        if (std::find(order.begin(), order.end(), window) != order.end()) continue; // listed twice
+        order.push_back(window);
+        if (m_clients.contains(window)) continue;
+        // Select first, then read: a state change in between is then seen as an event.
+        watchClient(window);
+        const Client client = readClient(window);
+        m_clients[window] = client;
+        if (client.pid == 0)
+            m_log.info(kCategory, "window %u names no process (_NET_WM_PID) — no application owns it", window);
+        events.push_back({.kind = Event::Kind::windowAdded, .window = window, .pid = client.pid});
+    }
+    m_order = std::move(order);
+    for (const Event& event : events) emit(event);
+}
+
+void X11ClientTracker::refreshActive() {
+    const auto read =
+        m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW);
+    XWindow active = read.value_or(0);
+    // The active window may be announced before the client list names it.
+    if (active != 0 && !m_clients.contains(active)) refreshClients();
+    if (!m_clients.contains(active)) active = 0;
+    if (active == m_active) return;
+    const XWindow previous = std::exchange(m_active, active);
+    emit({.kind = Event::Kind::activeWindowChanged, .window = active, .previous = previous});
+}
+
+void X11ClientTracker::refreshDesktop() {
+    const auto desktop = m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_CURRENT_DESKTOP);
+    if (desktop == m_desktop) return;
+    const bool wasKnown = m_desktop.has_value();
+    m_desktop = desktop;
+    if (!wasKnown) return; // the first reading is no change
+    emit({.kind = Event::Kind::currentDesktopChanged});
+}
+
+void X11ClientTracker::refreshState(XWindow window) {
+    const auto it = m_clients.find(window);
+    if (it == m_clients.end()) return;
+    const Client fresh = readClient(window);
+    const bool before = it->second.minimised;
+    it->second.minimised = fresh.minimised;
+    it->second.fullScreen = fresh.fullScreen;
+    if (fresh.pid != 0) it->second.pid = fresh.pid;
+    if (before != fresh.minimised)
+        emit({.kind = Event::Kind::windowStateChanged,
+              .window = window,
+              .pid = it->second.pid,
+              .minimisedBefore = before,
+              .minimisedNow = fresh.minimised});
+}
+
+void X11ClientTracker::emit(const Event& event) {
+    // A subscriber may unsubscribe itself or others while it runs.
+    const auto subscribers = m_subscribers;
+    for (const auto& [token, subscriber] : subscribers)
+        if (m_subscribers.contains(token)) subscriber(event);
+}
+
+} // namespace quorvel::x11

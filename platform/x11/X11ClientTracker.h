@@ -1,0 +1,101 @@
+// The window manager's client windows as the backend's other parts see them: the managed set with
+// owners, the active window, minimised/full-screen state and the current desktop, kept from X events.
+// X11Accessibility and X11Workspace turn its events into notifications on the main queue.
+#pragma once
+
+#include "X11Connection.h"
+#include "platform/Log.h"
+#include "platform/Scheduler.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::x11 {
+
+class X11ClientTracker {
+public:
+    struct Event {
+        enum class Kind { windowAdded, windowRemoved, activeWindowChanged, windowStateChanged, currentDesktopChanged };
+        Kind kind = Kind::windowAdded;
+        // The window concerned; for activeWindowChanged the newly active one (0: none).
+        XWindow window = 0;
+        // activeWindowChanged: the window active before (0: none).
+        XWindow previous = 0;
+        // windowAdded, windowRemoved: the owning process (0 when the window names none).
+        Pid pid = 0;
+        // windowStateChanged.
+        bool minimisedBefore = false;
+        bool minimisedNow = false;
+    };
+    // Called synchronously while X events are dispatched, after the tracker's state is updated.
+    // Subscribers must not call back into other parts from here: post to the main queue instead.
+    using Subscriber = std::function<void(const Event& event)>;
+
+    // Reads the current clients at once; no events are sent for windows that already exist. The
+    // scheduler is not needed: events are reported synchronously and each consumer posts its own.
+    X11ClientTracker(X11Connection& connection, Scheduler& scheduler, Log& log);
+    ~X11ClientTracker();
+    X11ClientTracker(const X11ClientTracker&) = delete;
+    X11ClientTracker& operator=(const X11ClientTracker&) = delete;
+
+    std::uint64_t subscribe(Subscriber subscriber);
+    void unsubscribe(std::uint64_t token);
+
+    bool isManaged(XWindow window) const { return m_clients.contains(window); }
+    // The managed windows in the window manager's list order (oldest first).
+    const std::vector<XWindow>& clients() const { return m_order; }
+    // The owner named by _NET_WM_PID; 0 when the window names none or is not managed.
+    Pid pidOf(XWindow window) const;
+    bool isMinimised(XWindow window) const;
+    bool isFullScreen(XWindow window) const;
+    XWindow activeWindow() const { return m_active; }
+    std::optional<std::uint32_t> currentDesktop() const { return m_desktop; }
+
+    // Managed windows front to back, as the window manager stacks them now (a round trip).
+    std::vector<XWindow> frontToBack();
+    // The same, only the windows of `pid`.
+    std::vector<XWindow> windowsOf(Pid pid);
+    // Whether some managed window belongs to `pid`.
+    bool ownsWindows(Pid pid) const;
+
+    // Whether process `pid` runs on this machine; a zombie does not.
+    static bool processRunning(Pid pid);
+    // The process's short name (/proc/<pid>/comm); none when it is gone.
+    static std::optional<std::string> processName(Pid pid);
+
+    // Re-reads everything from the server and sends events for what changed. The event handlers
+    // call the parts of this they need; tests may call it after a round trip.
+    void refresh();
+
+private:
+    struct Client {
+        Pid pid = 0;
+        bool minimised = false;
+        bool fullScreen = false;
+    };
+
+    void handle(const xcb_generic_event_t& event);
+    void refreshClients();
+    void refreshActive();
+    void refreshDesktop();
+    void refreshState(XWindow window);
+    Client readClient(XWindow window);
+    void watchClient(XWindow window);
+    void emit(const Event& event);
+
+    X11Connection& m_connection;
+    Log& m_log;
+    std::uint64_t m_listener = 0;
+    std::map<XWindow, Client> m_clients;
+    std::vector<XWindow> m_order;
+    XWindow m_active = 0;
+    std::optional<std::uint32_t> m_desktop;
+    std::map<std::uint64_t, Subscriber> m_subscribers;
+    std::uint64_t m_nextSubscriber = 1;
+};
+
+} // namespace quorvel::x11

@@ -1,0 +1,352 @@
+// Screens on X11: RandR monitors, struts, the pointer and screen-change notifications.
+#include "X11Screens.h"
+
+#include "X11PendingReads.h"
+
+#include <xcb/randr.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <memory>
+
+namespace quorvel::x11 {
+
+namespace {
+constexpr const char* kCategory = "x11";
+
+template <class Reply>
+std::unique_ptr<Reply, decltype(&std::free)> owned(Reply* reply) {
+    return {reply, &std::free};
+}
+
+bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+bool isBuiltinConnector(const std::string& name) {
+    return startsWith(name, "eDP") || startsWith(name, "LVDS") || startsWith(name, "DSI");
+}
+
+// A strut's twelve values; _NET_WM_STRUT's four reach along the whole edge.
+std::optional<std::vector<std::uint32_t>> strutOf(const PropertyValue& partial, const PropertyValue& plain) {
+    if (auto values = partial.cardinals(); values.size() >= 12) {
+        values.resize(12);
+        return values;
+    }
+    const auto values = plain.cardinals();
+    if (values.size() < 4) return std::nullopt;
+    constexpr std::uint32_t whole = 0xFFFFFFFF;
+    return std::vector<std::uint32_t>{values[0], values[1], values[2], values[3], 0, whole, 0, whole,
+                                      0,         whole,     0,         whole};
+}
+} // namespace
+
+std::string monitorIdentifier(const Monitor& monitor) { return "x11-monitor-" + monitor.name; }
+
+// --- Monitors -----------------------------------------------------------------------------------
+
+MonitorReader::MonitorReader(X11Connection& connection) : m_connection(connection) {
+    xcb_connection_t* raw = connection.raw();
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(raw, &xcb_randr_id);
+    if (!extension || !extension->present) return;
+    m_firstEvent = extension->first_event;
+    xcb_generic_error_t* error = nullptr;
+    const auto version = owned(xcb_randr_query_version_reply(raw, xcb_randr_query_version(raw, 1, 5), &error));
+    if (error) {
+        connection.absorb(*error, "asking the RandR version");
+        std::free(error);
+    }
+    // Monitors came with RandR 1.5.
+    m_randrMonitors = version && (version->major_version > 1 || version->minor_version >= 5);
+}
+
+std::vector<Monitor> MonitorReader::read() {
+    std::vector<Monitor> monitors;
+    xcb_connection_t* raw = m_connection.raw();
+    if (m_randrMonitors) {
+        xcb_generic_error_t* error = nullptr;
+        const auto reply =
+            owned(xcb_randr_get_monitors_reply(raw, xcb_randr_get_monitors(raw, m_connection.root(), 1), &error));
+        if (error) {
+            m_connection.absorb(*error, "reading the monitors");
+            std::free(error);
+        }
+        if (reply) {
+            std::vector<xcb_get_atom_name_cookie_t> names;
+            for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
+                 xcb_randr_monitor_info_next(&it)) {
+                const xcb_randr_monitor_info_t& info = *it.data;
+                if (info.width == 0 || info.height == 0) continue;
+                Monitor monitor;
+                monitor.nameAtom = info.name;
+                monitor.bounds = {double(info.x), double(info.y), double(info.width), double(info.height)};
+                monitor.primary = info.primary != 0;
+                const xcb_randr_output_t* outputs = xcb_randr_monitor_info_outputs(&info);
+                monitor.outputs.assign(outputs, outputs + xcb_randr_monitor_info_outputs_length(&info));
+                monitors.push_back(std::move(monitor));
+                names.push_back(xcb_get_atom_name(raw, info.name));
+            }
+            for (std::size_t i = 0; i < monitors.size(); ++i) {
+                const auto name = owned(xcb_get_atom_name_reply(raw, names[i], nullptr));
+                if (name)
+                    monitors[i].name.assign(xcb_get_atom_name_name(name.get()),
+                                            static_cast<std::size_t>(xcb_get_atom_name_name_length(name.get())));
+                if (monitors[i].name.empty()) monitors[i].name = std::to_string(monitors[i].nameAtom);
+            }
+        }
+    }
+    if (monitors.empty()) {
+        // No RandR monitors: the root is the one screen, at its current size.
+        Monitor whole;
+        whole.name = "default";
+        whole.nameAtom = m_connection.atom("default");
+        const xcb_screen_t* screen = m_connection.screen();
+        whole.bounds = {0, 0, double(screen->width_in_pixels), double(screen->height_in_pixels)};
+        if (const auto geometry =
+                owned(xcb_get_geometry_reply(raw, xcb_get_geometry(raw, m_connection.root()), nullptr)))
+            whole.bounds = {0, 0, double(geometry->width), double(geometry->height)};
+        whole.primary = true;
+        monitors.push_back(std::move(whole));
+    }
+    std::stable_partition(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
+    return monitors;
+}
+
+// --- Screens ------------------------------------------------------------------------------------
+
+X11Screens::X11Screens(X11Connection& connection, Scheduler& scheduler, Log& log)
+    : m_connection(connection), m_scheduler(scheduler), m_log(log), m_monitors(connection) {
+    if (m_monitors.firstEvent() != 0) {
+        const std::uint16_t mask = XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
+                                   XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE;
+        connection.check(xcb_randr_select_input_checked(connection.raw(), connection.root(), mask),
+                         "selecting RandR events");
+    }
+    m_listener = connection.addListener([this](const xcb_generic_event_t& event) { onEvent(event); });
+}
+
+X11Screens::~X11Screens() { m_connection.removeListener(m_listener); }
+
+Rect X11Screens::visibleBounds(const Rect& monitor, const std::vector<std::vector<std::uint32_t>>& struts,
+                               double rootWidth, double rootHeight) {
+    double left = monitor.minX(), top = monitor.minY(), right = monitor.maxX(), bottom = monitor.maxY();
+    // A reserved band counts for a monitor only where it overlaps it. Ranges are inclusive; a range
+    // left empty (some panels write 0..0) means the whole edge.
+    const auto span = [](std::uint32_t start, std::uint32_t end) {
+        if (end < start || (start == 0 && end == 0)) return std::pair<double, double>{0, 1e9};
+        return std::pair<double, double>{double(start), double(end) - double(start) + 1};
+    };
+    const auto reaches = [&](const Rect& band) { return !band.intersection(monitor).isEmpty(); };
+    for (const auto& s : struts) {
+        if (s.size() < 12) continue;
+        if (s[0] > 0) {
+            const auto [y, h] = span(s[4], s[5]);
+            if (reaches({0, y, double(s[0]), h})) left = std::max(left, double(s[0]));
+        }
+        if (s[1] > 0) {
+            const auto [y, h] = span(s[6], s[7]);
+            if (reaches({rootWidth - s[1], y, double(s[1]), h})) right = std::min(right, rootWidth - s[1]);
+        }
+        if (s[2] > 0) {
+            const auto [x, w] = span(s[8], s[9]);
+            if (reaches({x, 0, w, double(s[2])})) top = std::max(top, double(s[2]));
+        }
+        if (s[3] > 0) {
+            const auto [x, w] = span(s[10], s[11]);
+            if (reaches({x, rootHeight - s[3], w, double(s[3])})) bottom = std::min(bottom, rootHeight - s[3]);
+        }
+    }
+    // Struts that would leave nothing are nonsense: keep the whole monitor.
+    if (right <= left || bottom <= top) return monitor;
+    return {left, top, right - left, bottom - top};
+}
+
+std::vector<std::vector<std::uint32_t>> X11Screens::readStruts(bool& clientListRead) {
+    std::vector<std::vector<std::uint32_t>> struts;
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    PendingProperty list(m_connection, m_connection.root(), ewmh->_NET_CLIENT_LIST, XCB_ATOM_WINDOW);
+    const PropertyValue clients = list.get("reading the client list");
+    clientListRead = clients.present;
+    // Every client may reserve an edge; in practice those are docks and panels.
+    std::vector<std::pair<PendingProperty, PendingProperty>> pending;
+    pending.reserve(clients.cardinals().size());
+    for (const XWindow window : clients.cardinals())
+        pending.emplace_back(PendingProperty(m_connection, window, ewmh->_NET_WM_STRUT_PARTIAL, XCB_ATOM_CARDINAL),
+                             PendingProperty(m_connection, window, ewmh->_NET_WM_STRUT, XCB_ATOM_CARDINAL));
+    for (auto& [partial, plain] : pending) {
+        const PropertyValue partialValue = partial.get("reading a strut");
+        const PropertyValue plainValue = plain.get("reading a strut");
+        if (auto strut = strutOf(partialValue, plainValue)) struts.push_back(std::move(*strut));
+    }
+    return struts;
+}
+
+std::vector<ScreenInfo> X11Screens::screensOf(const std::vector<Monitor>& monitors) {
+    xcb_connection_t* raw = m_connection.raw();
+    const auto rootCookie = xcb_get_geometry(raw, m_connection.root());
+    bool clientListRead = false;
+    const auto struts = readStruts(clientListRead);
+    // The root's size now, not at connection time: RandR may have resized it since.
+    double rootWidth = m_connection.screen()->width_in_pixels, rootHeight = m_connection.screen()->height_in_pixels;
+    if (const auto root = owned(xcb_get_geometry_reply(raw, rootCookie, nullptr))) {
+        rootWidth = root->width;
+        rootHeight = root->height;
+    }
+
+    // Without a client list, the work area is the best guess, and it only fits a single monitor
+    // (window managers publish one rectangle over the whole root).
+    std::optional<Rect> workArea;
+    if (!clientListRead && monitors.size() == 1) {
+        const auto current = m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_CURRENT_DESKTOP);
+        const auto areas = m_connection.cardinals(m_connection.root(), m_connection.ewmh()->_NET_WORKAREA);
+        const std::size_t at = 4 * current.value_or(0);
+        if (areas.size() >= at + 4)
+            workArea = Rect{double(areas[at]), double(areas[at + 1]), double(areas[at + 2]), double(areas[at + 3])};
+    }
+
+    std::vector<ScreenInfo> screens;
+    const double primaryHeight = monitors.front().bounds.height;
+    for (const Monitor& monitor : monitors) {
+        Rect visible = visibleBounds(monitor.bounds, struts, rootWidth, rootHeight);
+        if (workArea) {
+            const Rect area = workArea->intersection(monitor.bounds);
+            if (!area.isEmpty()) visible = area;
+        }
+        ScreenInfo screen;
+        screen.displayNumber = monitor.nameAtom;
+        screen.localizedName = monitor.name;
+        screen.frame = flipped(monitor.bounds, primaryHeight);
+        screen.visibleFrame = flipped(visible, primaryHeight);
+        screens.push_back(std::move(screen));
+    }
+    return screens;
+}
+
+std::vector<ScreenInfo> X11Screens::screens() { return screensOf(m_monitors.read()); }
+
+std::optional<ScreenInfo> X11Screens::mainScreen() {
+    const auto monitors = m_monitors.read();
+    const auto screens = screensOf(monitors);
+    // The monitor showing most of the focused window; the primary when nothing has focus.
+    std::size_t best = 0;
+    const auto active = m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_ACTIVE_WINDOW,
+                                              XCB_ATOM_WINDOW);
+    if (active && *active != XCB_WINDOW_NONE) {
+        if (const auto frame = m_connection.frameRect(*active)) {
+            double bestArea = 0;
+            for (std::size_t i = 0; i < monitors.size(); ++i) {
+                const Rect overlap = frame->intersection(monitors[i].bounds);
+                if (overlap.width * overlap.height > bestArea) {
+                    bestArea = overlap.width * overlap.height;
+                    best = i;
+                }
+            }
+        }
+    }
+    return screens.at(best);
+}
+
+DisplayNumber X11Screens::mainDisplayId() { return m_monitors.read().front().nameAtom; }
+
+std::optional<Monitor> X11Screens::monitor(DisplayNumber display) {
+    for (Monitor& monitor : m_monitors.read())
+        if (monitor.nameAtom == display) return std::move(monitor);
+    return std::nullopt;
+}
+
+std::optional<std::string> X11Screens::displayUUID(DisplayNumber display) {
+    const auto found = monitor(display);
+    if (!found) return std::nullopt;
+    return monitorIdentifier(*found);
+}
+
+std::vector<DisplayNumber> X11Screens::onlineDisplays(std::uint32_t maxCount) {
+    std::vector<DisplayNumber> displays;
+    for (const Monitor& monitor : m_monitors.read()) {
+        if (displays.size() >= maxCount) break;
+        displays.push_back(monitor.nameAtom);
+    }
+    return displays;
+}
+
+Rect X11Screens::displayBounds(DisplayNumber display) {
+    const auto found = monitor(display);
+    return found ? found->bounds : Rect{};
+}
+
+bool X11Screens::isBuiltin(DisplayNumber display) {
+    const auto found = monitor(display);
+    if (!found) return false;
+    if (isBuiltinConnector(found->name)) return true;
+    // A monitor set up by hand may carry another name than its output's connector.
+    xcb_connection_t* raw = m_connection.raw();
+    for (const std::uint32_t output : found->outputs) {
+        const auto cookie = xcb_randr_get_output_info(raw, output, XCB_CURRENT_TIME);
+        const auto info = owned(xcb_randr_get_output_info_reply(raw, cookie, nullptr));
+        if (!info) continue;
+        const std::string name(reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get())),
+                               static_cast<std::size_t>(xcb_randr_get_output_info_name_length(info.get())));
+        if (isBuiltinConnector(name)) return true;
+    }
+    return false;
+}
+
+Point X11Screens::pointerLocation() {
+    xcb_connection_t* raw = m_connection.raw();
+    const auto pointer = owned(xcb_query_pointer_reply(raw, xcb_query_pointer(raw, m_connection.root()), nullptr));
+    if (!pointer) return {};
+    const double primaryHeight = m_monitors.read().front().bounds.height;
+    return {double(pointer->root_x), primaryHeight - double(pointer->root_y)};
+}
+
+void X11Screens::notSupported() {
+    if (m_notSupportedLogged) return;
+    m_notSupportedLogged = true;
+    m_log.error(kCategory, "moving display origins is not supported on X11 yet");
+}
+
+std::int32_t X11Screens::beginConfiguration(DisplayConfiguration& configuration) {
+    configuration = 0;
+    notSupported();
+    return kNotSupported;
+}
+
+std::int32_t X11Screens::configureOrigin(DisplayConfiguration, DisplayNumber, std::int32_t, std::int32_t) {
+    notSupported();
+    return kNotSupported;
+}
+
+std::int32_t X11Screens::completeConfiguration(DisplayConfiguration, ConfigureOption) {
+    notSupported();
+    return kNotSupported;
+}
+
+ObserverToken X11Screens::observeScreenParameters(std::function<void()> handler) {
+    const ObserverToken token = m_nextObserver++;
+    m_observers[token] = std::move(handler);
+    return token;
+}
+
+void X11Screens::removeObserver(ObserverToken token) { m_observers.erase(token); }
+
+void X11Screens::onEvent(const xcb_generic_event_t& event) {
+    const std::uint8_t type = event.response_type & 0x7f;
+    bool changed = false;
+    if (type == XCB_CONFIGURE_NOTIFY) {
+        changed = reinterpret_cast<const xcb_configure_notify_event_t&>(event).window == m_connection.root();
+    } else if (type == XCB_PROPERTY_NOTIFY) {
+        const auto& property = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+        changed = property.window == m_connection.root() && property.atom == m_connection.ewmh()->_NET_WORKAREA;
+    } else if (const std::uint8_t first = m_monitors.firstEvent(); first != 0) {
+        changed = type == first + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == first + XCB_RANDR_NOTIFY;
+    }
+    if (!changed || m_observers.empty() || m_notifyPending) return;
+    m_notifyPending = true;
+    m_scheduler.post(m_lifetime.guard([this] {
+        m_notifyPending = false;
+        const auto observers = m_observers;
+        for (const auto& [token, handler] : observers)
+            if (m_observers.contains(token)) handler();
+    }));
+}
+
+} // namespace quorvel::x11

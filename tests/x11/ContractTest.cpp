@@ -1,0 +1,285 @@
+// One contract per platform interface, run against the simulator and against the X11 backend on a
+// real server: the simulator that the tiling tests trust is held to the real server's behaviour.
+// A driver gives each platform the same user actions (open a window in another process, switch
+// desktops, press keys) and the same way to wait for what should follow.
+#include "SimPlatform.h"
+#include "X11HotkeySystem.h"
+#include "X11Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace quorvel;
+using namespace quorvel::x11test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class Driver {
+public:
+    virtual ~Driver() = default;
+    virtual WindowServer& windowServer() = 0;
+    virtual Accessibility& accessibility() = 0;
+    virtual Workspace& workspace() = 0;
+    virtual Screens& screens() = 0;
+    virtual HotkeySystem& hotkeys() = 0;
+    virtual Log& log() = 0;
+
+    // A normal window of another application on the current desktop; returns its id and owner.
+    virtual std::pair<WindowId, Pid> openWindow(const std::string& title) = 0;
+    virtual void closeWindow(WindowId window) = 0;
+    // The user switches desktops (0-based), outside our process.
+    virtual void switchDesktop(int index) = 0;
+    // Another program takes a key combination before us.
+    virtual void takeHotkey(std::uint32_t keyCode, std::uint32_t flags) = 0;
+    // The user presses a combination.
+    virtual void press(std::uint32_t keyCode, std::uint32_t flags) = 0;
+    // Runs the platform (events, posted tasks) until `condition` holds, within a bound.
+    virtual bool waitFor(const std::function<bool()>& condition) = 0;
+    // Lets a short while pass, for things that should not happen.
+    virtual void settle() = 0;
+};
+
+class SimDriver final : public Driver {
+public:
+    SimDriver() {
+        sim.world.addDisplay({.uuid = "MAIN", .bounds = {0, 0, 1920, 1080}, .topInset = 0, .spaceCount = 4});
+    }
+    WindowServer& windowServer() override { return sim.windowServer; }
+    Accessibility& accessibility() override { return sim.accessibility; }
+    Workspace& workspace() override { return sim.workspace; }
+    Screens& screens() override { return sim.screens; }
+    HotkeySystem& hotkeys() override { return sim.hotkeys; }
+    Log& log() override { return sim.log; }
+
+    std::pair<WindowId, Pid> openWindow(const std::string& title) override {
+        const Pid pid = sim.world.launchApp({.name = "QuorvelTestClient"});
+        return {sim.world.openWindow(pid, {0, 0, 400, 300}, {.title = title}), pid};
+    }
+    void closeWindow(WindowId window) override {
+        const Pid pid = sim.world.window(window)->pid;
+        sim.world.closeWindow(window);
+        sim.world.quitApp(pid);
+    }
+    void switchDesktop(int index) override { sim.world.switchToSpace(sim.world.displays()[0].spaces[std::size_t(index)].id); }
+    void takeHotkey(std::uint32_t keyCode, std::uint32_t flags) override { sim.world.takeHotkey(keyCode, flags); }
+    void press(std::uint32_t keyCode, std::uint32_t flags) override { sim.hotkeys.press(keyCode, flags); }
+    bool waitFor(const std::function<bool()>& condition) override {
+        for (int i = 0; i < 300 && !condition(); ++i) sim.scheduler.advance(10ms);
+        return condition();
+    }
+    void settle() override { sim.scheduler.advance(300ms); }
+
+    sim::SimPlatform sim;
+};
+
+class X11Driver final : public Driver {
+public:
+    X11Driver() : platform(server), hotkeySystem(*platform.connection, platform.loop, platform.log) {}
+    WindowServer& windowServer() override { return *platform.windowServer; }
+    Accessibility& accessibility() override { return *platform.accessibility; }
+    Workspace& workspace() override { return *platform.workspace; }
+    Screens& screens() override { return *platform.screens; }
+    HotkeySystem& hotkeys() override { return hotkeySystem; }
+    Log& log() override { return platform.log; }
+
+    std::pair<WindowId, Pid> openWindow(const std::string& title) override {
+        const ClientWindow window = server.openWindow({.title = title});
+        windows[window.window] = window;
+        return {window.window, window.pid};
+    }
+    void closeWindow(WindowId window) override { server.close(windows.at(window)); }
+    void switchDesktop(int index) override { server.run("xdotool set_desktop " + std::to_string(index)); }
+    void takeHotkey(std::uint32_t keyCode, std::uint32_t flags) override {
+        // Another X client: a second connection of its own, registered through the same backend.
+        other = x11::X11Connection::open(server.display(), platform.log);
+        otherKeys = std::make_unique<x11::X11HotkeySystem>(*other, platform.loop, platform.log);
+        HotkeyRef ref = 0;
+        ASSERT_EQ(otherKeys->registerHotkey(keyCode, flags, {0x4f544852, 1}, ref), kHotkeyNoErr);
+    }
+    void press(std::uint32_t keyCode, std::uint32_t flags) override {
+        std::string combo;
+        if (flags & 0x1000) combo += "ctrl+";
+        if (flags & 0x0800) combo += "alt+";
+        if (flags & 0x0200) combo += "shift+";
+        if (flags & 0x0100) combo += "super+";
+        const std::map<std::uint32_t, std::string> keys = {{35, "p"}, {14, "e"}, {18, "1"}, {123, "Left"}};
+        server.run("xdotool key " + combo + keys.at(keyCode));
+    }
+    bool waitFor(const std::function<bool()>& condition) override { return platform.waitFor(condition); }
+    void settle() override { platform.loop.runFor(300ms); }
+
+    XServer server;
+    X11Platform platform;
+    x11::X11HotkeySystem hotkeySystem;
+    std::map<WindowId, ClientWindow> windows;
+    std::unique_ptr<x11::X11Connection> other;
+    std::unique_ptr<x11::X11HotkeySystem> otherKeys;
+};
+
+using DriverFactory = std::function<std::unique_ptr<Driver>()>;
+
+class ContractTest : public ::testing::TestWithParam<std::pair<std::string, DriverFactory>> {
+protected:
+    void SetUp() override {
+        if (GetParam().first == "x11" && !XServer::available()) GTEST_SKIP() << "no Xvfb or Openbox";
+        driver = GetParam().second();
+    }
+    std::unique_ptr<Driver> driver;
+    ConnectionId connection() { return driver->windowServer().defaultConnection(); }
+    Json table() { return driver->windowServer().copyManagedDisplaySpaces(connection()); }
+    SpaceId spaceAt(int index) { return table()[0]["Spaces"][std::size_t(index)]["ManagedSpaceID"].get<SpaceId>(); }
+    std::optional<Json> spacesOf(WindowId window) {
+        return driver->windowServer().copySpacesForWindows(connection(), kAllSpacesMask, {window});
+    }
+    Json frontWindow() {
+        for (const Json& w : driver->windowServer().copyWindowList(windowListOnScreenOnly, 0))
+            if (w.value("kCGWindowLayer", -1) == 0) return w;
+        return Json();
+    }
+};
+
+} // namespace
+
+TEST_P(ContractTest, WindowServerDescribesDesktopsAndFollowsSwitches) {
+    const Json t = table();
+    ASSERT_TRUE(t.is_array() && !t.empty());
+    ASSERT_TRUE(t[0]["Display Identifier"].is_string());
+    ASSERT_EQ(t[0]["Spaces"].size(), 4u);
+    EXPECT_EQ(t[0]["Current Space"]["ManagedSpaceID"], driver->windowServer().getActiveSpace(connection()));
+    // The desktop table's display is the main screen's.
+    EXPECT_EQ(driver->screens().displayUUID(driver->screens().mainDisplayId()), t[0]["Display Identifier"]);
+
+    driver->switchDesktop(2);
+    EXPECT_TRUE(driver->waitFor([&] { return driver->windowServer().getActiveSpace(connection()) == spaceAt(2); }));
+    driver->windowServer().managedDisplaySetCurrentSpace(connection(), t[0]["Display Identifier"], spaceAt(0));
+    EXPECT_TRUE(driver->waitFor([&] { return driver->windowServer().getActiveSpace(connection()) == spaceAt(0); }));
+}
+
+TEST_P(ContractTest, WindowServerListsWindowsFrontToBackWithTheirDesktops) {
+    const auto [first, firstPid] = driver->openWindow("first");
+    const auto [second, secondPid] = driver->openWindow("second");
+    ASSERT_TRUE(driver->waitFor([&] { return frontWindow().value("kCGWindowNumber", 0u) == second; }));
+    const Json front = frontWindow();
+    EXPECT_EQ(front["kCGWindowName"], "second");
+    EXPECT_EQ(front["kCGWindowOwnerPID"], secondPid);
+    EXPECT_TRUE(front["kCGWindowOwnerName"].is_string());
+    EXPECT_GT(front["kCGWindowBounds"]["Width"].get<double>(), 100);
+
+    EXPECT_EQ(spacesOf(first), Json::array({spaceAt(0)}));
+    driver->windowServer().moveWindowsToManagedSpace(connection(), {first}, spaceAt(1));
+    EXPECT_TRUE(driver->waitFor([&] { return spacesOf(first) == Json::array({spaceAt(1)}); }));
+
+    driver->closeWindow(second);
+    EXPECT_TRUE(driver->waitFor([&] { return spacesOf(second) == Json::array(); }))
+        << "a window that is gone is on no desktop";
+}
+
+TEST_P(ContractTest, AccessibilityReadsAndMovesAWindowAndReportsItsEnd) {
+    Accessibility& ax = driver->accessibility();
+    const auto [window, pid] = driver->openWindow("movable");
+    AXElement element;
+    ASSERT_TRUE(driver->waitFor([&] {
+        const auto windows = ax.copyAttributeValue(ax.applicationElement(pid), ax::windows);
+        const auto* list = std::get_if<std::vector<AXElement>>(&windows.value);
+        if (!windows.ok() || !list || list->empty()) return false;
+        element = list->front();
+        return true;
+    }));
+    EXPECT_EQ(ax.windowId(element), window);
+    EXPECT_EQ(std::get<std::string>(ax.copyAttributeValue(element, ax::role).value), "AXWindow");
+    EXPECT_EQ(std::get<std::string>(ax.copyAttributeValue(element, ax::subrole).value), "AXStandardWindow");
+    EXPECT_EQ(std::get<std::string>(ax.copyAttributeValue(element, ax::title).value), "movable");
+    EXPECT_TRUE(ax.isAttributeSettable(element, ax::size).value);
+
+    const Rect target{100, 120, 640, 480};
+    EXPECT_EQ(ax.setAttributeValue(element, ax::position, target.origin()), AXError::success);
+    EXPECT_EQ(ax.setAttributeValue(element, ax::size, target.size()), AXError::success);
+    EXPECT_TRUE(driver->waitFor([&] {
+        const auto p = ax.copyAttributeValue(element, ax::position);
+        const auto s = ax.copyAttributeValue(element, ax::size);
+        const auto* point = std::get_if<Point>(&p.value);
+        const auto* size = std::get_if<Size>(&s.value);
+        return point && size && std::abs(point->x - 100) <= 1 && std::abs(point->y - 120) <= 1 &&
+               std::abs(size->width - 640) <= 1 && std::abs(size->height - 480) <= 1;
+    })) << "the frame lands on the rectangle within a pixel";
+
+    std::vector<std::pair<std::string, std::optional<std::uint64_t>>> heard;
+    const auto observer = ax.createObserver(pid, [&](AXObserverId, AXElement, const std::string& name,
+                                                     std::optional<std::uint64_t> refcon) {
+        heard.emplace_back(name, refcon);
+    });
+    ASSERT_TRUE(observer.ok());
+    EXPECT_EQ(ax.addNotification(observer.value, element, ax::elementDestroyed, window), AXError::success);
+    EXPECT_EQ(ax.addNotification(observer.value, element, ax::elementDestroyed, window),
+              AXError::notificationAlreadyRegistered);
+    ax.scheduleObserver(observer.value);
+    driver->closeWindow(window);
+    EXPECT_TRUE(driver->waitFor([&] { return !heard.empty(); }));
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.front().first, std::string(ax::elementDestroyed));
+    EXPECT_EQ(heard.front().second, window);
+    EXPECT_EQ(ax.setAttributeValue(element, ax::position, Point{0, 0}) == AXError::success, false)
+        << "a window that is gone refuses to move";
+    ax.releaseObserver(observer.value);
+}
+
+TEST_P(ContractTest, WorkspaceKnowsTheAppsAndHearsDesktopChanges) {
+    Workspace& workspace = driver->workspace();
+    int desktopChanges = 0;
+    const ObserverToken token =
+        workspace.addObserver(WorkspaceEvent::activeSpaceDidChange, [&](const auto&) { ++desktopChanges; });
+    const auto [window, pid] = driver->openWindow("app window");
+    ASSERT_TRUE(driver->waitFor([&, pid = pid] { return workspace.runningApplication(pid).has_value(); }));
+    EXPECT_EQ(workspace.runningApplication(pid)->localizedName, "QuorvelTestClient");
+    EXPECT_TRUE(driver->waitFor([&, pid = pid] {
+        const auto front = workspace.frontmostApplication();
+        return front && front->pid == pid;
+    }));
+    driver->switchDesktop(1);
+    EXPECT_TRUE(driver->waitFor([&] { return desktopChanges > 0; }));
+    workspace.removeObserver(token);
+    (void)window;
+}
+
+TEST_P(ContractTest, ScreensDescribeThePrimaryScreenInScreenSpace) {
+    const auto screens = driver->screens().screens();
+    ASSERT_FALSE(screens.empty());
+    EXPECT_EQ(screens.front().frame, (Rect{0, 0, 1920, 1080}));
+    const Rect visible = screens.front().visibleFrame;
+    EXPECT_TRUE(visible.width > 0 && visible.height > 0 && visible.x >= 0 && visible.y >= 0 &&
+                visible.maxX() <= 1920 && visible.maxY() <= 1080);
+    EXPECT_EQ(screens.front().displayNumber, driver->screens().mainDisplayId());
+}
+
+TEST_P(ContractTest, HotkeysFireWhenPressedAndReportCombinationsTakenElsewhere) {
+    HotkeySystem& keys = driver->hotkeys();
+    std::vector<std::uint32_t> fired;
+    HotkeyHandlerRef handler = 0;
+    ASSERT_EQ(keys.installPressHandler([&](HotkeyId id) { fired.push_back(id.id); }, handler), kHotkeyNoErr);
+    HotkeyRef panel = 0;
+    ASSERT_EQ(keys.registerHotkey(35, 0x1800, {0x5156484b, 1}, panel), kHotkeyNoErr);
+    EXPECT_NE(panel, 0u);
+    driver->press(35, 0x1800);
+    EXPECT_TRUE(driver->waitFor([&] { return !fired.empty(); }));
+    EXPECT_EQ(fired, std::vector<std::uint32_t>{1});
+
+    driver->takeHotkey(14, 0x1800);
+    HotkeyRef taken = 0;
+    EXPECT_EQ(keys.registerHotkey(14, 0x1800, {0x5156484b, 2}, taken), kHotkeyExistsErr);
+    EXPECT_EQ(taken, 0u);
+
+    EXPECT_EQ(keys.unregisterHotkey(panel), kHotkeyNoErr);
+    fired.clear();
+    driver->press(35, 0x1800);
+    driver->settle();
+    EXPECT_TRUE(fired.empty()) << "an unregistered key no longer fires";
+    keys.removePressHandler(handler);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothPlatforms, ContractTest,
+    ::testing::Values(std::pair<std::string, DriverFactory>{"sim", [] { return std::make_unique<SimDriver>(); }},
+                      std::pair<std::string, DriverFactory>{"x11", [] { return std::make_unique<X11Driver>(); }}),
+    [](const auto& param) { return param.param.first; });

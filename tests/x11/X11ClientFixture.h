@@ -1,0 +1,124 @@
+// Shared by the accessibility and workspace tests: a private server, our connection, the client
+// tracker and a poll loop, plus windows owned by the test process itself (so a test can watch an
+// application before its window exists, and destroy a window without ending its process).
+#pragma once
+
+#include "CapturingLog.h"
+#include "PollLoop.h"
+#include "X11ClientTracker.h"
+#include "X11Connection.h"
+#include "XServer.h"
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_icccm.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quorvel::x11test {
+
+// Windows of the test process, on a connection of their own.
+class OwnWindows {
+public:
+    explicit OwnWindows(const std::string& display) : m_c(xcb_connect(display.c_str(), nullptr)) {}
+    ~OwnWindows() { xcb_disconnect(m_c); }
+    OwnWindows(const OwnWindows&) = delete;
+    OwnWindows& operator=(const OwnWindows&) = delete;
+
+    xcb_window_t open(const std::string& title, int width = 400, int height = 300) {
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+        const xcb_window_t window = xcb_generate_id(m_c);
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, static_cast<std::uint16_t>(width),
+                          static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0,
+                          nullptr);
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, intern("_NET_WM_NAME"), intern("UTF8_STRING"), 8,
+                            static_cast<std::uint32_t>(title.size()), title.data());
+        static const char wmClass[] = "quorvel-tests\0QuorvelTests";
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
+                            wmClass);
+        const auto pid = static_cast<std::uint32_t>(::getpid());
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, intern("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+        xcb_map_window(m_c, window);
+        xcb_flush(m_c);
+        return window;
+    }
+
+    // Destroys the window and waits until the server has done so.
+    void destroy(xcb_window_t window) {
+        xcb_destroy_window(m_c, window);
+        std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    }
+
+private:
+    xcb_atom_t intern(const char* name) {
+        auto* reply = xcb_intern_atom_reply(
+            m_c, xcb_intern_atom(m_c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return atom;
+    }
+
+    xcb_connection_t* m_c;
+};
+
+inline ::testing::AssertionResult near(const Rect& actual, const Rect& expected, double tolerance = 1.0) {
+    if (std::abs(actual.x - expected.x) <= tolerance && std::abs(actual.y - expected.y) <= tolerance &&
+        std::abs(actual.width - expected.width) <= tolerance && std::abs(actual.height - expected.height) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << actual.description() << " is not within " << tolerance << " of "
+                                         << expected.description();
+}
+
+class X11ClientFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!XServer::available()) GTEST_SKIP() << "Xvfb or Openbox is not installed";
+        server = std::make_unique<XServer>();
+        connection = x11::X11Connection::open(server->display(), log);
+        ASSERT_TRUE(connection);
+        loop.watch(connection->fileDescriptor(), [this] { connection->dispatch(); });
+        tracker = std::make_unique<x11::X11ClientTracker>(*connection, loop, log);
+        own = std::make_unique<OwnWindows>(server->display());
+    }
+
+    // Runs the loop until `condition` holds (bounded). Dispatches first on every turn: replies we
+    // waited for may have pulled events into the connection's queue, where poll() cannot see them.
+    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
+        return loop.runUntil(
+            [&] {
+                connection->dispatch();
+                return condition();
+            },
+            timeout);
+    }
+    bool managed(std::uint32_t window) {
+        const bool ok = waitFor([&] { return tracker->isManaged(window); });
+        if (!ok) {
+            const auto list = connection->cardinals(connection->root(), connection->ewmh()->_NET_CLIENT_LIST, XCB_ATOM_WINDOW);
+            std::printf("DEBUG window %u not managed; list has %zu; tracker %zu\n", window, list.size(), tracker->clients().size());
+            for (auto w : list) std::printf("  %u\n", w);
+            auto* attrs = xcb_get_window_attributes_reply(connection->raw(), xcb_get_window_attributes(connection->raw(), window), nullptr);
+            auto* tree = xcb_query_tree_reply(connection->raw(), xcb_query_tree(connection->raw(), window), nullptr);
+            std::printf("  map_state %d override %d parent %u root %u\n", attrs ? attrs->map_state : -1, attrs ? attrs->override_redirect : -1, tree ? tree->parent : 0, connection->root());
+            auto* rt = xcb_query_tree_reply(connection->raw(), xcb_query_tree(connection->raw(), connection->root()), nullptr);
+            std::printf("  root children %d\n", rt ? xcb_query_tree_children_length(rt) : -1);
+        }
+        return ok;
+    }
+
+    sim::CapturingLog log;
+    PollLoop loop;
+    std::unique_ptr<XServer> server;
+    std::unique_ptr<x11::X11Connection> connection;
+    std::unique_ptr<x11::X11ClientTracker> tracker;
+    std::unique_ptr<OwnWindows> own;
+};
+
+} // namespace quorvel::x11test

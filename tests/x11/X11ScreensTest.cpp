@@ -1,0 +1,114 @@
+// Screens on a real X server: RandR monitors as screens, visible frames under docks' struts, the
+// pointer in screen space, and notifications when monitors or docks change.
+#include "CapturingLog.h"
+#include "PollLoop.h"
+#include "X11Connection.h"
+#include "X11Screens.h"
+#include "X11WindowServer.h"
+#include "XServer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+using namespace std::chrono_literals;
+using namespace quorvel;
+using namespace quorvel::x11test;
+
+namespace {
+
+struct Session {
+    explicit Session(const XServer::Options& options = {})
+        : server(options), connection(x11::X11Connection::open(server.display(), log)) {
+        if (!connection) throw std::runtime_error("cannot connect to " + server.display());
+        loop.watch(connection->fileDescriptor(), [this] { connection->dispatch(); });
+        screens = std::make_unique<x11::X11Screens>(*connection, loop, log);
+        screens->observeScreenParameters([this] { ++notifications; });
+    }
+
+    // Gives a window a strut, as a panel or dock does (left, right, top, bottom, then the ranges).
+    void reserve(std::uint32_t window, std::vector<std::uint32_t> strut) {
+        xcb_change_property(connection->raw(), XCB_PROP_MODE_REPLACE, window, connection->ewmh()->_NET_WM_STRUT_PARTIAL,
+                            XCB_ATOM_CARDINAL, 32, static_cast<std::uint32_t>(strut.size()), strut.data());
+        connection->flush();
+    }
+
+    XServer server;
+    sim::CapturingLog log;
+    PollLoop loop;
+    std::unique_ptr<x11::X11Connection> connection;
+    std::unique_ptr<x11::X11Screens> screens;
+    int notifications = 0;
+};
+
+} // namespace
+
+TEST(X11ScreensTest, OneMonitorIsOneScreenAndThePointerIsInScreenSpace) {
+    Session s;
+    const auto screens = s.screens->screens();
+    ASSERT_EQ(screens.size(), 1u);
+    const ScreenInfo& screen = screens.front();
+    EXPECT_EQ(screen.displayNumber, s.screens->mainDisplayId());
+    EXPECT_EQ(screen.localizedName, "screen");
+    EXPECT_EQ(screen.frame, (Rect{0, 0, 1920, 1080}));
+    EXPECT_EQ(screen.visibleFrame, screen.frame) << "no dock, nothing reserved";
+    EXPECT_EQ(s.screens->mainScreen(), screen);
+    EXPECT_EQ(s.screens->displayUUID(screen.displayNumber), "x11-monitor-screen");
+    EXPECT_EQ(s.screens->displayUUID(screen.displayNumber + 1000), std::nullopt);
+    EXPECT_EQ(s.screens->onlineDisplays(16), std::vector<DisplayNumber>{screen.displayNumber});
+    EXPECT_EQ(s.screens->displayBounds(screen.displayNumber), (Rect{0, 0, 1920, 1080}));
+    EXPECT_FALSE(s.screens->isBuiltin(screen.displayNumber));
+
+    ASSERT_EQ(s.server.run("xdotool mousemove 100 200"), 0);
+    EXPECT_EQ(s.screens->pointerLocation(), (Point{100, 880}));
+
+    DisplayConfiguration configuration = 7;
+    EXPECT_NE(s.screens->beginConfiguration(configuration), 0);
+    EXPECT_EQ(configuration, 0u);
+    EXPECT_NE(s.screens->completeConfiguration(configuration, ConfigureOption::permanently), 0);
+    EXPECT_EQ(s.log.count("not supported"), 1u) << "logged once";
+}
+
+TEST(X11ScreensTest, ADockShrinksTheVisibleFrameAndNotifiesOnce) {
+    Session s;
+    const ClientWindow panel = s.server.openWindow({.title = "panel", .width = 1920, .height = 40});
+    // A 40-pixel panel along the bottom edge.
+    s.reserve(panel.window, {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919});
+    ASSERT_TRUE(s.loop.runUntil([&] { return s.notifications > 0; }, 2000ms)) << "the work area changed";
+
+    const ScreenInfo screen = s.screens->screens().front();
+    EXPECT_EQ(screen.frame, (Rect{0, 0, 1920, 1080}));
+    EXPECT_EQ(screen.visibleFrame, (Rect{0, 40, 1920, 1040})) << "screen space: the panel is at the bottom";
+    s.loop.runFor(50ms);
+    EXPECT_EQ(s.notifications, 1) << "one change, one call";
+}
+
+TEST(X11ScreensTest, TwoMonitorsArePrimaryFirstAndEachKeepsItsOwnStruts) {
+    Session s({.width = 3840, .height = 1080});
+    ASSERT_EQ(s.server.run("xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen"), 0);
+    ASSERT_EQ(s.server.run("xrandr --setmonitor '*RIGHT' 1920/508x1080/286+1920+0 none"), 0);
+    ASSERT_TRUE(s.loop.runUntil([&] { return s.notifications > 0 && s.screens->screens().size() == 2; }, 2000ms));
+
+    const auto screens = s.screens->screens();
+    EXPECT_EQ(screens[0].localizedName, "RIGHT") << "the primary monitor comes first";
+    EXPECT_EQ(screens[0].frame, (Rect{1920, 0, 1920, 1080}));
+    EXPECT_EQ(screens[1].localizedName, "LEFT");
+    EXPECT_EQ(screens[1].frame, (Rect{0, 0, 1920, 1080}));
+    EXPECT_EQ(s.screens->mainDisplayId(), screens[0].displayNumber);
+    EXPECT_EQ(s.screens->displayBounds(screens[1].displayNumber), (Rect{0, 0, 1920, 1080}));
+
+    // The desktop table is named after the primary monitor, so the core's main display matches.
+    x11::X11WindowServer windowServer(*s.connection, s.log);
+    EXPECT_EQ(windowServer.copyManagedDisplaySpaces(1)[0]["Display Identifier"], "x11-monitor-RIGHT");
+    EXPECT_EQ(s.screens->displayUUID(s.screens->mainDisplayId()), "x11-monitor-RIGHT");
+
+    // A panel along the bottom of the left monitor only.
+    const ClientWindow panel = s.server.openWindow({.title = "panel", .width = 1920, .height = 30});
+    const int before = s.notifications;
+    s.reserve(panel.window, {0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1919});
+    ASSERT_TRUE(s.loop.runUntil([&] { return s.notifications > before; }, 2000ms));
+    const auto after = s.screens->screens();
+    EXPECT_EQ(after[0].visibleFrame, after[0].frame);
+    EXPECT_EQ(after[1].visibleFrame, (Rect{0, 30, 1920, 1050}));
+}

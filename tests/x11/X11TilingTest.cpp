@@ -1,0 +1,114 @@
+// The tiling engine end to end on a real X server with a real window manager: windows opened by
+// our test client are tiled, refitted, moved between desktops, minimised and restored, and their
+// frames land on their tiles within a pixel.
+#include "X11Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+
+using namespace quorvel;
+using namespace quorvel::x11test;
+
+namespace {
+
+::testing::AssertionResult near(const Rect& actual, const Rect& expected, double tolerance = 1.0) {
+    if (std::abs(actual.x - expected.x) <= tolerance && std::abs(actual.y - expected.y) <= tolerance &&
+        std::abs(actual.width - expected.width) <= tolerance && std::abs(actual.height - expected.height) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << actual.description() << " is not within " << tolerance << " of "
+                                         << expected.description();
+}
+
+class X11TilingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!XServer::available()) GTEST_SKIP() << "Xvfb or Openbox is not installed";
+        server = std::make_unique<XServer>();
+        platform = std::make_unique<X11Platform>(*server);
+        platform->defaults.set(Settings::tilingEnabledKey, true);
+        platform->engine->start();
+        ASSERT_TRUE(platform->engine->isRunning());
+    }
+
+    std::size_t leaves(SpaceId space) {
+        const BSPTree* tree = platform->engine->tree(space);
+        return tree ? tree->leafCount() : 0;
+    }
+    // Waits until the frame of `window` lands on `tile` (within a pixel).
+    bool landsOn(const ClientWindow& window, const Rect& tile) {
+        return platform->waitFor([&] { return near(server->frameGeometry(window.window), tile); });
+    }
+
+    std::unique_ptr<XServer> server;
+    std::unique_ptr<X11Platform> platform;
+};
+
+// Xvfb's 1920×1080 screen has no dock: the usable area is the whole screen; the gap is 8.
+const Rect kLeftHalf{8, 8, 948, 1064};
+const Rect kRightHalf{964, 8, 948, 1064};
+const Rect kRightTop{964, 8, 948, 528};
+const Rect kRightBottom{964, 544, 948, 528};
+
+} // namespace
+
+TEST_F(X11TilingTest, ThreeWindowsTileAsAOnTheLeftAndBOverCAndClosingBRefits) {
+    const ClientWindow a = server->openWindow({.title = "A"});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
+    const ClientWindow b = server->openWindow({.title = "B"});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 2; }));
+    const ClientWindow c = server->openWindow({.title = "C"});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 3; }));
+
+    EXPECT_TRUE(landsOn(a, kLeftHalf));
+    EXPECT_TRUE(landsOn(b, kRightTop));
+    EXPECT_TRUE(landsOn(c, kRightBottom));
+
+    server->close(b);
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 2; }));
+    EXPECT_TRUE(landsOn(a, kLeftHalf));
+    EXPECT_TRUE(landsOn(c, kRightHalf));
+}
+
+TEST_F(X11TilingTest, AWindowOnDesktopTwoGetsItsOwnTree) {
+    const ClientWindow a = server->openWindow({.title = "A"});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
+    const ClientWindow other = server->openWindow({.title = "elsewhere", .desktop = 1});
+    server->run("xdotool set_desktop 1");
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(2) == 1; }));
+    EXPECT_EQ(leaves(1), 1u);
+    EXPECT_TRUE(landsOn(other, {8, 8, 1904, 1064}));
+    (void)a;
+}
+
+TEST_F(X11TilingTest, MinimisingAndRestoringGivesTheTileBack) {
+    const ClientWindow a = server->openWindow({.title = "A"});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
+    const ClientWindow b = server->openWindow({.title = "B"});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 2; }));
+
+    server->run("xdotool windowminimize " + std::to_string(b.window));
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
+    EXPECT_TRUE(landsOn(a, {8, 8, 1904, 1064}));
+
+    server->run("xdotool windowactivate " + std::to_string(b.window));
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 2; }));
+    EXPECT_TRUE(landsOn(b, kRightHalf));
+}
+
+TEST_F(X11TilingTest, AWindowDestroyedDuringARetileIsDroppedQuietly) {
+    const ClientWindow a = server->openWindow({.title = "A"});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
+    const ClientWindow b = server->openWindow({.title = "B"});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 2; }));
+
+    // Gone between the engine's last look and the retile: no event has been read yet.
+    ::kill(b.pid, SIGKILL);
+    ASSERT_TRUE(XServer::waitFor([&] { return server->clientGeometry(b.window).width == 0; }));
+    platform->engine->retile(1, std::nullopt);
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
+    EXPECT_TRUE(platform->engine->isRunning());
+    EXPECT_TRUE(landsOn(a, {8, 8, 1904, 1064}));
+    EXPECT_TRUE(platform->connection->isAlive());
+}

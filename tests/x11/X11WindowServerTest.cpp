@@ -1,0 +1,236 @@
+// The window server on a real X server: desktops from Openbox, switching, moving windows between
+// desktops, the window list's order, layers and filters, and the core's desktop model read through it.
+#include "CapturingLog.h"
+#include "MemoryDefaults.h"
+#include "PollLoop.h"
+#include "SimAccessibility.h"
+#include "X11Connection.h"
+#include "X11Screens.h"
+#include "X11WindowServer.h"
+#include "XServer.h"
+#include "shell/Settings.h"
+#include "spaces/SpaceManager.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+using namespace std::chrono_literals;
+using namespace quorvel;
+using namespace quorvel::x11test;
+
+namespace {
+
+struct Session {
+    Session() : connection(x11::X11Connection::open(server.display(), log)) {
+        if (!connection) throw std::runtime_error("cannot connect to " + server.display());
+        windowServer = std::make_unique<x11::X11WindowServer>(*connection, log);
+    }
+
+    std::optional<std::uint32_t> currentDesktop() {
+        return connection->cardinal(connection->root(), connection->ewmh()->_NET_CURRENT_DESKTOP);
+    }
+    Json list(unsigned options = windowListAll) { return windowServer->copyWindowList(options, 0); }
+    std::optional<Json> spacesOf(WindowId window) {
+        return windowServer->copySpacesForWindows(x11::X11WindowServer::kConnection, kAllSpacesMask, {window});
+    }
+
+    XServer server;
+    sim::CapturingLog log;
+    std::unique_ptr<x11::X11Connection> connection;
+    std::unique_ptr<x11::X11WindowServer> windowServer;
+};
+
+std::vector<WindowId> numbers(const Json& list) {
+    std::vector<WindowId> out;
+    for (const Json& entry : list) out.push_back(entry.at(windowkeys::number).get<WindowId>());
+    return out;
+}
+
+const Json* entryFor(const Json& list, WindowId window) {
+    for (const Json& entry : list)
+        if (entry.at(windowkeys::number) == window) return &entry;
+    return nullptr;
+}
+
+Json boundsOf(const Rect& r) {
+    return {{windowkeys::x, r.x}, {windowkeys::y, r.y}, {windowkeys::width, r.width}, {windowkeys::height, r.height}};
+}
+
+} // namespace
+
+TEST(X11WindowServerTest, DesktopTableCarriesEveryDesktopAndFollowsSwitches) {
+    Session s;
+    for (const auto f : {WindowServer::Function::defaultConnection, WindowServer::Function::copyManagedDisplaySpaces,
+                         WindowServer::Function::getActiveSpace, WindowServer::Function::moveWindowsToManagedSpace,
+                         WindowServer::Function::managedDisplaySetCurrentSpace,
+                         WindowServer::Function::copySpacesForWindows})
+        EXPECT_TRUE(s.windowServer->resolves(f)) << functionName(f);
+
+    const Json expected = Json::parse(R"([{
+        "Display Identifier": "x11-monitor-screen",
+        "Spaces": [{"ManagedSpaceID": 1}, {"ManagedSpaceID": 2}, {"ManagedSpaceID": 3}, {"ManagedSpaceID": 4}],
+        "Current Space": {"ManagedSpaceID": 1}}])");
+    EXPECT_EQ(s.windowServer->copyManagedDisplaySpaces(1), expected);
+    EXPECT_EQ(s.windowServer->getActiveSpace(1), 1u);
+
+    // Every change of the current desktop, as the window manager publishes it.
+    PollLoop loop;
+    loop.watch(s.connection->fileDescriptor(), [&] { s.connection->dispatch(); });
+    std::vector<std::optional<std::uint32_t>> changes;
+    s.connection->addListener([&](const xcb_generic_event_t& event) {
+        const auto& property = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+        if ((event.response_type & 0x7f) == XCB_PROPERTY_NOTIFY &&
+            property.atom == s.connection->ewmh()->_NET_CURRENT_DESKTOP)
+            changes.push_back(s.currentDesktop());
+    });
+
+    // Someone else switches: desktop index 2 is our desktop 3.
+    ASSERT_EQ(s.server.run("xdotool set_desktop 2"), 0);
+    ASSERT_TRUE(loop.runUntil([&] { return !changes.empty() && changes.back() == 2u; }, 2000ms));
+    EXPECT_EQ(s.windowServer->getActiveSpace(1), 3u);
+    EXPECT_EQ(s.windowServer->copyManagedDisplaySpaces(1)[0]["Current Space"]["ManagedSpaceID"], 3);
+
+    // We switch: only on the display the table names, and only to a desktop that exists. The window
+    // manager handles requests in order, so a wrong one would show up before the right one.
+    changes.clear();
+    s.windowServer->managedDisplaySetCurrentSpace(1, "x11-monitor-elsewhere", 1);
+    s.windowServer->managedDisplaySetCurrentSpace(1, "x11-monitor-screen", 9);
+    s.windowServer->managedDisplaySetCurrentSpace(1, "x11-monitor-screen", 4);
+    ASSERT_TRUE(loop.runUntil([&] { return !changes.empty() && changes.back() == 3u; }, 2000ms));
+    EXPECT_EQ(changes.size(), 1u);
+    EXPECT_EQ(s.windowServer->getActiveSpace(1), 4u);
+}
+
+TEST(X11WindowServerTest, WindowListIsFrontToBackWithOnlyNormalWindowsAtLayerZero) {
+    Session s;
+    const ClientWindow editor = s.server.openWindow({.title = "Notes", .width = 500, .height = 400});
+    const ClientWindow browser = s.server.openWindow({.title = "Browser", .width = 600, .height = 300});
+    const ClientWindow dialog = s.server.openWindow({.title = "Save?", .width = 300, .height = 120,
+                                                     .type = ClientWindowOptions::Type::dialog});
+
+    // Newest in front; then the user brings the editor forward and it leads the list.
+    EXPECT_EQ(numbers(s.list()), (std::vector<WindowId>{dialog.window, browser.window, editor.window}));
+    s.connection->sendRootMessage(editor.window, s.connection->ewmh()->_NET_ACTIVE_WINDOW, 2);
+    const std::vector<WindowId> raised{editor.window, dialog.window, browser.window};
+    ASSERT_TRUE(XServer::waitFor([&] { return numbers(s.list()) == raised; }));
+
+    const Json list = s.list();
+    const Json* entry = entryFor(list, editor.window);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->at(windowkeys::ownerPid), editor.pid);
+    EXPECT_EQ(entry->at(windowkeys::ownerName), "QuorvelTestClient");
+    EXPECT_EQ(entry->at(windowkeys::name), "Notes");
+    EXPECT_EQ(entry->at(windowkeys::layer), 0);
+    EXPECT_EQ(entry->at(windowkeys::bounds), boundsOf(s.server.frameGeometry(editor.window)))
+        << "bounds are the outer frame, decoration included";
+    EXPECT_EQ(entryFor(list, browser.window)->at(windowkeys::layer), 0);
+    EXPECT_NE(entryFor(list, dialog.window)->at(windowkeys::layer), 0) << "a dialog is not an ordinary window";
+
+    // A window that turns into a dock sits on the dock's layer and is a desktop element.
+    const xcb_atom_t dock = s.connection->ewmh()->_NET_WM_WINDOW_TYPE_DOCK;
+    xcb_change_property(s.connection->raw(), XCB_PROP_MODE_REPLACE, browser.window,
+                        s.connection->ewmh()->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &dock);
+    s.connection->sync();
+    EXPECT_EQ(entryFor(s.list(), browser.window)->at(windowkeys::layer), x11::layers::dock);
+    EXPECT_FALSE(entryFor(s.list(windowListExcludeDesktopElements), browser.window));
+}
+
+TEST(X11WindowServerTest, OnScreenListLeavesOutOtherDesktopsAndMinimisedWindows) {
+    Session s;
+    const ClientWindow here = s.server.openWindow({.title = "here"});
+    const ClientWindow elsewhere = s.server.openWindow({.title = "elsewhere", .desktop = 1});
+    const ClientWindow minimised = s.server.openWindow({.title = "minimised"});
+    ASSERT_EQ(s.server.run("xdotool windowminimize " + std::to_string(minimised.window)), 0);
+    ASSERT_TRUE(XServer::waitFor([&] { return s.list(windowListOnScreenOnly).size() == 1; }));
+
+    EXPECT_EQ(numbers(s.list(windowListOnScreenOnly)), std::vector<WindowId>{here.window});
+    EXPECT_EQ(s.list(windowListAll).size(), 3u);
+    EXPECT_EQ(s.list(windowListExcludeDesktopElements).size(), 3u)
+        << "windows on other desktops and minimised ones still exist";
+
+    // Shown on every desktop, the other window is on screen too.
+    s.connection->sendRootMessage(elsewhere.window, s.connection->ewmh()->_NET_WM_DESKTOP, 0xFFFFFFFF, 2);
+    EXPECT_TRUE(XServer::waitFor([&] { return s.list(windowListOnScreenOnly).size() == 2; }));
+}
+
+TEST(X11WindowServerTest, SpacesOfAWindowFollowMovesAndAGoneWindowHasNone) {
+    Session s;
+    const ClientWindow window = s.server.openWindow({.title = "mover"});
+    EXPECT_EQ(s.spacesOf(window.window), Json::array({1}));
+
+    s.windowServer->moveWindowsToManagedSpace(1, {window.window}, 3);
+    ASSERT_TRUE(XServer::waitFor([&] { return s.spacesOf(window.window) == Json::array({3}); }));
+
+    s.connection->sendRootMessage(window.window, s.connection->ewmh()->_NET_WM_DESKTOP, 0xFFFFFFFF, 2);
+    ASSERT_TRUE(XServer::waitFor([&] { return s.spacesOf(window.window) == Json::array({1, 2, 3, 4}); }));
+
+    s.server.close(window);
+    EXPECT_EQ(s.spacesOf(window.window), Json::array());
+    EXPECT_EQ(s.windowServer->copySpacesForWindows(1, kAllSpacesMask, {0x7FFFFF}), Json::array())
+        << "a number that never was a window";
+    EXPECT_EQ(s.list(), Json::array());
+    EXPECT_TRUE(s.connection->isAlive());
+}
+
+TEST(X11WindowServerTest, SpaceManagerNumbersTheDesktopsAndDrawsTheMiniMaps) {
+    Session s;
+    PollLoop loop;
+    sim::SimScheduler simScheduler;
+    sim::SimWorld world(simScheduler);
+    sim::SimAccessibility accessibility(world); // only asked for window ids, which these reads never need
+    x11::X11Screens screens(*s.connection, loop, s.log);
+    WindowServerApi api(*s.windowServer, accessibility, s.log);
+    WindowSnapshotSource snapshots(api, loop, s.log);
+    sim::MemoryDefaults defaults;
+    Settings settings(defaults);
+    SpaceManager spaces(api, screens, settings, snapshots);
+    EXPECT_TRUE(api.hasRequiredFunctions());
+
+    const ClientWindow window = s.server.openWindow({.title = "Report", .width = 900, .height = 500});
+    ASSERT_EQ(s.server.run("xdotool set_desktop 1"), 0);
+    ASSERT_TRUE(XServer::waitFor([&] { return s.currentDesktop() == 1u; }));
+
+    const auto displays = spaces.getDisplays();
+    ASSERT_EQ(displays.size(), 1u);
+    EXPECT_EQ(displays[0].id, "x11-monitor-screen");
+    EXPECT_TRUE(displays[0].isMain);
+    EXPECT_EQ(displays[0].label, "screen");
+    ASSERT_EQ(displays[0].spaces.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        const Space& space = displays[0].spaces[i];
+        EXPECT_EQ(space.id, SpaceId(i + 1));
+        EXPECT_EQ(space.index, i + 1);
+        EXPECT_EQ(space.isCurrent, i == 1) << "desktop " << i + 1;
+        EXPECT_EQ(space.displayID, "x11-monitor-screen");
+    }
+
+    // The mini-map of desktop 1 shows the window where it really is.
+    const auto layouts = spaces.windowLayouts(displays);
+    const Rect frame = s.server.frameGeometry(window.window);
+    ASSERT_EQ(layouts.at(1).size(), 1u);
+    const Rect shown = layouts.at(1).front();
+    EXPECT_NEAR(shown.x, frame.x / 1920, 1e-9);
+    EXPECT_NEAR(shown.y, frame.y / 1080, 1e-9);
+    EXPECT_NEAR(shown.width, frame.width / 1920, 1e-9);
+    EXPECT_NEAR(shown.height, frame.height / 1080, 1e-9);
+    EXPECT_TRUE(layouts.at(2).empty());
+}
+
+TEST(X11WindowServerTest, WithoutAnEWMHWindowManagerNothingResolves) {
+    Session s;
+    // The window manager's check window no longer names itself: as after a crash of the window manager.
+    const auto check =
+        s.connection->cardinal(s.connection->root(), s.connection->ewmh()->_NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW);
+    ASSERT_TRUE(check);
+    xcb_delete_property(s.connection->raw(), *check, s.connection->ewmh()->_NET_SUPPORTING_WM_CHECK);
+    s.connection->sync();
+
+    x11::X11WindowServer withoutManager(*s.connection, s.log);
+    EXPECT_FALSE(withoutManager.resolves(WindowServer::Function::getActiveSpace));
+    sim::SimScheduler scheduler;
+    sim::SimWorld world(scheduler);
+    sim::SimAccessibility accessibility(world);
+    EXPECT_FALSE(WindowServerApi(withoutManager, accessibility, s.log).hasRequiredFunctions());
+}
