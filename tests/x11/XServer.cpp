@@ -25,8 +25,10 @@ namespace quorvel::x11test {
 
 namespace {
 
-// Spawns `argv` with DISPLAY set (when given) and stdout sent to `stdoutFd` (when >= 0).
-pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int stdoutFd = -1, int keepFd = -1) {
+// Spawns `argv` with DISPLAY set (when given), stdout sent to `stdoutFd` and stdin read from
+// `stdinFd` (when >= 0; /dev/null otherwise).
+pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int stdoutFd = -1, int keepFd = -1,
+            int stdinFd = -1) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
         if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.emplace_back(*e);
@@ -44,11 +46,14 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& display, in
     const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (stdoutFd < 0) posix_spawn_file_actions_adddup2(&actions, devNull, 1);
     posix_spawn_file_actions_adddup2(&actions, devNull, 2);
+    const int devNullIn = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    posix_spawn_file_actions_adddup2(&actions, stdinFd >= 0 ? stdinFd : devNullIn, 0);
     (void)keepFd; // inherited: created without O_CLOEXEC
     pid_t pid = 0;
     const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(devNull);
+    ::close(devNullIn);
     if (error != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(error));
     return pid;
 }
@@ -179,6 +184,7 @@ XServer::XServer(const Options& options) {
 }
 
 XServer::~XServer() {
+    for (const int fd : m_pipes) ::close(fd);
     for (const pid_t client : m_clients) stop(client);
     stop(m_windowManager);
     stop(m_xvfb);
@@ -207,23 +213,61 @@ ClientWindow XServer::openWindow(const ClientWindowOptions& options) {
     if (line.empty()) throw std::runtime_error("the test client did not open its window");
     const auto window = static_cast<std::uint32_t>(std::stoul(line));
 
-    // Managed once the window manager lists it.
+    waitListed(window, true);
+    return {pid, window};
+}
+
+void XServer::waitListed(std::uint32_t window, bool listed) {
+    // Managed once the window manager lists it; gone once it does not.
     const auto c = connect(m_display);
     waitFor([&] {
         const auto clients = windowProperty(c.get(), rootOf(c.get()), "_NET_CLIENT_LIST");
-        return std::find(clients.begin(), clients.end(), window) != clients.end();
+        return (std::find(clients.begin(), clients.end(), window) != clients.end()) == listed;
     });
-    return {pid, window};
+}
+
+ClientApp XServer::openApp(const ClientWindowOptions& options) {
+    int out[2];
+    int in[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
+    const pid_t pid = spawn({QUORVEL_TEST_CLIENT, "--title", options.title, "--width", std::to_string(options.width),
+                             "--height", std::to_string(options.height)},
+                            m_display, out[1], -1, in[0]);
+    ::close(out[1]);
+    ::close(in[0]);
+    m_clients.push_back(pid);
+    m_pipes.push_back(out[0]);
+    m_pipes.push_back(in[1]);
+    ClientApp app{pid, in[1], out[0], {}};
+    const std::string line = readLine(app.replies, 5000);
+    if (line.empty()) throw std::runtime_error("the test client did not open its window");
+    app.first = {pid, static_cast<std::uint32_t>(std::stoul(line))};
+    waitListed(app.first.window, true);
+    return app;
+}
+
+ClientWindow XServer::openAnother(ClientApp& app, const std::string& title, int width, int height) {
+    const std::string command = "open " + title + " " + std::to_string(width) + " " + std::to_string(height) + "\n";
+    if (::write(app.commands, command.data(), command.size()) != static_cast<ssize_t>(command.size()))
+        throw std::runtime_error("the test client does not listen");
+    const std::string line = readLine(app.replies, 5000);
+    if (line.empty()) throw std::runtime_error("the test client did not open another window");
+    const ClientWindow window{app.pid, static_cast<std::uint32_t>(std::stoul(line))};
+    waitListed(window.window, true);
+    return window;
+}
+
+void XServer::closeWindow(ClientApp& app, std::uint32_t window) {
+    const std::string command = "close " + std::to_string(window) + "\n";
+    if (::write(app.commands, command.data(), command.size()) != static_cast<ssize_t>(command.size()))
+        throw std::runtime_error("the test client does not listen");
+    waitListed(window, false);
 }
 
 void XServer::close(const ClientWindow& window) {
     stop(window.pid);
     std::erase(m_clients, window.pid);
-    const auto c = connect(m_display);
-    waitFor([&] {
-        const auto clients = windowProperty(c.get(), rootOf(c.get()), "_NET_CLIENT_LIST");
-        return std::find(clients.begin(), clients.end(), window.window) == clients.end();
-    });
+    waitListed(window.window, false);
 }
 
 Rect XServer::clientGeometry(std::uint32_t window) {

@@ -28,6 +28,14 @@ struct ClientWindow {
     std::uint32_t window = 0; // the client window's XID
 };
 
+// A test client process that stays to open more windows, as a running application does.
+struct ClientApp {
+    pid_t pid = 0;
+    int commands = -1; // its stdin
+    int replies = -1;  // its stdout
+    ClientWindow first;
+};
+
 class XServer {
 public:
     struct Options {
@@ -55,6 +63,11 @@ public:
     ClientWindow openWindow(const ClientWindowOptions& options = {});
     // Closes a client's window by ending its process, and waits until it is gone.
     void close(const ClientWindow& window);
+    // Starts a client that keeps running, with its first window; more windows come from openAnother.
+    ClientApp openApp(const ClientWindowOptions& options = {});
+    ClientWindow openAnother(ClientApp& app, const std::string& title, int width = 400, int height = 300);
+    // Destroys one window of an app (the process goes on), and waits until it is gone.
+    void closeWindow(ClientApp& app, std::uint32_t window);
 
     // Geometry as it truly is: the client window in root coordinates, and its frame (the window
     // manager's decoration around it).
@@ -74,6 +87,8 @@ private:
     pid_t m_windowManager = 0;
     std::string m_workDir;
     std::vector<pid_t> m_clients;
+    std::vector<int> m_pipes;
+    void waitListed(std::uint32_t window, bool listed);
 };
 
 template <class Condition>

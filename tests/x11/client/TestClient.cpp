@@ -1,9 +1,12 @@
 // A tiny X client for the X11 tests: opens one window with the given title, size, type and desktop,
-// prints its XID once the map request is sent, and keeps it open until the process is ended.
+// prints its XID once the map request is sent, and keeps it open until the process is ended. Like a
+// running application, it opens more windows when told on stdin ("open TITLE WIDTH HEIGHT") and
+// closes one ("close XID"), printing each new XID.
 //   quorvel-test-client --title T --width W --height H --type normal|dialog|fixed [--desktop N]
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,42 +24,26 @@ xcb_atom_t intern(xcb_connection_t* c, const char* name) {
     return atom;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+struct WindowOptions {
     std::string title = "test window";
     std::string type = "normal";
     int width = 400;
     int height = 300;
     int desktop = -1;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string key = argv[i];
-        const std::string value = argv[i + 1];
-        if (key == "--title") title = value;
-        else if (key == "--type") type = value;
-        else if (key == "--width") width = std::atoi(value.c_str());
-        else if (key == "--height") height = std::atoi(value.c_str());
-        else if (key == "--desktop") desktop = std::atoi(value.c_str());
-    }
+};
 
-    int screenNumber = 0;
-    xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(c)) return 2;
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
-    xcb_screen_t* screen = it.data;
-
+xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowOptions& o) {
     const xcb_window_t window = xcb_generate_id(c);
     const std::uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, static_cast<std::uint16_t>(width),
-                      static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, static_cast<std::uint16_t>(o.width),
+                      static_cast<std::uint16_t>(o.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
 
     const xcb_atom_t utf8 = intern(c, "UTF8_STRING");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                        static_cast<std::uint32_t>(title.size()), title.data());
+                        static_cast<std::uint32_t>(o.title.size()), o.title.data());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_NAME"), utf8, 8,
-                        static_cast<std::uint32_t>(title.size()), title.data());
+                        static_cast<std::uint32_t>(o.title.size()), o.title.data());
     static const char wmClass[] = "quorvel-test-client\0QuorvelTestClient";
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
                         wmClass);
@@ -67,18 +54,18 @@ int main(int argc, char** argv) {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
                         static_cast<std::uint32_t>(std::strlen(host)), host);
     const xcb_atom_t windowType =
-        intern(c, type == "dialog" ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
+        intern(c, o.type == "dialog" ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
                         &windowType);
     xcb_size_hints_t hints{};
-    if (type == "fixed") {
-        xcb_icccm_size_hints_set_min_size(&hints, width, height);
-        xcb_icccm_size_hints_set_max_size(&hints, width, height);
+    if (o.type == "fixed") {
+        xcb_icccm_size_hints_set_min_size(&hints, o.width, o.height);
+        xcb_icccm_size_hints_set_max_size(&hints, o.width, o.height);
     }
-    xcb_icccm_size_hints_set_size(&hints, 1, width, height);
+    xcb_icccm_size_hints_set_size(&hints, 1, o.width, o.height);
     xcb_icccm_set_wm_normal_hints(c, window, &hints);
-    if (desktop >= 0) {
-        const std::uint32_t value = static_cast<std::uint32_t>(desktop);
+    if (o.desktop >= 0) {
+        const std::uint32_t value = static_cast<std::uint32_t>(o.desktop);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
                             &value);
     }
@@ -88,7 +75,62 @@ int main(int argc, char** argv) {
     // shown is never mapped, so there is no MapNotify to wait for here.
     std::printf("%u\n", window);
     std::fflush(stdout);
+    return window;
+}
 
-    while (xcb_generic_event_t* event = xcb_wait_for_event(c)) std::free(event);
-    return 0;
+// One command from stdin: "open TITLE WIDTH HEIGHT" or "close XID".
+void command(xcb_connection_t* c, xcb_screen_t* screen, const std::string& line) {
+    char title[256] = {};
+    int width = 0;
+    int height = 0;
+    unsigned window = 0;
+    if (std::sscanf(line.c_str(), "open %255s %d %d", title, &width, &height) == 3) {
+        openWindow(c, screen, {title, "normal", width, height, -1});
+    } else if (std::sscanf(line.c_str(), "close %u", &window) == 1) {
+        xcb_destroy_window(c, window);
+        xcb_flush(c);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    WindowOptions options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i];
+        const std::string value = argv[i + 1];
+        if (key == "--title") options.title = value;
+        else if (key == "--type") options.type = value;
+        else if (key == "--width") options.width = std::atoi(value.c_str());
+        else if (key == "--height") options.height = std::atoi(value.c_str());
+        else if (key == "--desktop") options.desktop = std::atoi(value.c_str());
+    }
+
+    int screenNumber = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(c)) return 2;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
+    xcb_screen_t* screen = it.data;
+    openWindow(c, screen, options);
+
+    std::string pending;
+    bool stdinOpen = true;
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) std::free(event);
+        if (xcb_connection_has_error(c)) return 0;
+        pollfd fds[2] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {stdinOpen ? 0 : -1, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) continue;
+        if (fds[1].revents & (POLLIN | POLLHUP)) {
+            char buffer[512];
+            const ssize_t n = ::read(0, buffer, sizeof buffer);
+            if (n <= 0) {
+                stdinOpen = false;
+                continue;
+            }
+            pending.append(buffer, static_cast<std::size_t>(n));
+            for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+                command(c, screen, pending.substr(0, end));
+        }
+    }
 }
