@@ -306,6 +306,13 @@ Rect XServer::frameGeometry(std::uint32_t window) {
     return r;
 }
 
+void XServer::kill() {
+    if (m_xvfb <= 0) return;
+    ::kill(m_xvfb, SIGKILL);
+    ::waitpid(m_xvfb, nullptr, 0);
+    m_xvfb = 0;
+}
+
 int XServer::run(const std::string& command) {
     const pid_t pid = spawn({"sh", "-c", command}, m_display);
     int status = 0;

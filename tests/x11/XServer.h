@@ -74,6 +74,9 @@ public:
     Rect clientGeometry(std::uint32_t window);
     Rect frameGeometry(std::uint32_t window);
 
+    // Ends the X server at once, as a crash or a logout would.
+    void kill();
+
     // Runs a command with DISPLAY set to this server (xdotool, xprop, …); returns its exit code.
     int run(const std::string& command);
 

@@ -32,3 +32,21 @@ TEST(XServerTest, StartsAServerWithAnEWMHWindowManagerAndManagesOurWindows) {
     EXPECT_FALSE(connection->frameRect(window.window)) << "a vanished window answers none";
     EXPECT_TRUE(connection->isAlive());
 }
+
+TEST(XServerTest, LosingTheServerIsReportedOnceAndNothingCrashes) {
+    XServer server;
+    sim::CapturingLog log;
+    const auto connection = x11::X11Connection::open(server.display(), log);
+    ASSERT_TRUE(connection);
+    const ClientWindow window = server.openWindow();
+    int lost = 0;
+    connection->onConnectionLost = [&] { ++lost; };
+
+    server.kill();
+    EXPECT_TRUE(XServer::waitFor([&] { return !connection->dispatch(); }));
+    EXPECT_FALSE(connection->windowTitle(window.window)) << "reads of a dead connection answer none";
+    EXPECT_FALSE(connection->frameRect(window.window));
+    EXPECT_FALSE(connection->isAlive());
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(log.count("lost the connection to the X server"), 1u);
+}
