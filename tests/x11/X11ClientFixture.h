@@ -15,6 +15,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -50,6 +51,23 @@ public:
         return window;
     }
 
+    // Openbox announces itself some 40 ms before it manages windows, and a window mapped in between
+    // stays unmapped for good: map a probe until the window manager lists it, then remove it.
+    bool awaitWindowManager() {
+        const xcb_window_t probe = open("probe", 10, 10);
+        bool listed = false;
+        for (int attempt = 0; attempt < 20 && !listed; ++attempt) {
+            listed = XServer::waitFor([&] { return isListed(probe); }, std::chrono::milliseconds(100));
+            if (!listed) {
+                xcb_unmap_window(m_c, probe);
+                xcb_map_window(m_c, probe);
+                xcb_flush(m_c);
+            }
+        }
+        destroy(probe);
+        return listed && XServer::waitFor([&] { return !isListed(probe); });
+    }
+
     // Destroys the window and waits until the server has done so.
     void destroy(xcb_window_t window) {
         xcb_destroy_window(m_c, window);
@@ -57,6 +75,20 @@ public:
     }
 
 private:
+    bool isListed(xcb_window_t window) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+        auto* reply = xcb_get_property_reply(
+            m_c, xcb_get_property(m_c, 0, root, intern("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 4096), nullptr);
+        bool found = false;
+        if (reply && reply->format == 32) {
+            const auto* windows = static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+            const int count = xcb_get_property_value_length(reply) / 4;
+            found = std::find(windows, windows + count, window) != windows + count;
+        }
+        std::free(reply);
+        return found;
+    }
+
     xcb_atom_t intern(const char* name) {
         auto* reply = xcb_intern_atom_reply(
             m_c, xcb_intern_atom(m_c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
@@ -84,33 +116,17 @@ protected:
         connection = x11::X11Connection::open(server->display(), log);
         ASSERT_TRUE(connection);
         loop.watch(connection->fileDescriptor(), [this] { connection->dispatch(); });
-        tracker = std::make_unique<x11::X11ClientTracker>(*connection, loop, log);
         own = std::make_unique<OwnWindows>(server->display());
+        ASSERT_TRUE(own->awaitWindowManager());
+        tracker = std::make_unique<x11::X11ClientTracker>(*connection, loop, log);
     }
 
-    // Runs the loop until `condition` holds (bounded). Dispatches first on every turn: replies we
-    // waited for may have pulled events into the connection's queue, where poll() cannot see them.
+    // Runs the loop until `condition` holds (bounded).
     bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
-        return loop.runUntil(
-            [&] {
-                connection->dispatch();
-                return condition();
-            },
-            timeout);
+        return loop.runUntil(condition, timeout);
     }
     bool managed(std::uint32_t window) {
-        const bool ok = waitFor([&] { return tracker->isManaged(window); });
-        if (!ok) {
-            const auto list = connection->cardinals(connection->root(), connection->ewmh()->_NET_CLIENT_LIST, XCB_ATOM_WINDOW);
-            std::printf("DEBUG window %u not managed; list has %zu; tracker %zu\n", window, list.size(), tracker->clients().size());
-            for (auto w : list) std::printf("  %u\n", w);
-            auto* attrs = xcb_get_window_attributes_reply(connection->raw(), xcb_get_window_attributes(connection->raw(), window), nullptr);
-            auto* tree = xcb_query_tree_reply(connection->raw(), xcb_query_tree(connection->raw(), window), nullptr);
-            std::printf("  map_state %d override %d parent %u root %u\n", attrs ? attrs->map_state : -1, attrs ? attrs->override_redirect : -1, tree ? tree->parent : 0, connection->root());
-            auto* rt = xcb_query_tree_reply(connection->raw(), xcb_query_tree(connection->raw(), connection->root()), nullptr);
-            std::printf("  root children %d\n", rt ? xcb_query_tree_children_length(rt) : -1);
-        }
-        return ok;
+        return waitFor([&] { return tracker->isManaged(window); });
     }
 
     sim::CapturingLog log;

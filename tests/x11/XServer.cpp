@@ -176,7 +176,28 @@ XServer::XServer(const Options& options) {
                !windowProperty(c.get(), root, "_NET_NUMBER_OF_DESKTOPS").empty() &&
                !windowProperty(c.get(), root, "_NET_CURRENT_DESKTOP").empty();
     }, std::chrono::milliseconds(5000));
-    if (!ready) {
+    // Openbox announces itself a little before it manages windows, and a window mapped in between
+    // is never managed: map a probe window until it is listed, then let it go.
+    const bool managing = ready && [&] {
+        xcb_connection_t* raw = c.get();
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(raw)).data;
+        const xcb_window_t probe = xcb_generate_id(raw);
+        xcb_create_window(raw, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 10, 10, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        const bool listed = waitFor([&] {
+            xcb_map_window(raw, probe);
+            xcb_flush(raw);
+            const auto clients = windowProperty(raw, screen->root, "_NET_CLIENT_LIST");
+            return std::find(clients.begin(), clients.end(), probe) != clients.end();
+        }, std::chrono::milliseconds(5000));
+        xcb_destroy_window(raw, probe);
+        xcb_flush(raw);
+        return listed && waitFor([&] {
+            const auto clients = windowProperty(raw, screen->root, "_NET_CLIENT_LIST");
+            return std::find(clients.begin(), clients.end(), probe) == clients.end();
+        });
+    }();
+    if (!managing) {
         stop(m_windowManager);
         stop(m_xvfb);
         throw std::runtime_error("Openbox did not start on " + m_display);
