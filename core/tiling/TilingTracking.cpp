@@ -162,16 +162,8 @@ void TilingEngine::handleAXEvent(const std::string& notification, AXElement elem
         forget(*refconWindow);
         removeFromTrees(*refconWindow);
     } else if (notification == ax::windowMiniaturized && refconWindow) {
-        const WindowId id = *refconWindow;
-        std::erase_if(m_previousFocused, [id](const auto& entry) { return entry.second == id; });
-        std::vector<SpaceId> affected;
-        for (const auto& [space, tree] : m_trees)
-            if (tree->contains(id)) affected.push_back(space);
-        for (const SpaceId space : affected) {
-            m_trees.at(space)->remove(id, refitRect(space));
-            if (lastFocusedWindow(space) == id) m_lastFocused.erase(space);
-            retile(space, std::nullopt);
-        }
+        // A minimised window leaves every tree as a closed one does, but stays tracked.
+        removeFromTrees(*refconWindow);
     } else if (notification == ax::windowDeminiaturized && refconWindow) {
         adopt(*refconWindow);
     }
