@@ -23,7 +23,7 @@ struct PropertyValue {
     std::vector<std::uint32_t> cardinals() const {
         if (!present || format != 32) return {};
         std::vector<std::uint32_t> values(bytes.size() / 4);
-        std::memcpy(values.data(), bytes.data(), values.size() * 4);
+        if (!values.empty()) std::memcpy(values.data(), bytes.data(), values.size() * 4);
         return values;
     }
     std::optional<std::uint32_t> cardinal() const {
