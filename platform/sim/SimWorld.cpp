@@ -162,7 +162,7 @@ void SimWorld::screensChanged() {
 // --- Applications -------------------------------------------------------------------------------
 
 Pid SimWorld::launchApp(const AppOptions& options) {
-    const Pid pid = m_nextPid++;
+    const Pid pid = options.pid ? *options.pid : m_nextPid++;
     SimApp app;
     app.info.pid = pid;
     app.info.localizedName = options.name;

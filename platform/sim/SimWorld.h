@@ -54,6 +54,7 @@ struct AppOptions {
     std::optional<std::string> bundleIdentifier;
     std::optional<std::string> bundlePath;
     ActivationPolicy policy = ActivationPolicy::regular;
+    std::optional<Pid> pid; // none: the next free pid (ownPid makes our own process appear)
 };
 
 struct SimApp {

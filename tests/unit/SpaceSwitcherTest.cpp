@@ -1,0 +1,205 @@
+// Switching desktops on the simulator in virtual time: landing, parking on an empty desktop, the
+// retry, superseded switches and the direct technique, checked by where the display ends up and
+// by the "switching" log.
+#include "SimHelperWindow.h"
+#include "SpaceFixture.h"
+#include "spaces/SpaceSwitcher.h"
+
+#include <memory>
+
+using namespace quorvel;
+using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class SpaceSwitcherTest : public test::SpaceFixture {
+protected:
+    sim::SimHelperWindowFactory helpers{world};
+    std::unique_ptr<SpaceSwitcher> switcher;
+    Pid editor = 0;
+
+    // One display with three desktops: 1 current and holding a window, 2 holding a window, 3 empty.
+    void SetUp() override {
+        world.addDisplay({.uuid = "MAIN-UUID", .spaceCount = 3});
+        editor = world.launchApp({.name = "Editor"});
+        world.openWindow(editor, {100, 100, 600, 400}, {.space = 1});
+        world.openWindow(editor, {200, 150, 600, 400}, {.space = 2, .focus = false});
+        switcher = std::make_unique<SpaceSwitcher>(spaces, api, sim.workspace, helpers, sim.scheduler, settings,
+                                                   sim.log);
+    }
+    Space desktop(SpaceId id) const { return Space{.id = id, .index = static_cast<int>(id), .displayID = "MAIN-UUID"}; }
+    SpaceId current() const { return world.displays()[0].current; }
+    Lines switching() const { return sim.log.lines(SpaceSwitcher::kCategory); }
+    std::size_t errors() const {
+        std::size_t n = 0;
+        for (const auto& e : sim.log.entries()) n += e.level == LogLevel::error && e.category == "switching";
+        return n;
+    }
+    void parkOnEmptyDesktop() {
+        switcher->switchTo(desktop(3));
+        sim.scheduler.advance(600ms);
+        ASSERT_EQ(switcher->parkedSpaceID(), SpaceId{3});
+    }
+};
+
+TEST_F(SpaceSwitcherTest, DesktopWithWindowsIsReachedAndTheHelperClosedAfterTheSettleCheck) {
+    switcher->switchTo(desktop(2));
+    sim.scheduler.advance(40ms);
+    EXPECT_EQ(current(), 1u) << "nothing shows before the focus step";
+    sim.scheduler.advance(20ms);
+    EXPECT_EQ(current(), 2u);
+    // The 1×1 helper on the desktop is not an application window for the mini-maps.
+    EXPECT_EQ(spaces.windowLayouts(spaces.getDisplays()).at(2).size(), 1u);
+    EXPECT_TRUE(switcher->hasHelper());
+    sim.scheduler.advance(600ms);
+    EXPECT_FALSE(switcher->hasHelper());
+    EXPECT_EQ(helpers.openCount(), 0u);
+    EXPECT_EQ(world.calls("activateSelf"), 1u);
+    EXPECT_EQ(switching(), (Lines{"helper switch generation=1 target=2 retry=false",
+                                  "helper focus generation=1 key=true main=true",
+                                  "closing helper generation=1 parked=nil"}));
+}
+
+TEST_F(SpaceSwitcherTest, EmptyDesktopParksTheHelperUntilAWindowAppears) {
+    parkOnEmptyDesktop();
+    EXPECT_EQ(current(), 3u);
+    const auto& helper = *helpers.created().at(0);
+    EXPECT_DOUBLE_EQ(helper.alpha, 0.004);
+    EXPECT_TRUE(helper.ignoresMouseEvents);
+    EXPECT_TRUE(helper.backgroundBlack);
+    EXPECT_TRUE(sim.log.contains("space 3 has no qualifying windows — parking helper generation=1"));
+
+    sim.scheduler.advance(160ms); // the first tick, 200 ms after parking
+    EXPECT_EQ(switching().back(), "parked t+0ms: space 3 windows=0 current=Optional(3) helperAlive=true key=true");
+    world.openWindow(editor, {300, 200, 500, 400}, {.space = 3, .focus = false});
+    sim.scheduler.advance(180ms);
+    EXPECT_TRUE(switcher->hasHelper()) << "released only on the next tick";
+    sim.scheduler.advance(20ms);
+    EXPECT_FALSE(switcher->hasHelper());
+    EXPECT_EQ(helpers.openCount(), 0u);
+    const Lines lines = switching();
+    EXPECT_EQ(Lines(lines.end() - 2, lines.end()), (Lines{"parked release: a real window appeared on space 3",
+                                                          "closing helper generation=1 parked=Optional(3)"}));
+}
+
+TEST_F(SpaceSwitcherTest, WatchGivesUpAfterTenSecondsAndTheHelperStaysUntilTheNextSwitch) {
+    parkOnEmptyDesktop(); // parked at 550 ms
+    sim.scheduler.advance(9.94s);
+    EXPECT_EQ(sim.log.count("parked watch giving up"), 0u);
+    sim.scheduler.advance(20ms); // 50 ticks of 200 ms after parking
+    EXPECT_TRUE(sim.log.contains("parked watch giving up after 10s on space 3"));
+    // A settled parked desktop is logged every 2 s only.
+    EXPECT_EQ(sim.log.count("parked t+"), 5u);
+    sim.scheduler.advance(30s);
+    EXPECT_EQ(sim.log.count("parked t+"), 5u);
+    EXPECT_EQ(helpers.openCount(), 1u);
+
+    switcher->switchTo(desktop(1));
+    sim.scheduler.advance(1s);
+    EXPECT_EQ(current(), 1u);
+    EXPECT_EQ(helpers.openCount(), 0u);
+    EXPECT_TRUE(sim.log.contains("closing helper generation=1 parked=Optional(3)"));
+}
+
+TEST_F(SpaceSwitcherTest, ParkedDesktopIsReusedAndOnlyLogsWhileItIsCurrent) {
+    parkOnEmptyDesktop();
+    sim.log.clear();
+    switcher->switchTo(desktop(3));
+    EXPECT_EQ(switching(), (Lines{"already on parked space 3; retaining helper"}));
+    EXPECT_EQ(switcher->generation(), 1);
+
+    // Once the user has left it, switching back moves the parked helper instead of a new one.
+    world.switchToSpace(1);
+    switcher->switchTo(desktop(3));
+    sim.scheduler.advance(600ms);
+    EXPECT_EQ(current(), 3u);
+    EXPECT_EQ(helpers.created().size(), 1u);
+    EXPECT_EQ(sim.log.count("closing helper"), 0u);
+    EXPECT_EQ(switcher->parkedSpaceID(), SpaceId{3});
+}
+
+TEST_F(SpaceSwitcherTest, ALaterSwitchDropsEveryStepOfTheEarlierOne) {
+    switcher->switchTo(desktop(3));
+    sim.scheduler.advance(30ms);
+    switcher->switchTo(desktop(2));
+    sim.scheduler.advance(12s);
+    EXPECT_EQ(current(), 2u);
+    EXPECT_FALSE(switcher->hasHelper());
+    EXPECT_EQ(switching(), (Lines{"helper switch generation=1 target=3 retry=false",
+                                  "closing helper generation=1 parked=nil",
+                                  "helper switch generation=2 target=2 retry=false",
+                                  "helper focus generation=2 key=true main=true",
+                                  "closing helper generation=2 parked=nil"}));
+}
+
+TEST_F(SpaceSwitcherTest, DisplayThatDoesNotMoveIsRetriedExactlyOnce) {
+    world.failNext("CGSMoveWindowsToManagedSpace");
+    switcher->switchTo(desktop(2));
+    sim.scheduler.advance(2s);
+    EXPECT_EQ(current(), 2u) << "the retry lands";
+    EXPECT_TRUE(sim.log.contains("switch to space 2 did not take — retrying once"));
+    EXPECT_TRUE(sim.log.contains("helper switch generation=2 target=2 retry=true"));
+    EXPECT_EQ(errors(), 1u);
+
+    sim.log.clear();
+    world.setUnresolved(WindowServer::Function::moveWindowsToManagedSpace);
+    switcher->switchTo(desktop(1));
+    sim.scheduler.advance(5s);
+    EXPECT_EQ(current(), 2u);
+    EXPECT_EQ(sim.log.count("helper switch generation="), 2u);
+    EXPECT_EQ(errors(), 2u);
+    EXPECT_TRUE(sim.log.contains("switch to space 1 did not take — retrying once"));
+    EXPECT_TRUE(sim.log.contains("switch to space 1 failed after retry — display still on 2"));
+}
+
+TEST_F(SpaceSwitcherTest, SettleReportsAMissingDisplayAndADisplayThatMovedElsewhere) {
+    Space lost = desktop(2);
+    lost.displayID = "GONE-UUID";
+    switcher->switchTo(lost);
+    sim.scheduler.advance(1s);
+    EXPECT_TRUE(sim.log.contains("switch to space 2: display GONE-UUID not found after settle — not retrying"));
+    EXPECT_EQ(sim.log.count("retrying once"), 0u);
+
+    switcher->switchTo(desktop(1));
+    sim.scheduler.advance(100ms);
+    world.switchToSpace(3); // the user moves on before the check
+    sim.scheduler.advance(1s);
+    EXPECT_TRUE(sim.log.contains("switch to space 1 superseded — display moved to 3"));
+    EXPECT_EQ(sim.log.count("retry=true"), 0u);
+}
+
+TEST_F(SpaceSwitcherTest, DirectSwitchClosesTheHelperAndOnlyLogsDiagnostics) {
+    parkOnEmptyDesktop();
+    sim.defaults.set(Settings::directSpaceSwitchKey, true);
+    sim.log.clear();
+    switcher->switchTo(desktop(2));
+    EXPECT_EQ(switching(), (Lines{"closing helper generation=2 parked=Optional(3)",
+                                  "direct switch to space 2 on display MAIN-UUID"}));
+    sim.scheduler.advance(99ms);
+    EXPECT_EQ(sim.log.count("direct t+"), 0u);
+    sim.scheduler.advance(2410ms);
+    EXPECT_EQ(current(), 2u);
+    for (const char* line : {"direct t+100ms: asked 2, on Optional(2)", "direct t+300ms: asked 2, on Optional(2)",
+                             "direct t+600ms: asked 2, on Optional(2)", "direct t+1200ms: asked 2, on Optional(2)",
+                             "direct t+2500ms: asked 2, on Optional(2)"})
+        EXPECT_TRUE(sim.log.contains(line)) << line;
+    EXPECT_TRUE(sim.log.contains("parked check cancelled: target=3 generation=1 currentGeneration=2"));
+
+    switcher->switchTo(desktop(3));
+    sim.scheduler.advance(3s);
+    EXPECT_EQ(current(), 3u);
+    EXPECT_EQ(helpers.created().size(), 1u) << "the direct technique never makes a helper";
+    EXPECT_EQ(helpers.openCount(), 0u);
+    EXPECT_EQ(errors(), 0u);
+}
+
+TEST_F(SpaceSwitcherTest, StepsAfterTheSwitcherIsGoneDoNothing) {
+    switcher->switchTo(desktop(3));
+    switcher.reset();
+    sim.scheduler.advance(12s);
+    EXPECT_EQ(sim.log.count("helper focus"), 0u);
+    EXPECT_EQ(helpers.openCount(), 0u);
+}
+
+} // namespace
