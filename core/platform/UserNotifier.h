@@ -11,6 +11,7 @@ struct AlertSpec {
     std::string message;
     std::string informativeText;
     std::vector<std::string> buttons; // the first is the default
+    bool critical = false;            // a stop sign instead of the program's icon
 };
 
 // The answer of a modal alert: 1000 for the first button, 1001 for the second, and so on.

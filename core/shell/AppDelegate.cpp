@@ -1,0 +1,312 @@
+// The launch sequence, the wiring of callbacks, the routing of hot-key actions and the quit steps.
+#include "shell/AppDelegate.h"
+
+#include "shell/AccessibilityGrant.h"
+#include "shell/CrashReports.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr std::string_view kTilingOff = "Tiling is off";
+
+} // namespace
+
+AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
+    : m_platform(platform),
+      m_core(core),
+      m_hotkeys(platform.defaults, platform.hotkeys, platform.scheduler, platform.log),
+      m_spaceSwitcher(core.spaces, core.api, platform.workspace, platform.helperWindows, platform.scheduler,
+                      core.settings, platform.log),
+      m_panelController(core.spaces),
+      m_menuBar(core.spaces, core.labels) {}
+
+ShortcutsWindowController& AppDelegate::shortcutsController() {
+    if (!m_shortcutsController) m_shortcutsController = std::make_unique<ShortcutsWindowController>();
+    return *m_shortcutsController;
+}
+
+void AppDelegate::showToast(std::string_view text) { m_platform.notifier.showToast(std::string(text)); }
+
+// --- Launch and quit ------------------------------------------------------------------------------
+
+bool AppDelegate::passesCompatibilityGate() {
+    using F = WindowServer::Function;
+    bool ok = true;
+    for (F function : {F::defaultConnection, F::copyManagedDisplaySpaces, F::getActiveSpace,
+                       F::moveWindowsToManagedSpace}) {
+        if (m_platform.windowServer.resolves(function)) continue;
+        m_platform.log.error("privateapi", "%{public}s unavailable", functionName(function));
+        ok = false;
+    }
+    if (ok) return true;
+    m_platform.notifier.runAlert({
+        .message = "Quorvel isn't compatible with this desktop yet",
+        .informativeText = "The window manager does not offer the desktop interfaces Quorvel relies on (EWMH). "
+                           "Check for an update. (Details logged to the journal.)",
+        .buttons = {"Quit"},
+        .critical = true,
+    });
+    return false;
+}
+
+bool AppDelegate::applicationDidFinishLaunching() {
+    if (!passesCompatibilityGate()) return false;
+    wireControllers();
+    requestAccessibility();
+    registerHotKeys();
+    applyMode();
+    m_welcomeController.onModeChanged = m_lifetime.guard([this] { applyMode(); });
+
+    Settings& settings = m_core.settings;
+    if (!settings.defaults().boolFor(Settings::hasLaunchedBeforeKey)) {
+        settings.defaults().set(Settings::hasLaunchedBeforeKey, true);
+        m_welcomeController.show();
+    }
+
+    restoreSpaceLabels();
+    saveSpaceLabels();
+    // Every change of a name or an override rewrites the snapshot at once.
+    m_core.labels.onChange = m_lifetime.guard([this] { saveSpaceLabels(); });
+
+    refreshMenuBar();
+    m_core.namer.startObserving();
+    m_core.focusDisplay.refreshDisplayCache();
+    m_core.coordinator.startAtLaunchIfEnabled(0);
+    if (settings.defaults().boolFor(Settings::stripDevKey)) m_core.strip.start(m_spaceSwitcher);
+    settings.purgeRemovedFeatureKeys();
+
+    Workspace& workspace = m_platform.workspace;
+    m_spaceObserver = workspace.addObserver(WorkspaceEvent::activeSpaceDidChange,
+                                            m_lifetime.guard([this](const auto&) { spaceChanged(); }));
+    m_appObserver = workspace.addObserver(WorkspaceEvent::didActivateApplication,
+                                          m_lifetime.guard([this](const auto&) { applicationActivated(); }));
+    return true;
+}
+
+void AppDelegate::applicationWillTerminate() {
+    saveSpaceLabels();
+    m_core.strip.stop();
+    if (m_spaceObserver) m_platform.workspace.removeObserver(m_spaceObserver);
+    if (m_appObserver) m_platform.workspace.removeObserver(m_appObserver);
+    m_spaceObserver = m_appObserver = 0;
+    m_appActivationRefresh.cancel();
+    m_hotkeys.stop();
+}
+
+void AppDelegate::requestAccessibility() {
+    Accessibility& accessibility = m_platform.accessibility;
+    const bool trusted = accessibility.isProcessTrustedWithPrompt();
+    m_platform.log.info(kCategory, "Accessibility trusted: %{bool}d", trusted);
+    const auto bundlePath = m_platform.workspace.ownBundlePath();
+    AccessibilityGrant::noteCurrentState(
+        m_platform.defaults, [&accessibility] { return accessibility.isProcessTrusted(); }, bundlePath,
+        m_platform.log);
+    ProblemReporter::askAboutCrashReportsIfNeeded(m_core.settings);
+    CrashReports::sendIfPermitted(m_core.settings);
+    AccessibilityGrant::logStaleGrantIfNeeded(accessibility.isProcessTrusted(), m_platform.defaults, bundlePath,
+                                              m_platform.log);
+}
+
+void AppDelegate::registerHotKeys() {
+    m_hotkeys.onAction = m_lifetime.guard([this](HotkeyAction action) { perform(action); });
+    m_hotkeys.onSwitchToSpace = m_lifetime.guard([this](int number) { switchToSpace(number); });
+    m_hotkeys.start();
+}
+
+void AppDelegate::applyMode() {
+    if (m_core.settings.defaults().stringFor(Settings::modeKey) == "hotkey") {
+        if (m_menuBar.hasStatusItem()) m_menuBar.removeStatusItem();
+        return;
+    }
+    m_menuBar.setup();
+}
+
+// --- Wiring ---------------------------------------------------------------------------------------
+
+void AppDelegate::switchFromView(const Space& space) {
+    if (m_panelController.exists()) m_panelController.hide();
+    m_spaceSwitcher.switchTo(space);
+}
+
+void AppDelegate::wireControllers() {
+    const Lifetime& l = m_lifetime;
+    m_panelController.onSwitch = l.guard([this](const Space& space) { switchFromView(space); });
+    m_panelController.onToggleEditMode = l.guard([this] { toggleEditMode(); });
+    m_panelController.onOpenSettings = l.guard([this] { m_settingsController.show(); });
+    m_menuBar.onSwitch = l.guard([this](const Space& space) { switchFromView(space); });
+    m_menuBar.onOpenSettings = l.guard([this] { m_settingsController.show(); });
+    m_menuBar.onEditModeChanged = l.guard([this] {
+        m_panelController.editingSpaceID.reset();
+        if (m_panelController.exists() && m_panelController.isVisible()) m_panelController.rebuildContent();
+    });
+    m_settingsController.onModeChanged = l.guard([this] { applyMode(); });
+    m_settingsController.onRefresh = l.guard([this] { refreshAll(); });
+    m_settingsController.onToggleTiling = l.guard([this] {
+        m_core.coordinator.setEnabled(!m_core.settings.tilingEnabled(), TilingCoordinator::Source::settings);
+    });
+    m_settingsController.onEditShortcuts = l.guard([this] { shortcutsController().show(); });
+
+    m_core.coordinator.onStateChanged = l.guard([this](TilingCoordinator::Source source) {
+        m_menuBar.tilingStateChanged(source == TilingCoordinator::Source::menu);
+        m_settingsController.refreshTilingState();
+    });
+    m_core.engine.isDisplayTransitionInProgress = [this, alive = l.token()] {
+        return !alive.expired() && m_core.focusDisplay.isSwapping();
+    };
+    m_core.engine.onAccessibilityRevoked = l.guard([this] {
+        showToast("Tiling paused — Accessibility access was revoked");
+        if (m_core.coordinator.onStateChanged)
+            m_core.coordinator.onStateChanged(TilingCoordinator::Source::permissionPoll);
+        m_core.coordinator.pollPermission(0);
+    });
+    m_core.focusDisplay.onStateChanged = l.guard([this] { refreshMenuBar(); });
+    m_core.engine.onSpotlightChanged = l.guard([this] { refreshMenuBar(); });
+    m_core.focusDisplay.onSwapSettled = l.guard([this](bool ok, const std::string& displayName) {
+        if (!ok) {
+            showToast("Focus Display didn't take — arrangement unchanged");
+            return;
+        }
+        showToast("Focused on " + displayName);
+        m_core.engine.retileAllSpaces();
+    });
+}
+
+// --- Refreshes ------------------------------------------------------------------------------------
+
+void AppDelegate::refreshMenuBar() {
+    if (!m_menuBar.hasStatusItem()) return;
+    m_menuBar.refreshSpaces();
+    m_core.labels.refreshAutoNames(m_menuBar.cachedSpaces());
+    m_menuBar.updateMenuBarTitle();
+    m_menuBar.buildMenuBarMenu();
+}
+
+void AppDelegate::refreshAll() {
+    refreshMenuBar();
+    if (m_panelController.exists() && m_panelController.isVisible()) {
+        m_panelController.refreshSpaces();
+        m_panelController.rebuildContent();
+    }
+}
+
+void AppDelegate::spaceChanged() {
+    const std::set<SpaceId> ids = m_core.spaces.allSpaceIDs();
+    // An empty read is a failed read: pruning against it would drop every name.
+    if (!ids.empty()) {
+        m_core.labels.pruneDict(LabelStore::labelsKey, LabelStore::labelsLastSeenKey, ids);
+        m_core.labels.pruneDict(LabelStore::tilingKey, LabelStore::tilingLastSeenKey, ids);
+    }
+    saveSpaceLabels();
+    if (m_panelController.exists() && m_panelController.isVisible() && !m_panelController.editingSpaceID) {
+        m_panelController.refreshSpaces();
+        m_panelController.rebuildContent();
+    }
+    refreshMenuBar();
+}
+
+void AppDelegate::applicationActivated() {
+    if (m_core.settings.namingMode() == NamingMode::manual) return;
+    m_appActivationRefresh.cancel();
+    m_appActivationRefresh =
+        m_platform.scheduler.after(kActivationRefreshDelay, m_lifetime.guard([this] { refreshMenuBar(); }));
+}
+
+// --- Actions --------------------------------------------------------------------------------------
+
+void AppDelegate::perform(HotkeyAction action) {
+    TilingEngine& engine = m_core.engine;
+    auto swap = [&](Direction direction) {
+        if (!engine.isRunning()) return showToast(kTilingOff);
+        if (!engine.swapFocusedWindow(direction)) showToast("No window that way");
+    };
+    switch (action) {
+    case HotkeyAction::togglePanel:
+        m_panelController.toggle();
+        break;
+    case HotkeyAction::toggleEditMode:
+        toggleEditMode();
+        break;
+    case HotkeyAction::summon:
+        if (m_summonPalette.panelExists() && m_summonPalette.isVisible()) m_summonPalette.dismiss();
+        else m_summonPalette.present();
+        break;
+    case HotkeyAction::swapLeft:
+        swap(Direction::left);
+        break;
+    case HotkeyAction::swapRight:
+        swap(Direction::right);
+        break;
+    case HotkeyAction::swapUp:
+        swap(Direction::up);
+        break;
+    case HotkeyAction::swapDown:
+        swap(Direction::down);
+        break;
+    case HotkeyAction::toggleSplit:
+        if (!engine.isRunning()) showToast(kTilingOff);
+        else if (!engine.toggleSplitOfFocusedWindow()) showToast("Nothing to flip");
+        break;
+    case HotkeyAction::toggleTiling:
+        m_core.coordinator.setEnabled(!m_core.settings.tilingEnabled(), TilingCoordinator::Source::hotkey);
+        break;
+    case HotkeyAction::retile: {
+        if (!engine.isRunning()) return showToast(kTilingOff);
+        const SpaceId active = m_core.api.getActiveSpace(m_core.api.defaultConnection());
+        engine.adoptSpace(active);
+        engine.retile(active, std::nullopt);
+        showToast("Re-tiled");
+        break;
+    }
+    case HotkeyAction::spotlightWindow:
+        engine.toggleSpotlight();
+        break;
+    case HotkeyAction::addFinderWindow:
+        openNewFinderWindow();
+        break;
+    case HotkeyAction::toggleStrip:
+        if (m_core.settings.defaults().boolFor(Settings::stripDevKey)) m_core.strip.toggleVisibilityOverride();
+        break;
+    }
+}
+
+void AppDelegate::switchToSpace(int number) {
+    const std::vector<Space> spaces = m_core.spaces.getSpaces();
+    if (number < 1 || static_cast<std::size_t>(number) > spaces.size()) return;
+    const Space& target = spaces[static_cast<std::size_t>(number - 1)];
+    if (target.isCurrent) return;
+    if (m_panelController.exists()) m_panelController.hide();
+    m_spaceSwitcher.switchTo(target);
+}
+
+void AppDelegate::toggleEditMode() {
+    DefaultsStore& defaults = m_core.settings.defaults();
+    const bool wasOn = defaults.boolFor(Settings::editModeKey);
+    defaults.set(Settings::editModeKey, !wasOn);
+    m_panelController.editingSpaceID.reset();
+    if (!wasOn && !m_panelController.isVisible()) m_panelController.show();
+    refreshAll();
+}
+
+void AppDelegate::openNewFinderWindow() {
+    const double now = m_platform.scheduler.now();
+    if (m_lastFinderOpen && now - *m_lastFinderOpen < kFinderOpenDebounce.count()) return;
+    m_lastFinderOpen = now;
+
+    const auto finder = m_core.catalog.finder();
+    if (!finder) return showToast("Couldn't find Finder");
+    switch (m_core.opener->openWindow(*finder)) {
+    case WindowOpener::Outcome::openedVia:
+    case WindowOpener::Outcome::reopened:
+    case WindowOpener::Outcome::launched:
+        break;
+    case WindowOpener::Outcome::activatedWithoutWindow:
+        showToast("Finder has no new-window command");
+        break;
+    case WindowOpener::Outcome::refusedFullscreen:
+        showToast("Can't open a Finder window in a fullscreen space");
+        break;
+    }
+}
+
+} // namespace quorvel

@@ -1,0 +1,26 @@
+// Builds the shared components in dependency order.
+#include "shell/AppServices.h"
+
+namespace quorvel {
+
+CoreServices::CoreServices(const PlatformServices& p)
+    : settings(p.defaults),
+      api(p.windowServer, p.accessibility, p.log),
+      snapshots(api, p.scheduler, p.log),
+      spaces(api, p.screens, settings, snapshots),
+      namer(api, p.workspace, p.accessibility, p.scheduler, p.defaults),
+      labels(settings, namer, [&scheduler = p.scheduler] { return scheduler.wallClock(); }),
+      persistence(labels, settings, spaces, p.log),
+      border(p.outline, p.screens),
+      engine(TilingContext{api, p.accessibility, p.workspace, p.screens, settings, labels, spaces, border,
+                           p.scheduler, p.log}),
+      coordinator(engine, settings, labels, p.accessibility, p.workspace, p.notifier, p.scheduler, p.log),
+      focusDisplay(p.screens),
+      opener(std::make_unique<WindowOpener>(p.workspace)) {}
+
+CoreServices::~CoreServices() {
+    strip.stop();
+    engine.stop();
+}
+
+} // namespace quorvel

@@ -1,0 +1,73 @@
+// What the application is built from: the platform's implementations (picked by the composition
+// root: X11 and Qt in the app, the simulator in tests and the demo) and the process-wide shared
+// components made from them once, in dependency order.
+#pragma once
+
+#include "focusdisplay/FocusDisplayManager.h"
+#include "platform/Accessibility.h"
+#include "platform/DefaultsStore.h"
+#include "platform/HelperWindow.h"
+#include "platform/HotkeySystem.h"
+#include "platform/Log.h"
+#include "platform/Scheduler.h"
+#include "platform/Screens.h"
+#include "platform/UserNotifier.h"
+#include "platform/WindowServer.h"
+#include "platform/Workspace.h"
+#include "shell/Settings.h"
+#include "spaces/AutoNamer.h"
+#include "spaces/LabelStore.h"
+#include "spaces/SpaceLabelPersistence.h"
+#include "spaces/SpaceManager.h"
+#include "spaces/WindowServerApi.h"
+#include "spaces/WindowSnapshot.h"
+#include "strip/StripController.h"
+#include "summon/AppCatalog.h"
+#include "summon/WindowOpener.h"
+#include "tiling/SpotlightBorder.h"
+#include "tiling/TilingCoordinator.h"
+#include "tiling/TilingEngine.h"
+
+#include <memory>
+
+namespace quorvel {
+
+struct PlatformServices {
+    WindowServer& windowServer;
+    Accessibility& accessibility;
+    Workspace& workspace;
+    Screens& screens;
+    HotkeySystem& hotkeys;
+    HelperWindowFactory& helperWindows;
+    UserNotifier& notifier;
+    OutlineWindow& outline;
+    DefaultsStore& defaults;
+    Scheduler& scheduler;
+    Log& log;
+};
+
+// The shared instances; each exists once per process and lives as long as this object.
+struct CoreServices {
+    explicit CoreServices(const PlatformServices& platform);
+    // Stops the tiling engine while everything it talks to still exists.
+    ~CoreServices();
+    CoreServices(const CoreServices&) = delete;
+    CoreServices& operator=(const CoreServices&) = delete;
+
+    Settings settings;
+    WindowServerApi api;
+    WindowSnapshotSource snapshots;
+    SpaceManager spaces;
+    AutoNamer namer;
+    LabelStore labels;
+    SpaceLabelPersistence persistence;
+    SpotlightBorder border;
+    TilingEngine engine;
+    TilingCoordinator coordinator;
+    StripController strip;
+    FocusDisplayManager focusDisplay;
+    AppCatalog catalog;
+    std::unique_ptr<WindowOpener> opener;
+};
+
+} // namespace quorvel

@@ -1,0 +1,17 @@
+// Crash-report consent and sending. For now a shell: no crash handler is installed yet, so there is
+// never a consent question to ask nor a report to send.
+#pragma once
+
+#include "shell/Settings.h"
+
+namespace quorvel {
+
+struct ProblemReporter {
+    static void askAboutCrashReportsIfNeeded(Settings&) {}
+};
+
+struct CrashReports {
+    static void sendIfPermitted(Settings&) {}
+};
+
+} // namespace quorvel
