@@ -1,0 +1,33 @@
+// What the logic shows the user, on Qt: the one toast of the process (made on first use) and
+// modal alerts.
+#pragma once
+
+#include "platform/Scheduler.h"
+#include "platform/UserNotifier.h"
+
+#include <memory>
+#include <string>
+
+namespace quorvel::ui {
+
+class Toast;
+
+class QtUserNotifier final : public UserNotifier {
+public:
+    explicit QtUserNotifier(Scheduler& scheduler);
+    ~QtUserNotifier() override;
+
+    void showToast(const std::string& text) override; // UTF-8
+    // A modal box titled "Quorvel" with a critical icon, the buttons left to right in the order
+    // given, the first the default; stays on top and takes focus. Closing it answers the last button.
+    int runAlert(const AlertSpec& alert) override;
+
+    // The toast window; none before the first toast.
+    Toast* toast() const { return m_toast.get(); }
+
+private:
+    Scheduler& m_scheduler;
+    std::unique_ptr<Toast> m_toast;
+};
+
+} // namespace quorvel::ui
