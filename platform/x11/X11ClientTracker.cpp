@@ -171,7 +171,7 @@ void X11ClientTracker::refreshClients() {
         events.push_back({.kind = Event::Kind::windowAdded, .window = window, .pid = client.pid});
     }
     m_order = std::move(order);
-    for (const Event& event : events) emit(event);
+    for (const Event& event : events) publish(event);
 }
 
 void X11ClientTracker::refreshActive() {
@@ -183,7 +183,7 @@ void X11ClientTracker::refreshActive() {
     if (!m_clients.contains(active)) active = 0;
     if (active == m_active) return;
     const XWindow previous = std::exchange(m_active, active);
-    emit({.kind = Event::Kind::activeWindowChanged, .window = active, .previous = previous});
+    publish({.kind = Event::Kind::activeWindowChanged, .window = active, .previous = previous});
 }
 
 void X11ClientTracker::refreshDesktop() {
@@ -192,7 +192,7 @@ void X11ClientTracker::refreshDesktop() {
     const bool wasKnown = m_desktop.has_value();
     m_desktop = desktop;
     if (!wasKnown) return; // the first reading is no change
-    emit({.kind = Event::Kind::currentDesktopChanged});
+    publish({.kind = Event::Kind::currentDesktopChanged});
 }
 
 void X11ClientTracker::refreshState(XWindow window) {
@@ -204,14 +204,14 @@ void X11ClientTracker::refreshState(XWindow window) {
     it->second.fullScreen = fresh.fullScreen;
     if (fresh.pid != 0) it->second.pid = fresh.pid;
     if (before != fresh.minimised)
-        emit({.kind = Event::Kind::windowStateChanged,
+        publish({.kind = Event::Kind::windowStateChanged,
               .window = window,
               .pid = it->second.pid,
               .minimisedBefore = before,
               .minimisedNow = fresh.minimised});
 }
 
-void X11ClientTracker::emit(const Event& event) {
+void X11ClientTracker::publish(const Event& event) {
     // A subscriber may unsubscribe itself or others while it runs.
     const auto subscribers = m_subscribers;
     for (const auto& [token, subscriber] : subscribers)

@@ -85,7 +85,7 @@ private:
     void refreshState(XWindow window);
     Client readClient(XWindow window);
     void watchClient(XWindow window);
-    void emit(const Event& event);
+    void publish(const Event& event);
 
     X11Connection& m_connection;
     Log& m_log;

@@ -111,9 +111,20 @@ SpaceId X11WindowServer::getActiveSpace(ConnectionId) {
 void X11WindowServer::moveWindowsToManagedSpace(ConnectionId, const std::vector<WindowId>& windows, SpaceId space) {
     const auto count = desktopCount();
     if (space == 0 || !count || space > *count) return;
-    for (const WindowId window : windows)
-        m_connection.sendRootMessage(window, m_connection.ewmh()->_NET_WM_DESKTOP, std::uint32_t(space - 1),
-                                     kSourcePager);
+    const auto managed = m_connection.cardinals(m_connection.root(), m_connection.ewmh()->_NET_CLIENT_LIST,
+                                                XCB_ATOM_WINDOW);
+    const std::uint32_t desktop = std::uint32_t(space - 1);
+    for (const WindowId window : windows) {
+        if (std::find(managed.begin(), managed.end(), window) != managed.end()) {
+            m_connection.sendRootMessage(window, m_connection.ewmh()->_NET_WM_DESKTOP, desktop, kSourcePager);
+        } else {
+            // Not mapped yet (our own helper window): the window manager ignores the message for a
+            // withdrawn window and reads the property when the window is mapped.
+            xcb_change_property(m_connection.raw(), XCB_PROP_MODE_REPLACE, window, m_connection.ewmh()->_NET_WM_DESKTOP,
+                                XCB_ATOM_CARDINAL, 32, 1, &desktop);
+        }
+    }
+    m_connection.flush();
 }
 
 void X11WindowServer::managedDisplaySetCurrentSpace(ConnectionId, const std::string& display, SpaceId space) {
@@ -121,6 +132,16 @@ void X11WindowServer::managedDisplaySetCurrentSpace(ConnectionId, const std::str
     if (space == 0 || !count || space > *count || display != displayIdentifier()) return;
     m_connection.sendRootMessage(m_connection.root(), m_connection.ewmh()->_NET_CURRENT_DESKTOP,
                                  std::uint32_t(space - 1), XCB_CURRENT_TIME);
+}
+
+void X11WindowServer::activate(WindowId window) {
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const auto desktop = m_connection.cardinal(window, ewmh->_NET_WM_DESKTOP);
+    const auto current = currentDesktop();
+    if (desktop && *desktop != kEveryDesktop && current && *desktop != *current)
+        m_connection.sendRootMessage(m_connection.root(), ewmh->_NET_CURRENT_DESKTOP, *desktop, XCB_CURRENT_TIME);
+    const auto active = m_connection.cardinal(m_connection.root(), ewmh->_NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW);
+    m_connection.sendRootMessage(window, ewmh->_NET_ACTIVE_WINDOW, kSourcePager, XCB_CURRENT_TIME, active.value_or(0));
 }
 
 std::optional<Json> X11WindowServer::copySpacesForWindows(ConnectionId, int, const std::vector<WindowId>& windows) {

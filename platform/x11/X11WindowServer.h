@@ -36,6 +36,10 @@ public:
                                    SpaceId space) override;
     // Only for the display the desktop table names.
     void managedDisplaySetCurrentSpace(ConnectionId connection, const std::string& display, SpaceId space) override;
+
+    // Shows the window's desktop and activates the window, as a pager does: window managers mark a
+    // window on another desktop as demanding attention rather than switching to it.
+    void activate(WindowId window);
     // The union of the windows' desktops (every desktop for a sticky window); a window that is gone
     // adds nothing. The mask is not read: X11 has no narrower question to ask.
     std::optional<Json> copySpacesForWindows(ConnectionId connection, int mask,

@@ -3,6 +3,7 @@
 // running application, it opens more windows when told on stdin ("open TITLE WIDTH HEIGHT") and
 // closes one ("close XID"), printing each new XID.
 //   quorvel-test-client --title T --width W --height H --type normal|dialog|fixed [--desktop N]
+//                       [--color RRGGBB]   (background, on a 24-bit TrueColor screen such as Xvfb's)
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
@@ -30,11 +31,13 @@ struct WindowOptions {
     int width = 400;
     int height = 300;
     int desktop = -1;
+    long color = -1; // none: white
 };
 
 xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowOptions& o) {
     const xcb_window_t window = xcb_generate_id(c);
-    const std::uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    const std::uint32_t background = o.color >= 0 ? static_cast<std::uint32_t>(o.color) : screen->white_pixel;
+    const std::uint32_t values[] = {background, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, static_cast<std::uint16_t>(o.width),
                       static_cast<std::uint16_t>(o.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
@@ -104,6 +107,7 @@ int main(int argc, char** argv) {
         else if (key == "--width") options.width = std::atoi(value.c_str());
         else if (key == "--height") options.height = std::atoi(value.c_str());
         else if (key == "--desktop") options.desktop = std::atoi(value.c_str());
+        else if (key == "--color") options.color = std::strtol(value.c_str(), nullptr, 16);
     }
 
     int screenNumber = 0;

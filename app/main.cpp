@@ -1,0 +1,148 @@
+// The quorvel executable: the one composition root. Picks the real implementations (X11 for other
+// applications' windows, Qt for our own, the journal, the defaults file), builds the shared
+// components and the application delegate, runs Qt's event loop, and shuts down cleanly on
+// SIGTERM, SIGINT or a lost X connection.
+#include "InstanceLock.h"
+#include "JournalLog.h"
+#include "JsonFileDefaults.h"
+#include "QtHelperWindow.h"
+#include "QtOutlineWindow.h"
+#include "QtScheduler.h"
+#include "QtUserNotifier.h"
+#include "X11Accessibility.h"
+#include "X11ClientTracker.h"
+#include "X11Connection.h"
+#include "X11HotkeySystem.h"
+#include "X11Screens.h"
+#include "X11WindowServer.h"
+#include "X11Workspace.h"
+#include "shell/AppDelegate.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace quorvel;
+
+constexpr std::string_view kCategory = "app";
+
+// SIGTERM and SIGINT arrive through this pair so the event loop, not the handler, acts on them.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int signal) {
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+bool installSignalHandlers() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0) return false;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+// Lines go to the journal; also to stderr unless stderr already is the journal (a service started
+// by systemd), so a user running the program from a terminal sees them.
+bool stderrIsTheJournal() {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    struct stat info {};
+    if (!stream || ::fstat(2, &info) != 0) return false;
+    const std::string expected = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    return expected == stream;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "quorvel: %s\n", message.c_str());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto started = std::chrono::steady_clock::now();
+    JournalLog log({.echoToStderr = !stderrIsTheJournal()});
+
+    const char* displayVariable = std::getenv("DISPLAY");
+    const std::string display = displayVariable ? displayVariable : "";
+    if (display.empty()) return fail("no X display to work on: DISPLAY is not set.");
+
+    std::string whyNot;
+    auto instance = InstanceLock::acquire(display, &whyNot);
+    if (!instance) {
+        log.error(kCategory, "%{public}s", whyNot);
+        return fail(whyNot);
+    }
+
+    auto connection = x11::X11Connection::open(display, log);
+    if (!connection) return fail("cannot connect to the X display " + display + ".");
+    if (!installSignalHandlers()) log.error(kCategory, "signal handlers could not be installed");
+
+    // Our windows are Qt's; everyone else's go through the backend's own connection.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Quorvel");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    ui::QtScheduler scheduler;
+    scheduler.watch(connection->fileDescriptor(), [&] { connection->dispatch(); });
+    // Replies waited for may have pulled events into the connection's queue: route them before
+    // the loop sleeps on the descriptor, which would not wake for them.
+    scheduler.setBeforeBlocking([&] { connection->dispatch(); });
+    scheduler.watch(g_signalPipe[0], [&] {
+        char signal = 0;
+        while (::read(g_signalPipe[0], &signal, 1) == 1)
+            log.info(kCategory, "quitting on %{public}s", std::string(signal == SIGTERM ? "SIGTERM" : "SIGINT"));
+        QApplication::exit(0);
+    });
+    bool connectionLost = false;
+    connection->onConnectionLost = [&] {
+        connectionLost = true;
+        log.error(kCategory, "lost the connection to the X display; quitting");
+        QApplication::exit(0);
+    };
+
+    JsonFileDefaults defaults(JsonFileDefaults::defaultPath(), log, scheduler.wallClock());
+    x11::X11WindowServer windowServer(*connection, log);
+    x11::X11Screens screens(*connection, scheduler, log);
+    x11::X11ClientTracker tracker(*connection, scheduler, log);
+    x11::X11Accessibility accessibility(*connection, tracker, scheduler, log);
+    x11::X11Workspace workspace(*connection, tracker, scheduler, log);
+    x11::X11HotkeySystem hotkeys(*connection, scheduler, log);
+    ui::QtUserNotifier notifier(scheduler);
+    ui::QtOutlineWindow outline;
+    ui::QtHelperWindowFactory helperWindows([&](WindowId window) {
+        // Qt's own connection carries the window's map request: send it first, so the window
+        // manager manages the window before it reads our request to activate it.
+        if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) xcb_flush(x11->connection());
+        windowServer.activate(window);
+    });
+
+    const PlatformServices platform{windowServer, accessibility, workspace, screens, hotkeys, helperWindows,
+                                    notifier,     outline,       defaults,  scheduler, log};
+    CoreServices core(platform);
+    AppDelegate delegate(platform, core);
+
+    if (!delegate.applicationDidFinishLaunching()) return 1;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    log.info(kCategory, "launched in %ld ms", static_cast<long>(elapsed.count()));
+
+    const int code = QApplication::exec();
+    delegate.applicationWillTerminate();
+    if (!connectionLost) connection->flush();
+    log.info(kCategory, "quit");
+    return code;
+}
