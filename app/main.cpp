@@ -65,6 +65,31 @@ bool stderrIsTheJournal() {
     return expected == stream;
 }
 
+// The desktop switcher's helper windows: Qt's, kept out of taskbars and pagers, activated the way
+// a pager does it.
+class X11HelperWindows final : public HelperWindowFactory {
+public:
+    explicit X11HelperWindows(x11::X11WindowServer& windowServer)
+        : m_windowServer(windowServer), m_qt([this](WindowId window) { activate(window); }) {}
+
+    std::unique_ptr<HelperWindow> createHelperWindow() override {
+        auto window = m_qt.createHelperWindow();
+        if (window) m_windowServer.skipTaskbarAndPager(window->windowNumber());
+        return window;
+    }
+
+private:
+    void activate(WindowId window) {
+        // Qt's own connection carries the window's map request: send it first, so the window
+        // manager manages the window before it reads our request to activate it.
+        if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) xcb_flush(x11->connection());
+        m_windowServer.activate(window);
+    }
+
+    x11::X11WindowServer& m_windowServer;
+    ui::QtHelperWindowFactory m_qt;
+};
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "quorvel: %s\n", message.c_str());
     return 1;
@@ -124,12 +149,7 @@ int main(int argc, char** argv) {
     x11::X11HotkeySystem hotkeys(*connection, scheduler, log);
     ui::QtUserNotifier notifier(scheduler);
     ui::QtOutlineWindow outline;
-    ui::QtHelperWindowFactory helperWindows([&](WindowId window) {
-        // Qt's own connection carries the window's map request: send it first, so the window
-        // manager manages the window before it reads our request to activate it.
-        if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) xcb_flush(x11->connection());
-        windowServer.activate(window);
-    });
+    X11HelperWindows helperWindows(windowServer);
 
     const PlatformServices platform{windowServer, accessibility, workspace, screens, hotkeys, helperWindows,
                                     notifier,     outline,       defaults,  scheduler, log};

@@ -2,6 +2,8 @@
 // half-taken combination, and turning key presses into posted handler calls.
 #include "X11HotkeySystem.h"
 
+#include <iterator>
+
 #include "KeyTranslation.h"
 
 #include <algorithm>
@@ -114,15 +116,28 @@ void X11HotkeySystem::onKeyPress(const xcb_key_press_event_t& press) {
 
 void X11HotkeySystem::onMappingChanged(const xcb_mapping_notify_event_t& notify) {
     if (notify.request == XCB_MAPPING_POINTER) return;
-    // Keycodes and the NumLock modifier may have moved: release everything under the old mapping,
-    // then grab again under the new one.
-    for (const auto& [ref, registration] : m_registrations) ungrab(registration.keycodes, registration.mask);
     xcb_mapping_notify_event_t copy = notify;
     xcb_refresh_keyboard_mapping(m_symbols.get(), &copy);
+    const std::uint16_t oldNumLock = m_numLockMask;
     m_numLockMask = findNumLockMask();
+    // The server also says the mapping changed whenever the core keyboard switches device (a
+    // second keyboard, XTest), usually with nothing moved. Only grabs that really moved change, and
+    // new grabs are taken before old ones are released, so a press meanwhile is never missed.
     for (auto& [ref, registration] : m_registrations) {
-        registration.keycodes = keycodesFor(registration.keyCode);
-        if (!registration.keycodes.empty() && grab(registration.keycodes, registration.mask) == 0) continue;
+        const auto keycodes = keycodesFor(registration.keyCode);
+        const auto before = grabsFor(registration.keycodes, registration.mask, oldNumLock);
+        const auto after = grabsFor(keycodes, registration.mask, m_numLockMask);
+        if (before == after) continue;
+        std::set<Grab> added, released;
+        std::ranges::set_difference(after, before, std::inserter(added, added.end()));
+        std::ranges::set_difference(before, after, std::inserter(released, released.end()));
+        const bool grabbed = !keycodes.empty() && grab(added) == 0;
+        ungrab(grabbed ? released : before);
+        m_connection.flush();
+        if (grabbed) {
+            registration.keycodes = keycodes;
+            continue;
+        }
         // The reference stays valid so the owner can still unregister it; it just no longer fires.
         m_log.error(kCategory, "hot key %u lost its grab after a keyboard mapping change", registration.id.id);
         registration.keycodes.clear();
@@ -166,38 +181,46 @@ std::uint16_t X11HotkeySystem::findNumLockMask() {
     return 0;
 }
 
-std::uint8_t X11HotkeySystem::grab(const std::vector<xcb_keycode_t>& keycodes, std::uint16_t mask) {
-    struct Attempt {
-        xcb_keycode_t keycode;
-        std::uint16_t modifiers;
-        xcb_void_cookie_t cookie;
-    };
-    // Send every grab before checking any: one round trip instead of one per variant.
-    std::vector<Attempt> attempts;
+std::set<X11HotkeySystem::Grab> X11HotkeySystem::grabsFor(const std::vector<xcb_keycode_t>& keycodes,
+                                                          std::uint16_t mask, std::uint16_t numLockMask) {
+    std::set<Grab> grabs;
     for (const xcb_keycode_t keycode : keycodes)
-        for (const std::uint16_t modifiers : lockVariants(mask, m_numLockMask))
-            attempts.push_back({keycode, modifiers,
-                                xcb_grab_key_checked(m_connection.raw(), 0, m_connection.root(), modifiers, keycode,
-                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)});
+        for (const std::uint16_t modifiers : lockVariants(mask, numLockMask)) grabs.insert({keycode, modifiers});
+    return grabs;
+}
+
+std::uint8_t X11HotkeySystem::grab(const std::vector<xcb_keycode_t>& keycodes, std::uint16_t mask) {
+    return grab(grabsFor(keycodes, mask, m_numLockMask));
+}
+
+std::uint8_t X11HotkeySystem::grab(const std::set<Grab>& grabs) {
+    // Send every grab before checking any: one round trip instead of one per variant.
+    std::vector<std::pair<Grab, xcb_void_cookie_t>> attempts;
+    for (const auto& [keycode, modifiers] : grabs)
+        attempts.push_back({{keycode, modifiers},
+                            xcb_grab_key_checked(m_connection.raw(), 0, m_connection.root(), modifiers, keycode,
+                                                 XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)});
     std::uint8_t failure = 0;
-    std::vector<const Attempt*> taken;
-    for (const Attempt& attempt : attempts) {
-        const std::uint8_t error = m_connection.check(attempt.cookie, "grabbing a hot key");
-        if (error == 0) taken.push_back(&attempt);
+    std::set<Grab> taken;
+    for (const auto& [attempt, cookie] : attempts) {
+        const std::uint8_t error = m_connection.check(cookie, "grabbing a hot key");
+        if (error == 0) taken.insert(attempt);
         else if (failure == 0) failure = error;
     }
     if (failure == 0) return 0;
     // Half a combination would swallow some presses and miss others: take all or nothing.
-    for (const Attempt* attempt : taken)
-        xcb_ungrab_key(m_connection.raw(), attempt->keycode, m_connection.root(), attempt->modifiers);
+    ungrab(taken);
     m_connection.flush();
     return failure;
 }
 
 void X11HotkeySystem::ungrab(const std::vector<xcb_keycode_t>& keycodes, std::uint16_t mask) {
-    for (const xcb_keycode_t keycode : keycodes)
-        for (const std::uint16_t modifiers : lockVariants(mask, m_numLockMask))
-            xcb_ungrab_key(m_connection.raw(), keycode, m_connection.root(), modifiers);
+    ungrab(grabsFor(keycodes, mask, m_numLockMask));
+}
+
+void X11HotkeySystem::ungrab(const std::set<Grab>& grabs) {
+    for (const auto& [keycode, modifiers] : grabs)
+        xcb_ungrab_key(m_connection.raw(), keycode, m_connection.root(), modifiers);
 }
 
 } // namespace quorvel::x11

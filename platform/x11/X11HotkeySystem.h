@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace quorvel::x11 {
@@ -47,8 +49,16 @@ private:
     std::uint16_t findNumLockMask();
     // Grabs every keycode with every lock variant; on any failure releases what it took and
     // answers the X error code of the first failure (0 when all held).
+    // One passive grab: a key with an exact modifier state.
+    using Grab = std::pair<xcb_keycode_t, std::uint16_t>;
+    // Every grab a combination needs: each key with each CapsLock/NumLock variant of `mask`.
+    static std::set<Grab> grabsFor(const std::vector<xcb_keycode_t>& keycodes, std::uint16_t mask,
+                                   std::uint16_t numLockMask);
     std::uint8_t grab(const std::vector<xcb_keycode_t>& keycodes, std::uint16_t mask);
+    // All or nothing: the first error, with nothing of `grabs` left grabbed; 0 on success.
+    std::uint8_t grab(const std::set<Grab>& grabs);
     void ungrab(const std::vector<xcb_keycode_t>& keycodes, std::uint16_t mask);
+    void ungrab(const std::set<Grab>& grabs);
 
     X11Connection& m_connection;
     Scheduler& m_scheduler;

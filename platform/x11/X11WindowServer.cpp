@@ -144,6 +144,14 @@ void X11WindowServer::activate(WindowId window) {
     m_connection.sendRootMessage(window, ewmh->_NET_ACTIVE_WINDOW, kSourcePager, XCB_CURRENT_TIME, active.value_or(0));
 }
 
+void X11WindowServer::skipTaskbarAndPager(WindowId window) {
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const xcb_atom_t states[] = {ewmh->_NET_WM_STATE_SKIP_TASKBAR, ewmh->_NET_WM_STATE_SKIP_PAGER};
+    xcb_change_property(m_connection.raw(), XCB_PROP_MODE_APPEND, window, ewmh->_NET_WM_STATE, XCB_ATOM_ATOM, 32, 2,
+                        states);
+    m_connection.flush();
+}
+
 std::optional<Json> X11WindowServer::copySpacesForWindows(ConnectionId, int, const std::vector<WindowId>& windows) {
     std::vector<PendingProperty> pending;
     pending.reserve(windows.size());

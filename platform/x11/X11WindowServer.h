@@ -40,6 +40,9 @@ public:
     // Shows the window's desktop and activates the window, as a pager does: window managers mark a
     // window on another desktop as demanding attention rather than switching to it.
     void activate(WindowId window);
+    // Keeps one of our own windows out of taskbars and pagers. For a window not mapped yet (the
+    // window manager reads the states when it maps it).
+    void skipTaskbarAndPager(WindowId window);
     // The union of the windows' desktops (every desktop for a sticky window); a window that is gone
     // adds nothing. The mask is not read: X11 has no narrower question to ask.
     std::optional<Json> copySpacesForWindows(ConnectionId connection, int mask,

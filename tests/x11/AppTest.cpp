@@ -197,6 +197,17 @@ protected:
         std::ifstream(file) >> desktop;
         return desktop;
     }
+    // The _NET_WM_STATE line of every window of the app that the window manager manages.
+    std::vector<std::string> managedAppWindowStates() {
+        const std::string file = (home / "states").string();
+        server->run("for w in $(xprop -root _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'); do "
+                    "xprop -id $w _NET_WM_PID | grep -q '= " + std::to_string(app->pid()) + "$' && "
+                    "xprop -id $w _NET_WM_STATE; done > " + file);
+        std::vector<std::string> lines;
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
     bool tiled(const std::vector<ClientWindow>& windows, std::vector<Rect> tiles) {
         return XServer::waitFor([&] {
             std::vector<Rect> left = tiles;
@@ -280,6 +291,14 @@ TEST_F(AppTest, ControlOptionTwoSwitchesToDesktopTwoWithEitherTechnique) {
         EXPECT_TRUE(XServer::waitFor([&] { return currentDesktop() == 1; })) << app->output();
         press("ctrl+alt+4", "switch_space_4");
         EXPECT_TRUE(XServer::waitFor([&] { return currentDesktop() == 3; })) << app->output();
+        // The helper window parked on the empty desktop never shows in a taskbar or pager.
+        for (const std::string& states : managedAppWindowStates()) {
+            EXPECT_NE(states.find("_NET_WM_STATE_SKIP_TASKBAR"), std::string::npos) << states;
+            EXPECT_NE(states.find("_NET_WM_STATE_SKIP_PAGER"), std::string::npos) << states;
+        }
+        if (!direct) {
+            EXPECT_FALSE(managedAppWindowStates().empty());
+        }
         EXPECT_EQ(app->stop(SIGTERM), 0);
         app.reset();
         server.reset();
@@ -349,4 +368,16 @@ TEST_F(AppTest, LosingTheDisplayEndsTheAppWithoutACrash) {
     const auto code = app->waitExit();
     ASSERT_TRUE(code.has_value()) << app->output();
     EXPECT_LT(*code, 128) << app->output(); // ended, not killed by a signal
+}
+
+TEST_F(AppTest, WithoutAnEWMHWindowManagerTheAppSaysSoAndQuits) {
+    startServer({.windowManager = false});
+    app = std::make_unique<AppProcess>(*server, home);
+    ASSERT_TRUE(XServer::waitFor([&] { return server->run("xdotool search --onlyvisible --name '^Quorvel$' >/dev/null") == 0; },
+                                 10s))
+        << app->output();
+    EXPECT_TRUE(app->waitForLine("unavailable"));
+    server->run("xdotool search --onlyvisible --name '^Quorvel$' windowfocus --sync key Return");
+    EXPECT_EQ(app->waitExit(), 1) << app->output();
+    EXPECT_EQ(app->count("registered"), 0u) << app->output(); // no hot key was ever taken
 }

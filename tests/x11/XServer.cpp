@@ -159,6 +159,7 @@ XServer::XServer(const Options& options) {
     }
     m_display = ":" + number;
 
+    if (!options.windowManager) return;
     std::string rc = "/etc/xdg/openbox/rc.xml";
     if (!options.stockKeyBindings) {
         rc = m_workDir + "/rc.xml";

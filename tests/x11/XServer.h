@@ -44,6 +44,8 @@ public:
         int desktops = 4;
         // When set, Openbox runs with its stock key bindings instead of none.
         bool stockKeyBindings = false;
+        // When false, no window manager runs: a bare X server.
+        bool windowManager = true;
     };
 
     // Starts Xvfb and Openbox and waits (bounded) until the window manager announces itself.
