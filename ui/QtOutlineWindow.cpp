@@ -21,6 +21,7 @@ class OutlineWidget final : public QWidget {
 public:
     OutlineWidget() {
         setObjectName(QStringLiteral("spotlightOutline"));
+        setWindowTitle(QStringLiteral("Spotlight outline")); // for screen readers and window lists
         makeOverlayWindow(*this);
     }
 

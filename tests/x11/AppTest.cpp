@@ -190,6 +190,9 @@ protected:
         return XServer::waitFor(
             [&] { return server->run("xdotool search --onlyvisible --name '^" + text + "$' >/dev/null") == 0; });
     }
+    bool outlineShown() {
+        return server->run("xdotool search --onlyvisible --name '^Spotlight outline$' >/dev/null") == 0;
+    }
     int currentDesktop() {
         const std::string file = (home / "desktop").string();
         server->run("xdotool get_desktop > " + file);
@@ -258,8 +261,10 @@ TEST_F(AppTest, TheTilingKeyTilesTheOpenWindowsAndTheCommandKeysDoWhatTheySay) {
     // Spotlight zooms it over the desktop; again restores the tiles.
     press("alt+shift+k", "spotlight_window");
     EXPECT_TRUE(XServer::waitFor([&] { return near(server->frameGeometry(onLeft.window), kWhole); }));
+    EXPECT_TRUE(outlineShown()); // the outline sits on the spotlit window
     press("alt+shift+k", "spotlight_window");
     EXPECT_TRUE(tiled({a, b, c}, {kLeftHalf, kRightTop, kRightBottom}));
+    EXPECT_TRUE(XServer::waitFor([&] { return !outlineShown(); }));
 
     // Flip turns the pair it sits in from stacked to side by side.
     press("alt+shift+j", "toggle_split");
