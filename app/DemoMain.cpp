@@ -1,11 +1,6 @@
 // The demo: a small simulated desktop, its table printed as a user would see it, then a restart
 // of the window server that renumbers every desktop, after which the names come back.
-#include "SimPlatform.h"
-#include "shell/Settings.h"
-#include "spaces/AutoNamer.h"
-#include "spaces/LabelStore.h"
-#include "spaces/SpaceLabelPersistence.h"
-#include "spaces/SpaceManager.h"
+#include "SimServices.h"
 
 #include <iostream>
 #include <memory>
@@ -27,13 +22,9 @@ struct App {
     explicit App(sim::SimPlatform& platform) : sim(platform) {}
 
     sim::SimPlatform& sim;
-    Settings settings{sim.defaults};
-    WindowServerApi api{sim.windowServer, sim.accessibility, sim.log};
-    WindowSnapshotSource snapshots{api, sim.scheduler, sim.log};
-    SpaceManager spaces{api, sim.screens, settings, snapshots};
-    AutoNamer autoNamer{api, sim.workspace, sim.accessibility, sim.scheduler, sim.defaults};
-    LabelStore labels{settings, autoNamer, [this] { return sim.scheduler.wallClock(); }};
-    SpaceLabelPersistence persistence{labels, settings, spaces, sim.log};
+    CoreServices core{sim::platformServices(sim)};
+    SpaceManager& spaces = core.spaces;
+    LabelStore& labels = core.labels;
 
     void printTable(const char* heading) {
         std::cout << heading << "\n\n";
@@ -74,7 +65,7 @@ int main() {
         return world.displays()[display].spaces[position].id;
     };
 
-    demo->autoNamer.startObserving();
+    demo->core.namer.startObserving();
     const Pid terminal = world.launchApp({.name = "Terminal"});
     const Pid editor = world.launchApp({.name = "Text Editor"});
     const Pid player = world.launchApp({.name = "Videos"});
@@ -94,14 +85,14 @@ int main() {
 
     demo->labels.setLabel("Music", space(0, 2));
     demo->labels.setTilingOverride(TilingOverride::on, space(0, 0));
-    demo->persistence.saveSpaceLabels();
+    demo->core.persistence.saveSpaceLabels();
     demo->printTable("Desktops (▸ current, – full screen):");
 
     // The window server restarts and hands out new desktop ids; the app starts again.
     world.renumberSpaces();
     demo.reset();
     App restarted(machine);
-    restarted.persistence.restoreSpaceLabels();
+    restarted.core.persistence.restoreSpaceLabels();
     for (const auto& line : machine.log.lines("app"))
         if (line.starts_with("restored")) std::cout << "After a restart with new desktop ids: " << line << "\n\n";
     restarted.printTable("Desktops after the restart:");

@@ -1,12 +1,7 @@
 // The tiling engine on a simulated 1440×900 desktop: one retile of 8, 32 and 128 windows, the
 // adoption sweep of a desktop with 300 windows (first and steady state), and the write economy of
 // an animated retile. A broken write budget fails the run (exit status 1).
-#include "SimPlatform.h"
-#include "shell/Settings.h"
-#include "spaces/AutoNamer.h"
-#include "spaces/LabelStore.h"
-#include "spaces/SpaceManager.h"
-#include "tiling/TilingEngine.h"
+#include "SimServices.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,15 +25,9 @@ bool budgetBroken = false;
 struct Desk {
     sim::SimPlatform sim;
     sim::SimWorld& world = sim.world;
-    Settings settings{sim.defaults};
-    WindowServerApi api{sim.windowServer, sim.accessibility, sim.log};
-    WindowSnapshotSource snapshots{api, sim.scheduler, sim.log};
-    SpaceManager spaces{api, sim.screens, settings, snapshots};
-    AutoNamer namer{api, sim.workspace, sim.accessibility, sim.scheduler, sim.defaults};
-    LabelStore labels{settings, namer, [this] { return sim.scheduler.wallClock(); }};
-    SpotlightBorder border{sim.outline, sim.screens};
-    TilingEngine engine{TilingContext{api, sim.accessibility, sim.workspace, sim.screens, settings, labels, spaces,
-                                      border, sim.scheduler, sim.log}};
+    CoreServices core{sim::platformServices(sim)};
+    Settings& settings = core.settings;
+    TilingEngine& engine = core.engine;
     SpaceId space = 0;
     std::vector<Pid> pids;
     std::vector<WindowId> ids; // in the order they opened

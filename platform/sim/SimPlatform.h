@@ -5,6 +5,7 @@
 #include "CapturingLog.h"
 #include "MemoryDefaults.h"
 #include "SimAccessibility.h"
+#include "SimHelperWindow.h"
 #include "SimNotifier.h"
 #include "SimScheduler.h"
 #include "SimWindowServer.h"
@@ -27,6 +28,7 @@ struct SimPlatform {
     SimHotkeySystem hotkeys{world};
     SimNotifier notifier;
     SimOutlineWindow outline;
+    SimHelperWindowFactory helpers{world};
 };
 
 } // namespace quorvel::sim

@@ -1,8 +1,7 @@
 // The delegate's routes end in Qt's toast: presses on the simulated keyboard, the real delegate,
 // the real toast window, all in virtual time.
 #include "QtUserNotifier.h"
-#include "SimHelperWindow.h"
-#include "SimPlatform.h"
+#include "SimServices.h"
 #include "Toast.h"
 #include "shell/AppDelegate.h"
 
@@ -37,9 +36,9 @@ protected:
     }
 
     sim::SimPlatform sim;
-    sim::SimHelperWindowFactory helpers{sim.world};
     ui::QtUserNotifier notifier{sim.scheduler};
-    PlatformServices platform{sim.windowServer, sim.accessibility, sim.workspace, sim.screens, sim.hotkeys, helpers,
+    // The simulated machine, with Qt's toasts.
+    PlatformServices platform{sim.windowServer, sim.accessibility, sim.workspace, sim.screens, sim.hotkeys, sim.helpers,
                               notifier,         sim.outline,       sim.defaults,  sim.scheduler, sim.log};
     std::unique_ptr<CoreServices> core;
     std::unique_ptr<AppDelegate> app;

@@ -1,8 +1,7 @@
 // The application delegate on the simulator: the launch order and its gate, how every hot key is
 // routed (real presses through the hot-key manager), the two debounces, hot-key mode, the strip's
 // developer switch, the desktop-change handler and the quit steps.
-#include "SimHelperWindow.h"
-#include "SimPlatform.h"
+#include "SimServices.h"
 #include "shell/AppDelegate.h"
 
 #include <gtest/gtest.h>
@@ -33,9 +32,7 @@ class AppDelegateTest : public ::testing::Test {
 protected:
     sim::SimPlatform sim;
     sim::SimWorld& world = sim.world;
-    sim::SimHelperWindowFactory helpers{sim.world};
-    PlatformServices platform{sim.windowServer, sim.accessibility, sim.workspace, sim.screens, sim.hotkeys, helpers,
-                              sim.notifier,     sim.outline,       sim.defaults,  sim.scheduler, sim.log};
+    PlatformServices platform = sim::platformServices(sim);
     std::unique_ptr<CoreServices> core;
     std::unique_ptr<AppDelegate> app;
     RecordingOpener* opener = nullptr;

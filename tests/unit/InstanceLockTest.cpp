@@ -52,7 +52,6 @@ TEST(InstanceLockNameTest, OneFileNamePerDisplayWhateverTheScreen) {
     EXPECT_EQ(InstanceLock::lockFileName("host.example:10.2"), "display-host.example_10.lock");
     EXPECT_EQ(InstanceLock::lockFileName(""), "display-default.lock");
     EXPECT_EQ(InstanceLock::lockFileName("../x/:0"), "display-.._x__0.lock");
-    EXPECT_EQ(InstanceLock::lockFileName(std::string(5000, 'a')).size(), std::string("display-.lock").size() + 200);
 }
 
 TEST_F(InstanceLockTest, ASecondStartOnTheSameDisplayIsRefusedWithTheFirstPid) {
@@ -72,11 +71,7 @@ TEST_F(InstanceLockTest, ASecondStartOnTheSameDisplayIsRefusedWithTheFirstPid) {
     EXPECT_TRUE(take(":2"));
     EXPECT_TRUE(take(""));
 
-    // Moving the lock keeps it; dropping it frees the display.
-    auto moved = std::move(*first);
-    first.reset();
-    EXPECT_FALSE(take(":1"));
-    { [[maybe_unused]] auto gone = std::move(moved); }
+    first.reset(); // the app quits: the display is free again
     EXPECT_TRUE(take(":1"));
 }
 
@@ -161,16 +156,6 @@ TEST_F(InstanceLockTest, AFolderSomeoneElseCouldHaveMadeIsRefused) {
         ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
         EXPECT_FALSE(InstanceLock::lockDirectory(nullptr, tmp));
     }
-}
-
-TEST_F(InstanceLockTest, ALockThatCannotBeMadeSaysWhy) {
-    std::ofstream(root / "file") << "not a folder";
-    std::string whyNot;
-    EXPECT_FALSE(InstanceLock::lockDirectory(nullptr, root / "file", &whyNot));
-    EXPECT_NE(whyNot.find("cannot create the folder"), std::string::npos) << whyNot;
-    EXPECT_FALSE(InstanceLock::acquireIn(root / "file", ":1", &whyNot));
-    EXPECT_EQ(whyNot, "Quorvel cannot open its lock file " + (root / "file" / "display-_1.lock").string() +
-                          ": Not a directory.");
 }
 
 } // namespace

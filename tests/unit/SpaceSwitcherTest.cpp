@@ -15,7 +15,7 @@ namespace {
 
 class SpaceSwitcherTest : public test::SpaceFixture {
 protected:
-    sim::SimHelperWindowFactory helpers{world};
+    sim::SimHelperWindowFactory& helpers = sim.helpers;
     std::unique_ptr<SpaceSwitcher> switcher;
     Pid editor = 0;
 

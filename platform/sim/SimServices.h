@@ -1,0 +1,15 @@
+// The simulated machine as the platform the app's shared components are built from: tests, the
+// demo and the benchmarks build CoreServices over it exactly as the app builds them over X11.
+#pragma once
+
+#include "SimPlatform.h"
+#include "shell/AppServices.h"
+
+namespace quorvel::sim {
+
+inline PlatformServices platformServices(SimPlatform& sim) {
+    return {sim.windowServer, sim.accessibility, sim.workspace, sim.screens, sim.hotkeys, sim.helpers,
+            sim.notifier,     sim.outline,       sim.defaults,  sim.scheduler, sim.log};
+}
+
+} // namespace quorvel::sim
