@@ -60,6 +60,17 @@ struct ParseOutcome {
     std::string problem;
 };
 
+// The parser reads "-0" as a signed integer but every other non-negative integer as unsigned, and
+// the file only ever says "0": without this, a value read as signed would come back unsigned after
+// the next write. Recursion is bounded by the depth check.
+void canonicalIntegers(Json& value) {
+    if (value.is_number_integer() && !value.is_number_unsigned()) {
+        if (const auto n = value.get<std::int64_t>(); n >= 0) value = static_cast<std::uint64_t>(n);
+    } else if (value.is_structured()) {
+        for (Json& element : value) canonicalIntegers(element);
+    }
+}
+
 ParseOutcome parseText(std::string_view text) {
     if (nestedTooDeeply(text)) return {std::nullopt, "nested too deeply"};
     Json document = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
@@ -67,7 +78,10 @@ ParseOutcome parseText(std::string_view text) {
     if (!document.is_object()) return {std::nullopt, "not a JSON object"};
     std::map<std::string, Json> values;
     for (auto& [key, value] : document.get_ref<Json::object_t&>())
-        if (!value.is_null()) values.emplace(key, std::move(value));
+        if (!value.is_null()) {
+            canonicalIntegers(value);
+            values.emplace(key, std::move(value));
+        }
     return {std::move(values), {}};
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -99,6 +100,35 @@ TEST_F(JsonFileDefaultsTest, EveryValueComesBackWithItsTypeAfterAReload) {
     EXPECT_TRUE(log.lines().empty());
 }
 
+TEST_F(JsonFileDefaultsTest, NumbersAtTheEdgesKeepTheirKindWhenTheFileIsRewritten) {
+    // Written by hand: a signed zero, a negative real zero, a real too small to hold, integers too
+    // long for 64 bits (they are reals), and the 64-bit extremes (they stay integers).
+    writeBytes(file(), R"({"negativeZero": -0, "negativeRealZero": -0.0, "underflow": 1e-400,
+                           "nested": [-0, {"x": -0}], "long": 123456789012345678901234567890,
+                           "negativeLong": -123456789012345678901234567890,
+                           "smallest": -9223372036854775808, "largest": 18446744073709551615})");
+    std::map<std::string, std::string> first;
+    {
+        auto store = open();
+        for (const auto& key : store.keys()) first[key] = store.object(key)->dump();
+        EXPECT_EQ(store.integer("negativeZero").value, 0);
+        EXPECT_EQ(store.integer("negativeRealZero").state, DefaultsLookup<std::int64_t>::State::wrongType);
+        EXPECT_EQ(store.integer("long").state, DefaultsLookup<std::int64_t>::State::wrongType);
+        EXPECT_EQ(store.integer("smallest").value, INT64_MIN);
+        store.set("touched", true); // rewrites the whole file
+    }
+    auto reloaded = open();
+    for (const auto& [key, dumped] : first) {
+        const Json again = *reloaded.object(key);
+        EXPECT_EQ(again.dump(), dumped) << key;
+        EXPECT_EQ(again.type(), Json::parse(dumped).type()) << key;
+        EXPECT_EQ(again.is_number_unsigned(), Json::parse(dumped).is_number_unsigned()) << key;
+    }
+    EXPECT_EQ(first.at("negativeRealZero"), "-0.0");
+    EXPECT_TRUE(std::signbit(reloaded.number("negativeRealZero").value));
+    EXPECT_TRUE(log.lines().empty());
+}
+
 TEST_F(JsonFileDefaultsTest, FileIsPrivateAndReplacedWholeWithoutLeftovers) {
     auto store = open();
     EXPECT_FALSE(fs::exists(dir())) << "a missing file is an empty store; nothing is written before a change";
@@ -124,6 +154,8 @@ TEST_F(JsonFileDefaultsTest, DamagedFileIsMovedAsideByteForByte) {
         {"{\"spaces\": {\"1\": \"Ma", "not valid JSON"},
         {"{\"name\": \"\xff\xfe\"}", "not valid JSON"},
         {"{\"a\": " + std::string(5000, '[') + std::string(5000, ']') + "}", "nested too deeply"},
+        // Valid JSON, but no number type holds it: kept aside rather than read as something else.
+        {"{\"ratio\": 1e400}", "not valid JSON"},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& [bytes, reason] = cases[i];
