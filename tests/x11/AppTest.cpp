@@ -19,7 +19,6 @@
 #include <fstream>
 #include <poll.h>
 #include <spawn.h>
-#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -150,7 +149,7 @@ const Rect kWhole{0, 0, 1920, 1080}; // a spotlit window covers the whole usable
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!XServer::available()) GTEST_SKIP() << "Xvfb or Openbox is not installed";
+        QUORVEL_NEED_X_SERVER();
         home = fs::temp_directory_path() / ("quorvel-app-" + std::to_string(::getpid()) + "-" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(home);
@@ -336,7 +335,12 @@ TEST_F(AppTest, NamesAndOverridesSurviveQuittingAndStartingAgain) {
     // The override holds: a window on desktop 2 keeps its own size.
     const ClientWindow w = server->openWindow({.title = "untiled", .width = 500, .height = 400, .desktop = 1});
     server->run("xdotool set_desktop 1");
-    std::this_thread::sleep_for(300ms); // give a wrong retile the chance to happen
+    ASSERT_TRUE(XServer::waitFor([&] { return currentDesktop() == 1; }));
+    // The re-tile key adopts and lays out the current desktop at once: if the override were lost,
+    // the window would be moved before the toast shows.
+    press("alt+shift+r", "retile");
+    ASSERT_TRUE(toastShows("Re-tiled")) << app->output();
+    EXPECT_EQ(app->count("retile space 2:"), 0u) << app->output();
     EXPECT_NEAR(server->clientGeometry(w.window).width, 500, 1);
     EXPECT_EQ(app->stop(SIGTERM), 0);
 }

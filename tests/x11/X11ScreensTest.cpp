@@ -80,7 +80,16 @@ TEST(X11ScreensTest, ADockShrinksTheVisibleFrameAndNotifiesOnce) {
     const ScreenInfo screen = s.screens->screens().front();
     EXPECT_EQ(screen.frame, (Rect{0, 0, 1920, 1080}));
     EXPECT_EQ(screen.visibleFrame, (Rect{0, 40, 1920, 1040})) << "screen space: the panel is at the bottom";
-    s.loop.runFor(50ms);
+    // Openbox handles requests in order: once it has switched desktops on a request sent after the
+    // strut, every work-area change it made for the strut is on its way to us.
+    ASSERT_EQ(s.server.run("xdotool set_desktop 1"), 0);
+    ASSERT_TRUE(s.loop.runUntil(
+        [&] { return s.connection->cardinal(s.connection->root(), s.connection->ewmh()->_NET_CURRENT_DESKTOP) == 1u; },
+        2000ms));
+    s.connection->dispatch();
+    bool drained = false;
+    s.loop.post([&] { drained = true; });
+    ASSERT_TRUE(s.loop.runUntil([&] { return drained; }, 2000ms));
     EXPECT_EQ(s.notifications, 1) << "one change, one call";
 }
 
