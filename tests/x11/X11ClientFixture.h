@@ -111,7 +111,7 @@ inline ::testing::AssertionResult near(const Rect& actual, const Rect& expected,
 class X11ClientFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!XServer::available()) GTEST_SKIP() << "Xvfb or Openbox is not installed";
+        QUORVEL_NEED_X_SERVER();
         server = std::make_unique<XServer>();
         connection = x11::X11Connection::open(server->display(), log);
         ASSERT_TRUE(connection);

@@ -93,7 +93,7 @@ struct OtherClient {
 class X11HotkeySystemTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!XServer::available()) GTEST_SKIP() << "Xvfb or Openbox is not installed";
+        QUORVEL_NEED_X_SERVER();
     }
 };
 

@@ -24,7 +24,7 @@ namespace {
 class X11TilingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!XServer::available()) GTEST_SKIP() << "Xvfb or Openbox is not installed";
+        QUORVEL_NEED_X_SERVER();
         server = std::make_unique<XServer>();
         platform = std::make_unique<X11Platform>(*server);
         platform->defaults.set(Settings::tilingEnabledKey, true);

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 
 extern char** environ;
 
@@ -134,6 +135,11 @@ std::vector<std::uint32_t> windowProperty(xcb_connection_t* c, xcb_window_t wind
 }
 
 } // namespace
+
+bool XServer::required() {
+    const char* value = std::getenv("QUORVEL_REQUIRE_X_SERVER");
+    return value && std::string_view(value) == "1";
+}
 
 bool XServer::available() {
     return std::system("command -v Xvfb >/dev/null 2>&1 && command -v openbox >/dev/null 2>&1") == 0;

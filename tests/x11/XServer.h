@@ -60,6 +60,9 @@ public:
     const std::string& display() const { return m_display; }
     // Whether the Xvfb and Openbox binaries are installed here.
     static bool available();
+    // Whether their absence fails a test instead of skipping it: the test command, which installs
+    // them, sets QUORVEL_REQUIRE_X_SERVER=1.
+    static bool required();
 
     // Opens a window with the test client and waits (bounded) until the window manager maps it.
     ClientWindow openWindow(const ClientWindowOptions& options = {});
@@ -108,3 +111,14 @@ bool XServer::waitFor(Condition condition, std::chrono::milliseconds timeout) {
 }
 
 } // namespace quorvel::x11test
+
+// For a fixture's SetUp (GoogleTest): skips the test without Xvfb or Openbox, or fails it when
+// the X server is required.
+#define QUORVEL_NEED_X_SERVER()                                                                      \
+    do {                                                                                           \
+        if (!::quorvel::x11test::XServer::available()) {                                           \
+            if (::quorvel::x11test::XServer::required())                                           \
+                FAIL() << "Xvfb or Openbox is not installed (scripts/quorvel test installs both)"; \
+            GTEST_SKIP() << "Xvfb or Openbox is not installed";                                    \
+        }                                                                                          \
+    } while (false)
