@@ -18,7 +18,7 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
       m_hotkeys(platform.defaults, platform.hotkeys, platform.scheduler, platform.log),
       m_spaceSwitcher(core.spaces, core.api, platform.workspace, platform.helperWindows, platform.scheduler,
                       core.settings, platform.log),
-      m_panelController(core.spaces),
+      m_panelController(platform.panels, core.spaces, core.labels, core.settings, core.coordinator),
       m_menuBar(core.spaces, core.labels) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
@@ -109,7 +109,7 @@ void AppDelegate::requestAccessibility() {
 }
 
 void AppDelegate::registerHotKeys() {
-    m_hotkeys.onAction = m_lifetime.guard([this](HotkeyAction action) { perform(action); });
+    m_hotkeys.onAction = m_lifetime.guard([this](HotkeyAction action, InputTime time) { perform(action, time); });
     m_hotkeys.onSwitchToSpace = m_lifetime.guard([this](int number) { switchToSpace(number); });
     m_hotkeys.start();
 }
@@ -125,7 +125,8 @@ void AppDelegate::applyMode() {
 // --- Wiring ---------------------------------------------------------------------------------------
 
 void AppDelegate::switchFromView(const Space& space) {
-    if (m_panelController.exists()) m_panelController.hide();
+    // The desktop being left keeps its focus; the window manager focuses on the new one.
+    if (m_panelController.exists()) m_panelController.hide(PanelController::Focus::keep);
     m_spaceSwitcher.switchTo(space);
 }
 
@@ -214,7 +215,7 @@ void AppDelegate::applicationActivated() {
 
 // --- Actions --------------------------------------------------------------------------------------
 
-void AppDelegate::perform(HotkeyAction action) {
+void AppDelegate::perform(HotkeyAction action, InputTime time) {
     TilingEngine& engine = m_core.engine;
     auto swap = [&](Direction direction) {
         if (!engine.isRunning()) return showToast(kTilingOff);
@@ -222,10 +223,10 @@ void AppDelegate::perform(HotkeyAction action) {
     };
     switch (action) {
     case HotkeyAction::togglePanel:
-        m_panelController.toggle();
+        m_panelController.toggle(time);
         break;
     case HotkeyAction::toggleEditMode:
-        toggleEditMode();
+        toggleEditMode(time);
         break;
     case HotkeyAction::summon:
         if (m_summonPalette.panelExists() && m_summonPalette.isVisible()) m_summonPalette.dismiss();
@@ -275,16 +276,16 @@ void AppDelegate::switchToSpace(int number) {
     if (number < 1 || static_cast<std::size_t>(number) > spaces.size()) return;
     const Space& target = spaces[static_cast<std::size_t>(number - 1)];
     if (target.isCurrent) return;
-    if (m_panelController.exists()) m_panelController.hide();
+    if (m_panelController.exists()) m_panelController.hide(PanelController::Focus::keep);
     m_spaceSwitcher.switchTo(target);
 }
 
-void AppDelegate::toggleEditMode() {
+void AppDelegate::toggleEditMode(InputTime time) {
     DefaultsStore& defaults = m_core.settings.defaults();
     const bool wasOn = defaults.boolFor(Settings::editModeKey);
     defaults.set(Settings::editModeKey, !wasOn);
     m_panelController.editingSpaceID.reset();
-    if (!wasOn && !m_panelController.isVisible()) m_panelController.show();
+    if (!wasOn && !m_panelController.isVisible()) m_panelController.show(time);
     refreshAll();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "focusdisplay/FocusDisplayManager.h"
+#include "menubar/PanelView.h"
 #include "platform/Accessibility.h"
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
@@ -41,6 +42,7 @@ struct PlatformServices {
     HelperWindowFactory& helperWindows;
     UserNotifier& notifier;
     OutlineWindow& outline;
+    PanelViewFactory& panels;
     DefaultsStore& defaults;
     Scheduler& scheduler;
     Log& log;

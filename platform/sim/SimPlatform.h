@@ -7,6 +7,7 @@
 #include "SimAccessibility.h"
 #include "SimHelperWindow.h"
 #include "SimNotifier.h"
+#include "SimPanelView.h"
 #include "SimScheduler.h"
 #include "SimWindowServer.h"
 #include "SimWorkspace.h"
@@ -28,6 +29,7 @@ struct SimPlatform {
     SimHotkeySystem hotkeys{world};
     SimNotifier notifier;
     SimOutlineWindow outline;
+    SimPanelViewFactory panels;
     SimHelperWindowFactory helpers{world};
 };
 

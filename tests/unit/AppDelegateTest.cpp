@@ -272,6 +272,33 @@ TEST_F(AppDelegateTest, PanelEditModeAndPaletteKeysToggleTheirWindows) {
     EXPECT_FALSE(app->summonPalette().isVisible());
 }
 
+TEST_F(AppDelegateTest, ThePanelKeyOpensThePanelWithTheKeysTimeAndReturnSwitchesAndHidesIt) {
+    ASSERT_TRUE(launch());
+    ASSERT_TRUE(sim.hotkeys.press(35, kControlOption, 777));
+    settle();
+    sim::SimPanelView* panel = sim.panels.panel();
+    ASSERT_TRUE(panel && panel->isVisible());
+    EXPECT_EQ(panel->focusTimes, std::vector<InputTime>{777});
+
+    panel->press(PanelKey::down);
+    panel->press(PanelKey::down);
+    panel->press(PanelKey::returnKey);
+    settle(1s);
+    EXPECT_EQ(world.activeSpace(), desktop(2));
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(panel->gaveFocusBack); // the new desktop's window gets the focus, not the old one's
+
+    // Open again: a desktop change made elsewhere while it shows moves the current desktop's box
+    // at once; the selection stays where it was.
+    press(35, kControlOption);
+    panel = sim.panels.panel();
+    world.switchToSpace(desktop(0));
+    settle();
+    EXPECT_EQ(panel->content.highlights,
+              (std::vector<PanelHighlight>{{PanelHighlight::Kind::current, {8, 45, 344, 38}},
+                                           {PanelHighlight::Kind::selection, {8, 125, 344, 38}}}));
+}
+
 TEST_F(AppDelegateTest, ADesktopChangePrunesVanishedNamesOnlyWhenTheTableReadsAndSavesTheSnapshot) {
     // A name for a desktop gone for 40 days, and one for a desktop that exists.
     sim.defaults.set(LabelStore::labelsKey, Json{{"999", "Old"}, {std::to_string(desktop(0)), "Mail"}});

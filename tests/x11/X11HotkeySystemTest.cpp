@@ -36,7 +36,7 @@ struct HotkeySession {
         loop.watch(connection->fileDescriptor(), [this] { connection->dispatch(); });
         hotkeys = std::make_unique<x11::X11HotkeySystem>(*connection, loop, log);
         HotkeyHandlerRef handler = 0;
-        hotkeys->installPressHandler([this](HotkeyId id) { fired.push_back(id.id); }, handler);
+        hotkeys->installPressHandler([this](HotkeyId id, InputTime) { fired.push_back(id.id); }, handler);
     }
 
     std::int32_t add(std::uint32_t keyCode, std::uint32_t flags, std::uint32_t id, HotkeyRef* refOut = nullptr) {
