@@ -141,16 +141,23 @@ PanelRow PanelController::makeRow(const Space& space, const std::vector<Rect>& l
                                   bool tilingBadges) {
     PanelRow row;
     row.space = space;
-    row.placeholder = space.isFullScreen ? space.fullScreenAppName.value_or("Fullscreen")
-                                         : "Desktop " + std::to_string(space.index);
-    row.customLabel = m_labels.label(space.id);
-    row.displayedName = m_labels.displayName(space);
-    row.showPencil = editMode;
-    row.showTiling = editMode || tilingBadges;
-    row.showMiniMap = miniMaps;
-    row.miniLayout = layout;
-    row.tilingOverride = m_labels.tilingOverride(space.id);
-    row.globalTiling = m_settings.tilingEnabled();
+    SpaceRowFields& f = row.fields;
+    f.style = SpaceRowStyle::panel;
+    f.spaceID = space.id;
+    f.index = space.index;
+    f.isFullScreen = space.isFullScreen;
+    f.placeholder = space.isFullScreen ? space.fullScreenAppName.value_or("Fullscreen")
+                                       : "Desktop " + std::to_string(space.index);
+    f.customLabel = m_labels.label(space.id);
+    f.showPencil = editMode;
+    f.showMiniMap = miniMaps;
+    f.showTiling = editMode || tilingBadges;
+    f.miniLayout = layout;
+    f.displayedName = m_labels.displayName(space);
+    f.isCurrent = space.isCurrent;
+    f.tilingOverride = m_labels.tilingOverride(space.id);
+    f.globalTiling = m_settings.tilingEnabled();
+    f.width = kWidth;
     row.renaming = editingSpaceID == space.id;
     return row;
 }

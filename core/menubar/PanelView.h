@@ -3,6 +3,7 @@
 // origin top-left, y down, in device-independent pixels.
 #pragma once
 
+#include "menubar/SpaceRow.h"
 #include "platform/Types.h"
 #include "shell/Settings.h"
 #include "spaces/Space.h"
@@ -38,19 +39,11 @@ struct PanelHighlight {
     friend bool operator==(const PanelHighlight&, const PanelHighlight&) = default;
 };
 
-// One desktop's row, in the panel style, with everything the row shows.
+// One desktop's row: the shared row component's fields in the panel style, and where it sits.
 struct PanelRow {
     Space space;
     Rect frame;
-    std::string placeholder;               // shown in an empty edit field
-    std::optional<std::string> customLabel; // the user's own name
-    std::string displayedName;
-    bool showPencil = false;
-    bool showMiniMap = false;
-    bool showTiling = false;
-    std::vector<Rect> miniLayout; // the desktop's windows, fractions of its display, y down
-    TilingOverride tilingOverride = TilingOverride::automatic;
-    bool globalTiling = false;
+    SpaceRowFields fields;
     // The row is in rename mode: once it is in place it starts editing with its text selected.
     bool renaming = false;
 };

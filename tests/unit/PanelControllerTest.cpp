@@ -196,8 +196,8 @@ TEST_F(PanelControllerTest, RenamingARowHoldsEveryKeyBackUntilReturnStoresTheNam
     panel().rowRename(desktop(1), "Mail");
     EXPECT_EQ(core->labels.label(desktop(1)), "Mail");
     EXPECT_FALSE(controller->editingSpaceID);
-    EXPECT_EQ(panel().row(desktop(1))->displayedName, "Mail");
-    EXPECT_EQ(panel().row(desktop(1))->customLabel, "Mail");
+    EXPECT_EQ(panel().row(desktop(1))->fields.displayedName, "Mail");
+    EXPECT_EQ(panel().row(desktop(1))->fields.customLabel, "Mail");
     EXPECT_FALSE(panel().row(desktop(1))->renaming);
     EXPECT_TRUE(panel().content.takesKeys);
     EXPECT_TRUE(panel().press(PanelKey::down));
@@ -210,7 +210,7 @@ TEST_F(PanelControllerTest, RenamingARowHoldsEveryKeyBackUntilReturnStoresTheNam
     panel().rowEditState(desktop(1), true);
     panel().rowRename(desktop(1), std::nullopt);
     EXPECT_EQ(core->labels.label(desktop(1)), std::nullopt);
-    EXPECT_EQ(panel().row(desktop(1))->displayedName, "Desktop 2");
+    EXPECT_EQ(panel().row(desktop(1))->fields.displayedName, "Desktop 2");
 
     // Opening the panel again starts with no row in rename mode.
     panel().rowEditState(desktop(2), true);
@@ -247,9 +247,9 @@ TEST_F(PanelControllerTest, EditModeShowsPencilsTilingControlsAndTheShortcutThat
     EXPECT_EQ(off.editButton.title, "✎ Off");
     EXPECT_FALSE(off.editButton.accented);
     EXPECT_EQ(off.settingsButton.title, "Settings");
-    EXPECT_FALSE(off.rows[0].showPencil);
-    EXPECT_TRUE(off.rows[0].showTiling); // tiling badges are on by default
-    EXPECT_TRUE(off.rows[0].showMiniMap);
+    EXPECT_FALSE(off.rows[0].fields.showPencil);
+    EXPECT_TRUE(off.rows[0].fields.showTiling); // tiling badges are on by default
+    EXPECT_TRUE(off.rows[0].fields.showMiniMap);
 
     sim.defaults.set(Settings::editModeKey, true);
     sim.defaults.set(Settings::showTilingBadgesKey, false);
@@ -259,9 +259,9 @@ TEST_F(PanelControllerTest, EditModeShowsPencilsTilingControlsAndTheShortcutThat
     EXPECT_EQ(on.hint.text, "↑↓ · ⏎ switch · ✎ rename · ⌃⌥E edit off");
     EXPECT_EQ(on.editButton.title, "✎ On");
     EXPECT_TRUE(on.editButton.accented);
-    EXPECT_TRUE(on.rows[0].showPencil);
-    EXPECT_TRUE(on.rows[0].showTiling); // edit mode shows it even without badges
-    EXPECT_FALSE(on.rows[0].showMiniMap);
+    EXPECT_TRUE(on.rows[0].fields.showPencil);
+    EXPECT_TRUE(on.rows[0].fields.showTiling); // edit mode shows it even without badges
+    EXPECT_FALSE(on.rows[0].fields.showMiniMap);
 
     // The hint names the user's own shortcut.
     sim.defaults.set("hotkey_toggle_edit_mode", "5:2"); // ⌃⇧D
@@ -283,14 +283,14 @@ TEST_F(PanelControllerTest, RowsCarryTheirWindowsAndTilingOverride) {
     world.openWindow(app, {0, 0, 960, 1080}, {.title = "left half", .space = desktop(1)});
     sim.scheduler.runPending();
     controller->toggle();
-    EXPECT_TRUE(panel().row(desktop(0))->miniLayout.empty());
-    ASSERT_EQ(panel().row(desktop(1))->miniLayout.size(), 1u);
-    EXPECT_NEAR(panel().row(desktop(1))->miniLayout[0].width, 0.5, 0.01);
+    EXPECT_TRUE(panel().row(desktop(0))->fields.miniLayout.empty());
+    ASSERT_EQ(panel().row(desktop(1))->fields.miniLayout.size(), 1u);
+    EXPECT_NEAR(panel().row(desktop(1))->fields.miniLayout[0].width, 0.5, 0.01);
 
     panel().rowCycleTiling(desktop(2), TilingOverride::on);
     EXPECT_EQ(core->labels.tilingOverride(desktop(2)), TilingOverride::on);
     controller->rebuildContent();
-    EXPECT_EQ(panel().row(desktop(2))->tilingOverride, TilingOverride::on);
+    EXPECT_EQ(panel().row(desktop(2))->fields.tilingOverride, TilingOverride::on);
 }
 
 } // namespace
