@@ -3,6 +3,8 @@
 // a desktop in place (kept over a restart), gives the focus back on Escape, and is never tiled.
 #include "AppFixture.h"
 
+#include <xcb/xcb.h>
+
 #include <cstdio>
 #include <sstream>
 
@@ -27,6 +29,33 @@ protected:
         std::string out = text.str();
         while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
         return out;
+    }
+    // The X server's time now: the stamp of a property change on a window of our own.
+    std::uint32_t serverTime() {
+        xcb_connection_t* c = xcb_connect(server->display().c_str(), nullptr);
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const xcb_window_t window = xcb_generate_id(c);
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(c, 0, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, 0, XCB_CW_EVENT_MASK,
+                          &mask);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 1, "t");
+        xcb_flush(c);
+        std::uint32_t time = 0;
+        while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
+            const bool property = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
+            if (property) time = reinterpret_cast<xcb_property_notify_event_t*>(event)->time;
+            std::free(event);
+            if (property) break;
+        }
+        xcb_disconnect(c);
+        return time;
+    }
+    // The user has just typed in `window`: its user time is now, as toolkits keep it.
+    void userWorksIn(std::uint32_t window) {
+        ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(window)), 0);
+        ASSERT_EQ(server->run("xprop -id " + std::to_string(window) + " -f _NET_WM_USER_TIME 32c -set _NET_WM_USER_TIME " +
+                              std::to_string(serverTime())),
+                  0);
     }
     std::uint32_t activeWindow() {
         const std::string id = output("xdotool getactivewindow");
@@ -90,7 +119,9 @@ TEST_F(PanelAppTest, ThePanelKeyOpensItWithTheFocusAndDownDownReturnSwitchesToDe
     const ClientWindow editor = server->openWindow({.title = "Editor"});
     writeDefaults({{"has_launched_before", true}});
     startApp();
-    ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(editor.window)), 0);
+    // Openbox gives the focus to a new window only when asked with a user time stamp newer than
+    // that of the window the user works in.
+    userWorksIn(editor.window);
 
     press("ctrl+alt+p", "toggle_panel");
     const std::uint32_t panel = panelWithFocus();
@@ -113,7 +144,7 @@ TEST_F(PanelAppTest, ThePanelKeyOpensItWithTheFocusAndDownDownReturnSwitchesToDe
     // focus again.
     press("ctrl+alt+1", "switch_space_1");
     ASSERT_TRUE(XServer::waitFor([&] { return currentDesktop() == 0; }));
-    ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(editor.window)), 0);
+    userWorksIn(editor.window);
     press("ctrl+alt+p", "toggle_panel");
     const std::uint32_t again = panelWithFocus(); // each opening builds a fresh window
     ASSERT_NE(again, 0u) << app->output();
