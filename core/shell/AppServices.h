@@ -4,6 +4,7 @@
 #pragma once
 
 #include "focusdisplay/FocusDisplayManager.h"
+#include "menubar/TrayView.h"
 #include "platform/Accessibility.h"
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
@@ -44,6 +45,7 @@ struct PlatformServices {
     DefaultsStore& defaults;
     Scheduler& scheduler;
     Log& log;
+    TrayView& tray;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

@@ -8,6 +8,7 @@
 #include "SimHelperWindow.h"
 #include "SimNotifier.h"
 #include "SimScheduler.h"
+#include "SimTrayView.h"
 #include "SimWindowServer.h"
 #include "SimWorkspace.h"
 #include "SimWorld.h"
@@ -29,6 +30,7 @@ struct SimPlatform {
     SimNotifier notifier;
     SimOutlineWindow outline;
     SimHelperWindowFactory helpers{world};
+    SimTrayView tray;
 };
 
 } // namespace quorvel::sim
