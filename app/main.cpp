@@ -8,6 +8,7 @@
 #include "QtHelperWindow.h"
 #include "QtOutlineWindow.h"
 #include "QtScheduler.h"
+#include "QtTrayView.h"
 #include "QtUserNotifier.h"
 #include "X11Accessibility.h"
 #include "X11ClientTracker.h"
@@ -150,9 +151,10 @@ int main(int argc, char** argv) {
     ui::QtUserNotifier notifier(scheduler);
     ui::QtOutlineWindow outline;
     X11HelperWindows helperWindows(windowServer);
+    ui::QtTrayView tray(scheduler);
 
-    const PlatformServices platform{windowServer, accessibility, workspace, screens, hotkeys, helperWindows,
-                                    notifier,     outline,       defaults,  scheduler, log};
+    const PlatformServices platform{windowServer, accessibility, workspace, screens,   hotkeys, helperWindows,
+                                    notifier,     outline,       defaults,  scheduler, log,     tray};
     CoreServices core(platform);
     AppDelegate delegate(platform, core);
 
