@@ -16,6 +16,8 @@ namespace quorvel::ui {
 
 QtTrayView::QtTrayView(Scheduler& scheduler) : m_scheduler(scheduler), m_menu(std::make_unique<QMenu>()) {
     m_menu->setObjectName(QStringLiteral("trayMenu"));
+    // Named for window lists and screen readers (and found by that name in the app tests).
+    m_menu->setWindowTitle(QStringLiteral("Quorvel menu"));
     m_menu->setToolTipsVisible(true);
 }
 

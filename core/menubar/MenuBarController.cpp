@@ -96,6 +96,7 @@ void MenuBarController::updateMenuBarTitle() {
     if (!name) title.iconText = "?";
     title.tilingMark = name && activeDesktopTiles();
     title.text = trayTitle(name, title.tilingMark);
+    if (title.text != m_title.text) m_platform.log.info(kCategory, "tray title: %{public}s", title.text);
     m_title = title;
     if (m_hasStatusItem) m_view.setTitle(m_title);
 }
