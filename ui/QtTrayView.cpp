@@ -111,7 +111,7 @@ QAction* QtTrayView::makeAction(const MenuItem& item) {
     }
     case MenuItemKind::toggleRow: {
         auto* action = new QWidgetAction(menu);
-        action->setText(QStringLiteral("Edit mode and tiling"));
+        action->setText(QString::fromStdString(item.title));
         auto* row = new ToggleRowWidget(*item.toggles, actions);
         m_toggles = row;
         action->setDefaultWidget(row);

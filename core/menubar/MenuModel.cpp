@@ -132,7 +132,7 @@ std::vector<MenuItem> makeSpaceRowItems(const RowSectionInput& in) {
 std::vector<MenuItem> makeMenuTail(const TailInput& in) {
     std::vector<std::vector<MenuItem>> groups;
     if (in.density == MenuDensity::full) {
-        MenuItem toggles{.kind = MenuItemKind::toggleRow};
+        MenuItem toggles{.kind = MenuItemKind::toggleRow, .title = "Edit mode and tiling"};
         toggles.toggles = ToggleRowModel{.editOn = in.editMode, .tilingOn = in.tilingEnabled};
         groups.push_back({std::move(toggles)});
     }
