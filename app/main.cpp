@@ -9,6 +9,7 @@
 #include "QtOutlineWindow.h"
 #include "QtPanelWindow.h"
 #include "QtScheduler.h"
+#include "QtTrayView.h"
 #include "QtUserNotifier.h"
 #include "X11Accessibility.h"
 #include "X11ClientTracker.h"
@@ -179,9 +180,10 @@ int main(int argc, char** argv) {
     X11HelperWindows helperWindows(windowServer);
     X11PanelWindowManager panelWindowManager(*connection);
     ui::QtPanelWindowFactory panels(&panelWindowManager, &scheduler);
+    ui::QtTrayView tray(scheduler);
 
-    const PlatformServices platform{windowServer, accessibility, workspace, screens, hotkeys,   helperWindows,
-                                    notifier,     outline,       panels,    defaults, scheduler, log};
+    const PlatformServices platform{windowServer, accessibility, workspace, screens,   hotkeys, helperWindows,
+                                    notifier,     outline,       panels,    defaults,  scheduler, log, tray};
     CoreServices core(platform);
     AppDelegate delegate(platform, core);
 

@@ -4,7 +4,10 @@
 #include "Palette.h"
 #include "QtScheduler.h"
 
+#include <QAccessibleWidget>
 #include <QEnterEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -34,6 +37,33 @@ void setColour(QWidget* widget, const QColor& colour) {
 
 bool contains(const Rect& r, const QPointF& p) {
     return p.x() >= r.minX() && p.x() < r.maxX() && p.y() >= r.minY() && p.y() < r.maxY();
+}
+
+// Screen readers see a row as a button named by its label, with the row's own actions.
+class RowAccessible final : public QAccessibleWidget {
+public:
+    explicit RowAccessible(SpaceRowWidget* row) : QAccessibleWidget(row, QAccessible::Button), m_row(row) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) return QString::fromStdString(m_row->row().accessibilityLabel());
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override {
+        QStringList names{pressAction()};
+        for (const std::string& name : m_row->row().accessibilityActions()) names << QString::fromStdString(name);
+        return names;
+    }
+    void doAction(const QString& name) override {
+        if (name == pressAction()) m_row->row().accessibilityPress();
+        else m_row->row().performAccessibilityAction(name.toStdString());
+    }
+
+private:
+    SpaceRowWidget* m_row;
+};
+
+QAccessibleInterface* rowAccessibleFactory(const QString&, QObject* object) {
+    if (auto* row = dynamic_cast<SpaceRowWidget*>(object)) return new RowAccessible(row);
+    return nullptr;
 }
 
 } // namespace
@@ -91,6 +121,8 @@ void SpaceMiniMapWidget::paintEvent(QPaintEvent*) {
 
 SpaceRowWidget::SpaceRowWidget(SpaceRowFields fields, Callbacks callbacks, Scheduler* scheduler, QWidget* parent)
     : QWidget(parent) {
+    static const bool accessibleRows = (QAccessible::installFactory(rowAccessibleFactory), true);
+    (void)accessibleRows;
     if (!scheduler) {
         m_ownScheduler = std::make_unique<QtScheduler>();
         scheduler = m_ownScheduler.get();
@@ -123,6 +155,7 @@ SpaceRowWidget::SpaceRowWidget(SpaceRowFields fields, Callbacks callbacks, Sched
     if (l.miniMap) {
         m_miniMap = new SpaceMiniMapWidget(f.miniLayout, f.isCurrent, this);
         m_miniMap->setGeometry(toQtRect(*l.miniMap));
+        m_miniMap->setAttribute(Qt::WA_TransparentForMouseEvents); // the row takes every click
     }
     if (l.pencil) {
         m_pencil = makeLabel(this, "pencil", *l.pencil, QStringLiteral("✎"), Qt::AlignCenter);
@@ -232,6 +265,21 @@ bool SpaceRowWidget::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool SpaceRowWidget::event(QEvent* e) {
+    // The children are transparent for the mouse, so the row answers for their tool tips.
+    if (e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        const QPoint p = help->pos();
+        QString text = toolTip();
+        if (m_tiling && m_tiling->geometry().contains(p)) text = m_tiling->toolTip();
+        else if (m_miniMap && m_miniMap->geometry().contains(p)) text = m_miniMap->toolTip();
+        if (text.isEmpty()) QToolTip::hideText();
+        else QToolTip::showText(help->globalPos(), text, this);
+        return true;
+    }
+    return QWidget::event(e);
 }
 
 void SpaceRowWidget::paintEvent(QPaintEvent*) {

@@ -19,7 +19,7 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
       m_spaceSwitcher(core.spaces, core.api, platform.workspace, platform.helperWindows, platform.scheduler,
                       core.settings, platform.log),
       m_panelController(platform.panels, core.spaces, core.labels, core.settings, core.coordinator),
-      m_menuBar(core.spaces, core.labels) {}
+      m_menuBar(platform, core) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
     if (!m_shortcutsController) m_shortcutsController = std::make_unique<ShortcutsWindowController>();
@@ -177,10 +177,7 @@ void AppDelegate::wireControllers() {
 
 void AppDelegate::refreshMenuBar() {
     if (!m_menuBar.hasStatusItem()) return;
-    m_menuBar.refreshSpaces();
-    m_core.labels.refreshAutoNames(m_menuBar.cachedSpaces());
-    m_menuBar.updateMenuBarTitle();
-    m_menuBar.buildMenuBarMenu();
+    m_menuBar.refresh();
 }
 
 void AppDelegate::refreshAll() {

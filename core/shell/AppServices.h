@@ -5,6 +5,7 @@
 
 #include "focusdisplay/FocusDisplayManager.h"
 #include "menubar/PanelView.h"
+#include "menubar/TrayView.h"
 #include "platform/Accessibility.h"
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
@@ -46,6 +47,7 @@ struct PlatformServices {
     DefaultsStore& defaults;
     Scheduler& scheduler;
     Log& log;
+    TrayView& tray;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

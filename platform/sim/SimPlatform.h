@@ -9,6 +9,7 @@
 #include "SimNotifier.h"
 #include "SimPanelView.h"
 #include "SimScheduler.h"
+#include "SimTrayView.h"
 #include "SimWindowServer.h"
 #include "SimWorkspace.h"
 #include "SimWorld.h"
@@ -31,6 +32,7 @@ struct SimPlatform {
     SimOutlineWindow outline;
     SimPanelViewFactory panels;
     SimHelperWindowFactory helpers{world};
+    SimTrayView tray;
 };
 
 } // namespace quorvel::sim

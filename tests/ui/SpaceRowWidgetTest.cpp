@@ -5,6 +5,8 @@
 #include "Palette.h"
 #include "SimScheduler.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
@@ -143,6 +145,27 @@ TEST(SpaceRowWidgetTest, TilingClickFlashesTheWordForItsTime) {
     EXPECT_EQ(overrides, std::vector<TilingOverride>{TilingOverride::on});
     scheduler.advance(Seconds(1.5));
     EXPECT_FALSE(word->isVisible());
+}
+
+TEST(SpaceRowWidgetTest, ScreenReadersGetTheLabelAndTheRowsActions) {
+    sim::SimScheduler scheduler;
+    int switches = 0;
+    SpaceRowWidget::Callbacks callbacks;
+    callbacks.onSwitch = [&] { ++switches; };
+    SpaceRowWidget row(fields(SpaceRowStyle::menu), callbacks, &scheduler);
+    QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(&row);
+    ASSERT_NE(a11y, nullptr);
+    EXPECT_EQ(a11y->role(), QAccessible::Button);
+    EXPECT_EQ(a11y->text(QAccessible::Name), "Desktop 3, 1 window");
+    QAccessibleActionInterface* actions = a11y->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    EXPECT_EQ(actions->actionNames(),
+              (QStringList{QAccessibleActionInterface::pressAction(), "Switch", "Rename", "Cycle tiling"}));
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    actions->doAction("Switch");
+    EXPECT_EQ(switches, 2);
+    actions->doAction("Rename");
+    EXPECT_TRUE(row.row().isEditing());
 }
 
 } // namespace

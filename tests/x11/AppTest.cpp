@@ -176,3 +176,152 @@ TEST_F(AppTest, WithoutAnEWMHWindowManagerTheAppSaysSoAndQuits) {
     EXPECT_EQ(app->waitExit(), 1) << app->output();
     EXPECT_EQ(app->count("registered"), 0u) << app->output(); // no hot key was ever taken
 }
+
+// --- The tray item and its menu, through trayer (an XEmbed tray) --------------------------------
+
+namespace {
+
+class TrayTest : public AppTest {
+protected:
+    void TearDown() override {
+        if (trayerPid > 0) ::kill(trayerPid, SIGTERM);
+        AppTest::TearDown();
+    }
+    void startTrayer() {
+        const std::string pidFile = (home / "trayer.pid").string();
+        ASSERT_EQ(server->run("trayer --edge top --align right --widthtype request --height 24 --SetDockType true "
+                              ">/dev/null 2>&1 & echo $! > " + pidFile),
+                  0);
+        std::ifstream(pidFile) >> trayerPid;
+        ASSERT_TRUE(XServer::waitFor([&] { return server->run("xdotool search --class '^trayer$' >/dev/null") == 0; }));
+    }
+    // The centre of the app's icon docked in the tray at the top right; none while it is not there.
+    std::optional<Point> trayIcon() {
+        const std::string file = (home / "tree").string();
+        server->run("xwininfo -root -tree > " + file);
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);) {
+            if (line.find("(\"quorvel\" \"Quorvel\")") == std::string::npos || line.find(" 22x22+") == std::string::npos)
+                continue;
+            // "... 22x22+0+0  +1897+1": the last pair is the position on the screen.
+            const auto plus = line.rfind(" +");
+            int x = 0, y = 0;
+            if (plus == std::string::npos || std::sscanf(line.c_str() + plus, " +%d+%d", &x, &y) != 2) continue;
+            if (x > 1800 && y < 30) return Point{x + 11.0, y + 11.0};
+        }
+        return std::nullopt;
+    }
+    // The open menu's frame on the screen; none while it is closed.
+    std::optional<Rect> menuFrame() {
+        const std::string file = (home / "menu").string();
+        if (server->run("xdotool search --onlyvisible --name '^Quorvel menu$' getwindowgeometry --shell > " + file) != 0)
+            return std::nullopt;
+        std::ifstream in(file);
+        Rect r;
+        for (std::string line; std::getline(in, line);) {
+            if (line.starts_with("X=")) r.x = std::stod(line.substr(2));
+            if (line.starts_with("Y=")) r.y = std::stod(line.substr(2));
+            if (line.starts_with("WIDTH=")) r.width = std::stod(line.substr(6));
+            if (line.starts_with("HEIGHT=")) r.height = std::stod(line.substr(7));
+        }
+        return r.width > 0 ? std::optional(r) : std::nullopt;
+    }
+    void click(double x, double y, int button = 1) {
+        ASSERT_EQ(server->run("xdotool mousemove " + std::to_string(int(x)) + " " + std::to_string(int(y)) +
+                              " click " + std::to_string(button)),
+                  0);
+    }
+    // Clicks the icon and waits for the menu.
+    Rect openMenu(int button = 1) {
+        const auto icon = trayIcon();
+        EXPECT_TRUE(icon);
+        if (!icon) return {};
+        click(icon->x, icon->y, button);
+        std::optional<Rect> frame;
+        EXPECT_TRUE(XServer::waitFor([&] { return (frame = menuFrame()).has_value(); })) << app->output();
+        return frame.value_or(Rect{});
+    }
+    // Menu layout (one display): the indicator row, a separator, then 28-point desktop rows.
+    static Point rowCentre(const Rect& menu, int desktop) { return {menu.x + 150, menu.y + 44 + 28.0 * (desktop - 1)}; }
+    static Point eye(const Rect& menu) { return {menu.x + 275, menu.y + 14}; }
+    static Point tilingSwitch(const Rect& menu) { return {menu.x + 230, menu.y + 160}; }
+    // The title (the icon's tool tip) as the app reports it when it changes.
+    bool titleIs(const std::string& title) {
+        return XServer::waitFor([&] { return app->count("tray title: " + title) > 0; }, 5s);
+    }
+
+    pid_t trayerPid = 0;
+};
+
+} // namespace
+
+TEST_F(TrayTest, TheTrayMenuRenamesChangesDensityTilesAndSwitchesWithTheMouse) {
+    startServer();
+    writeDefaults({{"has_launched_before", true}});
+    const ClientWindow a = server->openWindow({.title = "A"});
+    const ClientWindow b = server->openWindow({.title = "B"});
+    const ClientWindow c = server->openWindow({.title = "C"});
+    startTrayer();
+    startApp();
+    ASSERT_TRUE(XServer::waitFor([&] { return trayIcon().has_value(); })) << app->output();
+    EXPECT_TRUE(titleIs("")) << "the icon got its title";
+
+    // Right-click the current desktop's row, type a name, Return: renamed, and the menu stays.
+    Rect menu = openMenu();
+    EXPECT_GE(menu.height, 28 * 4 + 28);
+    const Point first = rowCentre(menu, 1);
+    click(first.x, first.y, 3);
+    ASSERT_EQ(server->run("xdotool type --delay 15 'Research' && xdotool key Return"), 0);
+    EXPECT_TRUE(XServer::waitFor([&] { return readDefaults().value("/space_labels/1"_json_pointer, "") == "Research"; }))
+        << readDefaults().dump();
+    EXPECT_TRUE(titleIs("Research"));
+    ASSERT_TRUE(menuFrame()) << "renaming closed the menu";
+
+    // The eye cycles the density with the menu open: focused drops the switch row and the
+    // commands but Quit; minimal as well; full brings them back.
+    const double fullHeight = menuFrame()->height;
+    click(eye(menu).x, eye(menu).y);
+    EXPECT_TRUE(XServer::waitFor([&] { return readDefaults().value("menu_density", "") == "focused"; }));
+    EXPECT_TRUE(XServer::waitFor([&] { return menuFrame() && menuFrame()->height < fullHeight - 60; }))
+        << "the switch row and tail stayed";
+    click(eye(menu).x, eye(menu).y);
+    EXPECT_TRUE(XServer::waitFor([&] { return readDefaults().value("menu_density", "") == "minimal"; }));
+    ASSERT_TRUE(menuFrame());
+    click(eye(menu).x, eye(menu).y);
+    EXPECT_TRUE(XServer::waitFor([&] { return readDefaults().value("menu_density", "") == "full"; }));
+    EXPECT_TRUE(XServer::waitFor([&] { return menuFrame() && std::abs(menuFrame()->height - fullHeight) < 2; }));
+
+    // The tiling switch turns tiling on; the windows tile and the menu stays.
+    click(tilingSwitch(menu).x, tilingSwitch(menu).y);
+    EXPECT_TRUE(tiled({a, b, c}, {kLeftHalf, kRightTop, kRightBottom})) << app->output();
+    EXPECT_TRUE(readDefaults().value("tiling_enabled", false));
+    EXPECT_TRUE(menuFrame()) << "the tiling switch closed the menu";
+
+    // A click on desktop 2's row switches there and closes the menu.
+    const Point second = rowCentre(menu, 2);
+    click(second.x, second.y);
+    EXPECT_TRUE(XServer::waitFor([&] { return currentDesktop() == 1; })) << app->output();
+    EXPECT_TRUE(XServer::waitFor([&] { return !menuFrame(); }));
+
+    // The name outlives the app.
+    EXPECT_EQ(app->stop(SIGTERM), 0);
+    server->run("xdotool set_desktop 0");
+    startApp();
+    EXPECT_TRUE(XServer::waitFor([&] { return app->count("tray title: Research") + app->count("tray title: ◎ Research") > 0; }, 5s))
+        << app->output();
+    EXPECT_EQ(app->stop(SIGTERM), 0);
+}
+
+TEST_F(TrayTest, WithoutATrayTheToastNamesThePanelShortcutAndTheIconComesWithTheTray) {
+    startServer();
+    writeDefaults({{"has_launched_before", true}});
+    startApp();
+    // (The dash is matched by ".*": xdotool's pattern is read in the C locale.)
+    EXPECT_TRUE(toastShows("No system tray .* Ctrl.Alt.P opens the desktop panel")) << app->output();
+    EXPECT_FALSE(trayIcon());
+    startTrayer();
+    EXPECT_TRUE(XServer::waitFor([&] { return trayIcon().has_value(); }, 5s)) << app->output();
+    const Rect menu = openMenu(3);
+    EXPECT_GT(menu.height, 0);
+    EXPECT_EQ(app->stop(SIGTERM), 0);
+}
