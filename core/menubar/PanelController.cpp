@@ -3,6 +3,7 @@
 // rows hang from the title) and converted once to the window's top-down space.
 #include "menubar/PanelController.h"
 
+#include "menubar/MenuBarController.h"
 #include "shortcuts/HotkeyAction.h"
 #include "shortcuts/ShortcutStore.h"
 
@@ -164,7 +165,9 @@ PanelRow PanelController::makeRow(const Space& space, const std::vector<Rect>& l
 
 std::string PanelController::editModeHint() const {
     const Shortcut shortcut = ShortcutStore(m_settings.defaults()).shortcut(HotkeyAction::toggleEditMode);
-    return "↑↓ · ⏎ switch · ✎ rename · " + shortcut.displayText() + " edit off";
+    // Written the way the tray's texts write shortcuts.
+    return "↑↓ · ⏎ switch · ✎ rename · " + linuxShortcutText(shortcut.modifiers.rawValue, Shortcut::keyName(shortcut.keyCode)) +
+           " edit off";
 }
 
 const Space* PanelController::cachedSpace(SpaceId id) const {

@@ -256,7 +256,7 @@ TEST_F(PanelControllerTest, EditModeShowsPencilsTilingControlsAndTheShortcutThat
     sim.defaults.set(Settings::showMiniMapsKey, false);
     controller->rebuildContent();
     const PanelContent& on = panel().content;
-    EXPECT_EQ(on.hint.text, "↑↓ · ⏎ switch · ✎ rename · ⌃⌥E edit off");
+    EXPECT_EQ(on.hint.text, "↑↓ · ⏎ switch · ✎ rename · Ctrl+Alt+E edit off");
     EXPECT_EQ(on.editButton.title, "✎ On");
     EXPECT_TRUE(on.editButton.accented);
     EXPECT_TRUE(on.rows[0].fields.showPencil);
@@ -264,9 +264,9 @@ TEST_F(PanelControllerTest, EditModeShowsPencilsTilingControlsAndTheShortcutThat
     EXPECT_FALSE(on.rows[0].fields.showMiniMap);
 
     // The hint names the user's own shortcut.
-    sim.defaults.set("hotkey_toggle_edit_mode", "5:2"); // ⌃⇧D
+    sim.defaults.set("hotkey_toggle_edit_mode", "5:2"); // control+shift+D
     controller->rebuildContent();
-    EXPECT_EQ(panel().content.hint.text, "↑↓ · ⏎ switch · ✎ rename · ⌃⇧D edit off");
+    EXPECT_EQ(panel().content.hint.text, "↑↓ · ⏎ switch · ✎ rename · Ctrl+Shift+D edit off");
 
     int edits = 0, settings = 0;
     controller->onToggleEditMode = [&] { ++edits; };
