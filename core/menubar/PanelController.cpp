@@ -237,6 +237,7 @@ void PanelController::rowRenamed(SpaceId id, const std::optional<std::string>& n
     editingSpaceID.reset();
     refreshSpaces();
     rebuildContent();
+    if (onLabelChanged) onLabelChanged();
 }
 
 void PanelController::rowEditStateChanged(SpaceId id, bool editing) {

@@ -38,6 +38,8 @@ public:
     std::function<void(const Space&)> onSwitch;
     std::function<void()> onToggleEditMode;
     std::function<void()> onOpenSettings;
+    // A desktop's name was changed in the panel and stored (the owner refreshes the tray's title).
+    std::function<void()> onLabelChanged;
 
     // The desktop whose row is in rename mode, if any. The owner clears it when edit mode changes.
     std::optional<SpaceId> editingSpaceID;

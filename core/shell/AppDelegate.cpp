@@ -135,6 +135,8 @@ void AppDelegate::wireControllers() {
     m_panelController.onSwitch = l.guard([this](const Space& space) { switchFromView(space); });
     m_panelController.onToggleEditMode = l.guard([this] { toggleEditMode(); });
     m_panelController.onOpenSettings = l.guard([this] { m_settingsController.show(); });
+    // The tray's title and rows show the new name at once.
+    m_panelController.onLabelChanged = l.guard([this] { refreshMenuBar(); });
     m_menuBar.onSwitch = l.guard([this](const Space& space) { switchFromView(space); });
     m_menuBar.onOpenSettings = l.guard([this] { m_settingsController.show(); });
     m_menuBar.onEditModeChanged = l.guard([this] {

@@ -288,6 +288,14 @@ TEST_F(AppDelegateTest, ThePanelKeyOpensThePanelWithTheKeysTimeAndReturnSwitches
     EXPECT_FALSE(panel->isVisible());
     EXPECT_FALSE(panel->gaveFocusBack); // the new desktop's window gets the focus, not the old one's
 
+    // A name given in the panel is the tray's title at once.
+    press(35, kControlOption);
+    panel = sim.panels.panel();
+    panel->rowEditState(desktop(2), true);
+    panel->rowRename(desktop(2), "Mail");
+    EXPECT_EQ(sim.tray.title.text, "Mail");
+    panel->press(PanelKey::escape);
+
     // Open again: a desktop change made elsewhere while it shows moves the current desktop's box
     // at once; the selection stays where it was.
     press(35, kControlOption);
