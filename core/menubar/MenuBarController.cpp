@@ -10,12 +10,6 @@
 
 namespace quorvel {
 
-namespace {
-
-constexpr std::int64_t kFirstTrayPosition = 80;
-
-} // namespace
-
 std::string linuxShortcutText(std::int64_t raw, const std::string& keyName) {
     const KeyModifiers m(raw);
     std::string out;
@@ -33,8 +27,7 @@ MenuBarController::MenuBarController(const PlatformServices& platform, CoreServi
 
 void MenuBarController::setup() {
     if (m_hasStatusItem) return;
-    DefaultsStore& defaults = m_platform.defaults;
-    if (!defaults.hasValue(kPositionKey)) defaults.set(kPositionKey, kFirstTrayPosition);
+    // Trays on X11 place their icons themselves: there is no position hint to store.
     m_view.createStatusItem(*this);
     m_hasStatusItem = true;
     if (!m_view.trayAvailable() && !m_toldNoTray) {
