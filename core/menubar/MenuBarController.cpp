@@ -80,13 +80,14 @@ bool MenuBarController::activeDesktopTiles() {
 void MenuBarController::updateMenuBarTitle() {
     TrayTitle title;
     std::optional<std::string> name;
+    std::string iconText("?");
     for (const Space& space : m_cachedSpaces) {
         if (!space.isCurrent) continue;
         name = m_core.labels.displayName(space);
-        title.iconText = space.isFullScreen ? "⊞" : std::to_string(space.index);
+        iconText = space.isFullScreen ? std::string("⊞") : std::to_string(space.index);
         break;
     }
-    if (!name) title.iconText = "?";
+    title.iconText = std::move(iconText);
     title.tilingMark = name && activeDesktopTiles();
     title.text = trayTitle(name, title.tilingMark);
     if (title.text != m_title.text) m_platform.log.info(kCategory, "tray title: %{public}s", title.text);
