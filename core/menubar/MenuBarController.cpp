@@ -10,12 +10,6 @@
 
 namespace quorvel {
 
-namespace {
-
-constexpr std::int64_t kFirstTrayPosition = 80;
-
-} // namespace
-
 std::string linuxShortcutText(std::int64_t raw, const std::string& keyName) {
     const KeyModifiers m(raw);
     std::string out;
@@ -33,8 +27,7 @@ MenuBarController::MenuBarController(const PlatformServices& platform, CoreServi
 
 void MenuBarController::setup() {
     if (m_hasStatusItem) return;
-    DefaultsStore& defaults = m_platform.defaults;
-    if (!defaults.hasValue(kPositionKey)) defaults.set(kPositionKey, kFirstTrayPosition);
+    // Trays on X11 place their icons themselves: there is no position hint to store.
     m_view.createStatusItem(*this);
     m_hasStatusItem = true;
     if (!m_view.trayAvailable() && !m_toldNoTray) {
@@ -87,13 +80,14 @@ bool MenuBarController::activeDesktopTiles() {
 void MenuBarController::updateMenuBarTitle() {
     TrayTitle title;
     std::optional<std::string> name;
+    std::string iconText("?");
     for (const Space& space : m_cachedSpaces) {
         if (!space.isCurrent) continue;
         name = m_core.labels.displayName(space);
-        title.iconText = space.isFullScreen ? "⊞" : std::to_string(space.index);
+        iconText = space.isFullScreen ? std::string("⊞") : std::to_string(space.index);
         break;
     }
-    if (!name) title.iconText = "?";
+    title.iconText = std::move(iconText);
     title.tilingMark = name && activeDesktopTiles();
     title.text = trayTitle(name, title.tilingMark);
     if (title.text != m_title.text) m_platform.log.info(kCategory, "tray title: %{public}s", title.text);

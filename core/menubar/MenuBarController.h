@@ -20,7 +20,6 @@ namespace quorvel {
 class MenuBarController final : public TrayMenuActions {
 public:
     static constexpr std::string_view kCategory = "app";
-    static constexpr std::string_view kPositionKey = "NSStatusItem Preferred Position QuorvelSpaceItem";
 
     MenuBarController(const PlatformServices& platform, CoreServices& core);
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace quorvel {
 
@@ -19,20 +20,28 @@ MenuItem command(MenuCommand cmd, std::string title, std::string toolTip = {}, s
                     .command = cmd};
 }
 
-// Byte offsets of the first `count` UTF-8 characters; the number of characters when fewer.
-std::size_t utf8Length(const std::string& text) {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-std::string utf8Prefix(const std::string& text, std::size_t count) {
-    std::size_t seen = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-        if (seen == count) return text.substr(0, i);
-        ++seen;
+// The byte offset where each user-perceived character starts. A character is a code point with
+// what attaches to it: combining marks, variation selectors, skin-tone modifiers, tags, and
+// whatever a zero-width joiner joins (so "👩‍💻" or "é" written as e + ◌́ is never cut in two).
+std::vector<std::size_t> characterStarts(const std::string& text) {
+    auto extends = [](char32_t c) {
+        return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x20D0 && c <= 0x20FF) ||
+               (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xFE20 && c <= 0xFE2F) || c == 0x200D ||
+               (c >= 0x1F3FB && c <= 0x1F3FF) || (c >= 0xE0020 && c <= 0xE007F) || (c >= 0xE0100 && c <= 0xE01EF);
+    };
+    std::vector<std::size_t> starts;
+    bool joined = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (std::size_t k = 1; k < length && i + k < text.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        if (starts.empty() || (!extends(c) && !joined)) starts.push_back(i);
+        joined = c == 0x200D;
+        i += length;
     }
-    return text;
+    return starts;
 }
 
 } // namespace
@@ -211,8 +220,9 @@ bool MenuLayout::holdsIndexInvariant() const {
 }
 
 std::string shortenedTitle(const std::string& name) {
-    if (utf8Length(name) < 25) return name;
-    return trimmedName(utf8Prefix(name, 23)) + "…";
+    const std::vector<std::size_t> starts = characterStarts(name);
+    if (starts.size() < 25) return name;
+    return trimmedName(name.substr(0, starts[23])) + "…";
 }
 
 std::string trayTitle(const std::optional<std::string>& currentName, bool tilingMark) {

@@ -250,6 +250,11 @@ TEST_F(MenuBarControllerTest, TitleKeeps24CharactersShortens25AndMarksATilingDes
     EXPECT_EQ(shortenedTitle("abcdefghijklmnopqrstuvwxy"), "abcdefghijklmnopqrstuvw…");
     EXPECT_EQ(shortenedTitle("Quarterly report draft 2026"), "Quarterly report draft…") << "trimmed before the ellipsis";
     EXPECT_EQ(shortenedTitle("ééééééééééééééééééééééééé"), "ééééééééééééééééééééééé…") << "characters, not bytes";
+    const std::string coder = "👩‍💻"; // woman, joiner, laptop: one character
+    std::string name;
+    for (int i = 0; i < 22; ++i) name += "a";
+    EXPECT_EQ(shortenedTitle(name + coder + "e\u0301"), name + coder + "e\u0301") << "24 characters";
+    EXPECT_EQ(shortenedTitle(name + "b" + coder + "c"), name + "b" + "…") << "never half a character";
     EXPECT_EQ(trayTitle(std::nullopt, true), "?");
 
     start(1, true);
