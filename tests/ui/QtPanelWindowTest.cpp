@@ -3,7 +3,6 @@
 // the keyboard alone, and the buttons.
 #include "QtPanelWindow.h"
 
-#include "SimScheduler.h"
 #include "SimServices.h"
 #include "SpaceRowWidget.h"
 #include "menubar/PanelController.h"
