@@ -213,7 +213,9 @@ TEST_F(PanelControllerTest, ADesktopThatGoesAwayWhileRenamedOrSelectedLeavesTheP
     controller->refreshSpaces();
     controller->rebuildContent();
 
-    // No row is left in rename mode, so the keys work again; the selection is out of range.
+    // The window fits the three rows left; no row is left in rename mode, so the keys work
+    // again; the selection is out of range.
+    EXPECT_EQ(panel().content.size.height, 3 * 40 + 44 + 44 + 16);
     EXPECT_TRUE(panel().content.takesKeys);
     EXPECT_TRUE(panel().press(PanelKey::returnKey));
     EXPECT_TRUE(switched.empty());
