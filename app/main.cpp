@@ -7,12 +7,15 @@
 #include "JsonFileDefaults.h"
 #include "QtHelperWindow.h"
 #include "QtOutlineWindow.h"
+#include "QtPanelWindow.h"
 #include "QtScheduler.h"
+#include "QtTrayView.h"
 #include "QtUserNotifier.h"
 #include "X11Accessibility.h"
 #include "X11ClientTracker.h"
 #include "X11Connection.h"
 #include "X11HotkeySystem.h"
+#include "X11OwnWindows.h"
 #include "X11Screens.h"
 #include "X11WindowServer.h"
 #include "X11Workspace.h"
@@ -90,6 +93,31 @@ private:
     ui::QtHelperWindowFactory m_qt;
 };
 
+// The switcher panel's requests to the window manager. Qt's own connection carries the window's
+// map request: a round trip on it first makes sure the window manager has seen the map before our
+// connection asks for the focus.
+class X11PanelWindowManager final : public ui::PanelWindowManager {
+public:
+    explicit X11PanelWindowManager(x11::X11Connection& connection) : m_windows(connection) {}
+
+    void prepare(WindowId window) override { m_windows.prepareFloatingPanel(window); }
+    void activate(WindowId window, InputTime time) override {
+        if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+            xcb_connection_t* qt = x11->connection();
+            std::free(xcb_get_input_focus_reply(qt, xcb_get_input_focus(qt), nullptr));
+        }
+        m_windows.activate(window, time);
+    }
+    WindowId activeWindow() override { return m_windows.activeWindow(); }
+    void giveFocusBack(WindowId window) override {
+        if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) xcb_flush(x11->connection());
+        m_windows.giveFocusBack(window);
+    }
+
+private:
+    x11::X11OwnWindows m_windows;
+};
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "quorvel: %s\n", message.c_str());
     return 1;
@@ -150,9 +178,12 @@ int main(int argc, char** argv) {
     ui::QtUserNotifier notifier(scheduler);
     ui::QtOutlineWindow outline;
     X11HelperWindows helperWindows(windowServer);
+    X11PanelWindowManager panelWindowManager(*connection);
+    ui::QtPanelWindowFactory panels(&panelWindowManager, &scheduler);
+    ui::QtTrayView tray(scheduler);
 
-    const PlatformServices platform{windowServer, accessibility, workspace, screens, hotkeys, helperWindows,
-                                    notifier,     outline,       defaults,  scheduler, log};
+    const PlatformServices platform{windowServer, accessibility, workspace, screens,   hotkeys, helperWindows,
+                                    notifier,     outline,       panels,    defaults,  scheduler, log, tray};
     CoreServices core(platform);
     AppDelegate delegate(platform, core);
 

@@ -1,60 +1,92 @@
-// The tray item: its presence (absent in hot-key mode), the desktops it lists and its title.
-// For now a shell with the operations the application delegate calls; the tray icon and its menu
-// of desktop rows build on it.
+// The tray item: its presence (absent in hot-key mode), its title, and its menu of every desktop of
+// every display, built from MenuModel and edited in place while open so that renaming, the edit
+// switch and density changes never close it. Shown through a TrayView.
 #pragma once
 
-#include "spaces/LabelStore.h"
+#include "menubar/MenuModel.h"
+#include "menubar/TrayView.h"
+#include "platform/Lifetime.h"
+#include "shell/AppServices.h"
 #include "spaces/Space.h"
-#include "spaces/SpaceManager.h"
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvel {
 
-class MenuBarController {
+class MenuBarController final : public TrayMenuActions {
 public:
-    MenuBarController(SpaceManager& spaces, LabelStore& labels) : m_spaces(spaces), m_labels(labels) {}
-    MenuBarController(const MenuBarController&) = delete;
-    MenuBarController& operator=(const MenuBarController&) = delete;
+    static constexpr std::string_view kCategory = "app";
+
+    MenuBarController(const PlatformServices& platform, CoreServices& core);
 
     std::function<void(const Space&)> onSwitch;
     std::function<void()> onOpenSettings;
     std::function<void()> onEditModeChanged;
 
-    // Creates the status item if there is none.
-    void setup() { m_hasStatusItem = true; }
-    // Removes the status item from the tray and drops it.
-    void removeStatusItem() { m_hasStatusItem = false; }
+    // Creates the tray item once and runs the full refresh; a second call does nothing. Without a
+    // tray host the user is told once how to reach the desktops instead (the item still shows as
+    // soon as a tray appears).
+    void setup();
+    // Removes the item from the tray (hot-key mode).
+    void removeStatusItem();
     bool hasStatusItem() const { return m_hasStatusItem; }
 
-    // Reads every desktop of every display into cachedSpaces.
-    void refreshSpaces() { m_cachedSpaces = m_spaces.getSpaces(); }
+    // The full refresh: desktops, automatic names, title, menu.
+    void refresh();
+    // Reads every desktop of every display into cachedSpaces, display order then desktop order.
+    void refreshSpaces();
     const std::vector<Space>& cachedSpaces() const { return m_cachedSpaces; }
-    // The title is the shown name of the current desktop (of the first display that has one).
+    const std::vector<Display>& cachedDisplays() const { return m_cachedDisplays; }
     void updateMenuBarTitle();
-    const std::string& title() const { return m_title; }
-    // Rebuilds the menu from cachedSpaces; counted so the refresh order can be observed.
-    void buildMenuBarMenu() { ++m_menuBuilds; }
-    int menuBuildCount() const { return m_menuBuilds; }
-    // Tiling was switched on or off; `fromMenu` when the menu itself asked.
-    void tilingStateChanged(bool fromMenu) {
-        ++m_tilingStateChanges;
-        m_lastTilingChangeFromMenu = fromMenu;
-    }
-    int tilingStateChangeCount() const { return m_tilingStateChanges; }
-    bool lastTilingChangeFromMenu() const { return m_lastTilingChangeFromMenu; }
+    const TrayTitle& title() const { return m_title; }
+    // Builds a new menu from cachedSpaces and the settings and hands it to the view.
+    void buildMenuBarMenu();
+    const MenuLayout& menu() const { return m_menu; }
+    // Tiling was switched on or off; `fromMenu` when the menu's own switch asked (then the open
+    // menu only has its switch set, so it stays open).
+    void tilingStateChanged(bool fromMenu);
+
+    // The text of the tray-less toast, naming the panel's shortcut.
+    std::string noTrayMessage() const;
+
+    // TrayMenuActions: what the menu's items do.
+    void rowSwitch(const Space& space) override;
+    void rowRename(const Space& space, const std::optional<std::string>& name) override;
+    void rowCycleTiling(const Space& space, TilingOverride value) override;
+    void rowEditStateChanged(const Space&, bool) override {}
+    void indicatorSwitch(const Space& space) override;
+    void cycleDensity(MenuDensity next) override;
+    void editToggled(bool on) override;
+    void tilingToggled(bool on) override;
+    void perform(MenuCommand command) override;
 
 private:
-    SpaceManager& m_spaces;
-    LabelStore& m_labels;
+    std::vector<MenuItem> makeSpaceRowItems();
+    std::vector<MenuItem> makeTail(MenuDensity density);
+    MenuItem makeIndicatorItem(MenuDensity density) const;
+    std::optional<MenuItem> accessibilityItem() const;
+    void rebuildRowSection();
+    void refreshMenuTail();
+    bool activeDesktopTiles();
+
+    PlatformServices m_platform;
+    CoreServices& m_core;
+    TrayView& m_view;
     bool m_hasStatusItem = false;
+    bool m_toldNoTray = false;
     std::vector<Space> m_cachedSpaces;
-    std::string m_title;
-    int m_menuBuilds = 0;
-    int m_tilingStateChanges = 0;
-    bool m_lastTilingChangeFromMenu = false;
+    std::vector<Display> m_cachedDisplays;
+    TrayTitle m_title;
+    MenuLayout m_menu;
+    bool m_hasToggleRow = false;
+    Lifetime m_lifetime;
 };
+
+// A shortcut as a Linux user reads it: "Ctrl+Alt+P".
+std::string linuxShortcutText(std::int64_t modifiersRaw, const std::string& keyName);
 
 } // namespace quorvel

@@ -2,6 +2,8 @@
 // control 0x1000, option 0x0800, shift 0x0200, command 0x0100); backends translate them.
 #pragma once
 
+#include "platform/Types.h"
+
 #include <cstdint>
 #include <functional>
 
@@ -23,8 +25,9 @@ inline constexpr std::int32_t kHotkeyParamErr = -50;
 
 class HotkeySystem {
 public:
-    // Called on the main thread for every press of a registered combination.
-    using PressHandler = std::function<void(HotkeyId id)>;
+    // Called on the main thread for every press of a registered combination, with the press's
+    // time stamp (0 when the backend has none).
+    using PressHandler = std::function<void(HotkeyId id, InputTime time)>;
 
     HotkeySystem() = default;
     HotkeySystem(const HotkeySystem&) = delete;

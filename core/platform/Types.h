@@ -12,6 +12,9 @@ using SpaceId = std::uint64_t;       // the window server's desktop (managed spa
 using Pid = std::int32_t;            // process id
 using ConnectionId = std::uint32_t;  // window-server connection id
 using DisplayNumber = std::uint32_t; // a display as the display list numbers it
+// The window server's time stamp of the user's input event that led to a request (milliseconds,
+// wrapping); 0 when not known. Window managers weigh focus requests by it.
+using InputTime = std::uint32_t;
 
 struct Point {
     double x = 0;

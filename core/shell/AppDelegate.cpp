@@ -18,8 +18,8 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
       m_hotkeys(platform.defaults, platform.hotkeys, platform.scheduler, platform.log),
       m_spaceSwitcher(core.spaces, core.api, platform.workspace, platform.helperWindows, platform.scheduler,
                       core.settings, platform.log),
-      m_panelController(core.spaces),
-      m_menuBar(core.spaces, core.labels) {}
+      m_panelController(platform.panels, core.spaces, core.labels, core.settings, core.coordinator),
+      m_menuBar(platform, core) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
     if (!m_shortcutsController) m_shortcutsController = std::make_unique<ShortcutsWindowController>();
@@ -109,7 +109,7 @@ void AppDelegate::requestAccessibility() {
 }
 
 void AppDelegate::registerHotKeys() {
-    m_hotkeys.onAction = m_lifetime.guard([this](HotkeyAction action) { perform(action); });
+    m_hotkeys.onAction = m_lifetime.guard([this](HotkeyAction action, InputTime time) { perform(action, time); });
     m_hotkeys.onSwitchToSpace = m_lifetime.guard([this](int number) { switchToSpace(number); });
     m_hotkeys.start();
 }
@@ -125,7 +125,8 @@ void AppDelegate::applyMode() {
 // --- Wiring ---------------------------------------------------------------------------------------
 
 void AppDelegate::switchFromView(const Space& space) {
-    if (m_panelController.exists()) m_panelController.hide();
+    // The desktop being left keeps its focus; the window manager focuses on the new one.
+    if (m_panelController.exists()) m_panelController.hide(PanelController::Focus::keep);
     m_spaceSwitcher.switchTo(space);
 }
 
@@ -134,6 +135,8 @@ void AppDelegate::wireControllers() {
     m_panelController.onSwitch = l.guard([this](const Space& space) { switchFromView(space); });
     m_panelController.onToggleEditMode = l.guard([this] { toggleEditMode(); });
     m_panelController.onOpenSettings = l.guard([this] { m_settingsController.show(); });
+    // The tray's title and rows show the new name at once.
+    m_panelController.onLabelChanged = l.guard([this] { refreshMenuBar(); });
     m_menuBar.onSwitch = l.guard([this](const Space& space) { switchFromView(space); });
     m_menuBar.onOpenSettings = l.guard([this] { m_settingsController.show(); });
     m_menuBar.onEditModeChanged = l.guard([this] {
@@ -176,10 +179,7 @@ void AppDelegate::wireControllers() {
 
 void AppDelegate::refreshMenuBar() {
     if (!m_menuBar.hasStatusItem()) return;
-    m_menuBar.refreshSpaces();
-    m_core.labels.refreshAutoNames(m_menuBar.cachedSpaces());
-    m_menuBar.updateMenuBarTitle();
-    m_menuBar.buildMenuBarMenu();
+    m_menuBar.refresh();
 }
 
 void AppDelegate::refreshAll() {
@@ -214,7 +214,7 @@ void AppDelegate::applicationActivated() {
 
 // --- Actions --------------------------------------------------------------------------------------
 
-void AppDelegate::perform(HotkeyAction action) {
+void AppDelegate::perform(HotkeyAction action, InputTime time) {
     TilingEngine& engine = m_core.engine;
     auto swap = [&](Direction direction) {
         if (!engine.isRunning()) return showToast(kTilingOff);
@@ -222,10 +222,10 @@ void AppDelegate::perform(HotkeyAction action) {
     };
     switch (action) {
     case HotkeyAction::togglePanel:
-        m_panelController.toggle();
+        m_panelController.toggle(time);
         break;
     case HotkeyAction::toggleEditMode:
-        toggleEditMode();
+        toggleEditMode(time);
         break;
     case HotkeyAction::summon:
         if (m_summonPalette.panelExists() && m_summonPalette.isVisible()) m_summonPalette.dismiss();
@@ -275,16 +275,16 @@ void AppDelegate::switchToSpace(int number) {
     if (number < 1 || static_cast<std::size_t>(number) > spaces.size()) return;
     const Space& target = spaces[static_cast<std::size_t>(number - 1)];
     if (target.isCurrent) return;
-    if (m_panelController.exists()) m_panelController.hide();
+    if (m_panelController.exists()) m_panelController.hide(PanelController::Focus::keep);
     m_spaceSwitcher.switchTo(target);
 }
 
-void AppDelegate::toggleEditMode() {
+void AppDelegate::toggleEditMode(InputTime time) {
     DefaultsStore& defaults = m_core.settings.defaults();
     const bool wasOn = defaults.boolFor(Settings::editModeKey);
     defaults.set(Settings::editModeKey, !wasOn);
     m_panelController.editingSpaceID.reset();
-    if (!wasOn && !m_panelController.isVisible()) m_panelController.show();
+    if (!wasOn && !m_panelController.isVisible()) m_panelController.show(time);
     refreshAll();
 }
 

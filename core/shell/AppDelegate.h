@@ -37,14 +37,15 @@ public:
     // Saves the desktop snapshot, stops the strip, removes the observers, releases the hot keys.
     void applicationWillTerminate();
 
-    // Routing, as the hot-key manager reports presses.
-    void perform(HotkeyAction action);
+    // Routing, as the hot-key manager reports presses; `time` is the press's time stamp (a window
+    // the action opens takes the focus with it).
+    void perform(HotkeyAction action, InputTime time = 0);
     void switchToSpace(int number);
 
     // The tray refresh: skipped while there is no status item (hot-key mode).
     void refreshMenuBar();
     void refreshAll();
-    void toggleEditMode();
+    void toggleEditMode(InputTime time = 0);
     void openNewFinderWindow();
 
     HotkeyManager& hotkeys() { return m_hotkeys; }

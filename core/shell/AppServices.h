@@ -4,6 +4,8 @@
 #pragma once
 
 #include "focusdisplay/FocusDisplayManager.h"
+#include "menubar/PanelView.h"
+#include "menubar/TrayView.h"
 #include "platform/Accessibility.h"
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
@@ -41,9 +43,11 @@ struct PlatformServices {
     HelperWindowFactory& helperWindows;
     UserNotifier& notifier;
     OutlineWindow& outline;
+    PanelViewFactory& panels;
     DefaultsStore& defaults;
     Scheduler& scheduler;
     Log& log;
+    TrayView& tray;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

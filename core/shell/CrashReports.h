@@ -8,6 +8,8 @@ namespace quorvel {
 
 struct ProblemReporter {
     static void askAboutCrashReportsIfNeeded(Settings&) {}
+    // Composes the problem-report e-mail; built with the crash-report handling.
+    static void report() {}
 };
 
 struct CrashReports {

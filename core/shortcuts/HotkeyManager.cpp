@@ -36,7 +36,7 @@ void HotkeyManager::installHandlerIfNeeded() {
     if (m_eventHandlerRef != 0) return;
     HotkeyHandlerRef ref = 0;
     // The handler holds the manager weakly, so a press after the manager is gone is swallowed.
-    const auto status = m_hotkeys.installPressHandler(m_lifetime.guard([this](HotkeyId id) { handlePress(id); }), ref);
+    const auto status = m_hotkeys.installPressHandler(m_lifetime.guard([this](HotkeyId id, InputTime time) { handlePress(id, time); }), ref);
     if (status == kHotkeyNoErr) m_eventHandlerRef = ref;
 }
 
@@ -91,7 +91,7 @@ void HotkeyManager::unregisterKeys() {
     m_hotKeyRefs.clear();
 }
 
-void HotkeyManager::handlePress(HotkeyId id) {
+void HotkeyManager::handlePress(HotkeyId id, InputTime time) {
     if (id.id > kSpaceIdBase) {
         const auto desktop = static_cast<std::int64_t>(id.id - kSpaceIdBase);
         m_log.info(kCategory, "hotkey fired: switch_space_%ld", desktop);
@@ -103,8 +103,8 @@ void HotkeyManager::handlePress(HotkeyId id) {
     for (HotkeyAction action : kHotkeyActions) {
         if (hotkeyId(action) != id.id) continue;
         m_log.info(kCategory, "hotkey fired: %{public}s", std::string(rawValue(action)));
-        m_scheduler.post(m_lifetime.guard([this, action] {
-            if (onAction) onAction(action);
+        m_scheduler.post(m_lifetime.guard([this, action, time] {
+            if (onAction) onAction(action, time);
         }));
         return;
     }

@@ -36,7 +36,8 @@ public:
 
     // Set once by the owner before start(); called on a later turn of the main queue, never
     // from inside the press.
-    std::function<void(HotkeyAction)> onAction;
+    // `time` is the press's time stamp: a window opened for the action takes the focus with it.
+    std::function<void(HotkeyAction, InputTime time)> onAction;
     std::function<void(int desktop)> onSwitchToSpace; // 1 to 9
 
     // Installs the press handler if none is installed, then registers every key.
@@ -59,7 +60,7 @@ private:
     bool registerKey(const Shortcut& shortcut, std::uint32_t id);
     void registerSpaceKeys();
     void unregisterKeys();
-    void handlePress(HotkeyId id);
+    void handlePress(HotkeyId id, InputTime time);
 
     ShortcutStore m_store;
     HotkeySystem& m_hotkeys;

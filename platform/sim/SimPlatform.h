@@ -7,7 +7,9 @@
 #include "SimAccessibility.h"
 #include "SimHelperWindow.h"
 #include "SimNotifier.h"
+#include "SimPanelView.h"
 #include "SimScheduler.h"
+#include "SimTrayView.h"
 #include "SimWindowServer.h"
 #include "SimWorkspace.h"
 #include "SimWorld.h"
@@ -28,7 +30,9 @@ struct SimPlatform {
     SimHotkeySystem hotkeys{world};
     SimNotifier notifier;
     SimOutlineWindow outline;
+    SimPanelViewFactory panels;
     SimHelperWindowFactory helpers{world};
+    SimTrayView tray;
 };
 
 } // namespace quorvel::sim

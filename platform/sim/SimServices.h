@@ -9,7 +9,8 @@ namespace quorvel::sim {
 
 inline PlatformServices platformServices(SimPlatform& sim) {
     return {sim.windowServer, sim.accessibility, sim.workspace, sim.screens, sim.hotkeys, sim.helpers,
-            sim.notifier,     sim.outline,       sim.defaults,  sim.scheduler, sim.log};
+            sim.notifier,     sim.outline,       sim.panels,    sim.defaults,  sim.scheduler, sim.log,
+            sim.tray};
 }
 
 } // namespace quorvel::sim

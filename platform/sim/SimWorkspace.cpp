@@ -175,10 +175,10 @@ std::int32_t SimHotkeySystem::unregisterHotkey(HotkeyRef ref) {
     return m_registered.erase(ref) ? kHotkeyNoErr : kHotkeyParamErr;
 }
 
-bool SimHotkeySystem::press(std::uint32_t keyCode, std::uint32_t modifierFlags) {
+bool SimHotkeySystem::press(std::uint32_t keyCode, std::uint32_t modifierFlags, InputTime time) {
     for (const auto& [ref, r] : m_registered) {
         if (r.keyCode != keyCode || r.modifiers != modifierFlags) continue;
-        for (const auto& [handlerRef, handler] : m_handlers) handler(r.id);
+        for (const auto& [handlerRef, handler] : m_handlers) handler(r.id, time);
         return true;
     }
     return false;

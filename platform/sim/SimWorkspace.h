@@ -68,8 +68,8 @@ public:
                                 HotkeyRef& out) override;
     std::int32_t unregisterHotkey(HotkeyRef ref) override;
 
-    // The user presses a combination; true when a registration of ours caught it.
-    bool press(std::uint32_t keyCode, std::uint32_t modifierFlags);
+    // The user presses a combination at `time`; true when a registration of ours caught it.
+    bool press(std::uint32_t keyCode, std::uint32_t modifierFlags, InputTime time = 0);
     std::size_t registeredCount() const { return m_registered.size(); }
 
 private:

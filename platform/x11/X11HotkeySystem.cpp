@@ -103,12 +103,12 @@ void X11HotkeySystem::onKeyPress(const xcb_key_press_event_t& press) {
                                                    registration.keycodes.end())
             continue;
         // Handlers run on a later turn of the main queue, never inside event dispatch.
-        m_scheduler.post([this, alive = std::weak_ptr<bool>(m_alive), id = registration.id] {
+        m_scheduler.post([this, alive = std::weak_ptr<bool>(m_alive), id = registration.id, time = press.time] {
             if (alive.expired()) return;
             // A handler may remove itself or others while it runs.
             const auto handlers = m_handlers;
             for (const auto& [handlerRef, handler] : handlers)
-                if (m_handlers.contains(handlerRef)) handler(id);
+                if (m_handlers.contains(handlerRef)) handler(id, time);
         });
         return;
     }

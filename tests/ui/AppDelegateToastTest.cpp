@@ -39,7 +39,8 @@ protected:
     ui::QtUserNotifier notifier{sim.scheduler};
     // The simulated machine, with Qt's toasts.
     PlatformServices platform{sim.windowServer, sim.accessibility, sim.workspace, sim.screens, sim.hotkeys, sim.helpers,
-                              notifier,         sim.outline,       sim.defaults,  sim.scheduler, sim.log};
+                              notifier,         sim.outline,       sim.panels,    sim.defaults,  sim.scheduler, sim.log,
+                              sim.tray};
     std::unique_ptr<CoreServices> core;
     std::unique_ptr<AppDelegate> app;
 };

@@ -23,7 +23,7 @@ protected:
     std::vector<int> desktops;
 
     void SetUp() override {
-        manager->onAction = [this](HotkeyAction a) { actions.push_back(a); };
+        manager->onAction = [this](HotkeyAction a, InputTime) { actions.push_back(a); };
         manager->onSwitchToSpace = [this](int n) { desktops.push_back(n); };
     }
     std::vector<std::string> lines() const { return sim.log.lines("hotkeys"); }

@@ -253,7 +253,7 @@ TEST_P(ContractTest, HotkeysFireWhenPressedAndReportCombinationsTakenElsewhere) 
     HotkeySystem& keys = driver->hotkeys();
     std::vector<std::uint32_t> fired;
     HotkeyHandlerRef handler = 0;
-    ASSERT_EQ(keys.installPressHandler([&](HotkeyId id) { fired.push_back(id.id); }, handler), kHotkeyNoErr);
+    ASSERT_EQ(keys.installPressHandler([&](HotkeyId id, InputTime) { fired.push_back(id.id); }, handler), kHotkeyNoErr);
     HotkeyRef panel = 0;
     ASSERT_EQ(keys.registerHotkey(35, 0x1800, {0x5156484b, 1}, panel), kHotkeyNoErr);
     EXPECT_NE(panel, 0u);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -36,7 +37,12 @@ struct HotkeySession {
         loop.watch(connection->fileDescriptor(), [this] { connection->dispatch(); });
         hotkeys = std::make_unique<x11::X11HotkeySystem>(*connection, loop, log);
         HotkeyHandlerRef handler = 0;
-        hotkeys->installPressHandler([this](HotkeyId id) { fired.push_back(id.id); }, handler);
+        hotkeys->installPressHandler(
+            [this](HotkeyId id, InputTime time) {
+                fired.push_back(id.id);
+                times.push_back(time);
+            },
+            handler);
     }
 
     std::int32_t add(std::uint32_t keyCode, std::uint32_t flags, std::uint32_t id, HotkeyRef* refOut = nullptr) {
@@ -59,6 +65,7 @@ struct HotkeySession {
     std::unique_ptr<x11::X11Connection> connection;
     std::unique_ptr<x11::X11HotkeySystem> hotkeys;
     std::vector<std::uint32_t> fired;
+    std::vector<InputTime> times; // of each press, as the server stamped it
 };
 
 // Another program on the same server, holding key grabs of its own.
@@ -124,6 +131,10 @@ TEST_F(X11HotkeySystemTest, RegisteredHotkeysFireWithTheirIdsWhateverLocksAreOn)
     ASSERT_EQ(session.hotkeys->unregisterHotkey(panel), kHotkeyNoErr);
     ASSERT_TRUE(session.press("ctrl+alt+p ctrl+alt+1", 5));
     EXPECT_EQ(session.fired, (std::vector<std::uint32_t>{1, 101, 1, 101, 101})) << "unregistered: silent";
+    // Each report carries its press's server time stamp, which a window opened for it needs.
+    EXPECT_NE(session.times.front(), 0u);
+    EXPECT_TRUE(std::is_sorted(session.times.begin(), session.times.end()));
+    EXPECT_LT(session.times.front(), session.times.back());
 }
 
 TEST_F(X11HotkeySystemTest, ACombinationHeldByAnotherClientFailsAndLeavesNothingGrabbed) {

@@ -1,0 +1,34 @@
+// What the window manager is asked about our own floating windows (the switcher panel): to keep
+// them on every desktop, above normal windows and out of taskbars and pagers, to give them the
+// focus as the user's request with the time stamp of the input that opened them, and to give the
+// focus back when they close. The windows themselves are Qt's; this speaks for them.
+#pragma once
+
+#include "X11Connection.h"
+#include "platform/Types.h"
+
+namespace quorvel::x11 {
+
+class X11OwnWindows {
+public:
+    explicit X11OwnWindows(X11Connection& connection) : m_connection(connection) {}
+
+    // Before the window is first mapped (the window manager reads these when it maps it): a
+    // utility window on every desktop, above others, skipped by taskbars and pagers. Waits until
+    // the server has them, so a map request sent on another connection comes after.
+    void prepareFloatingPanel(WindowId window);
+    // After the map: keeps it on every desktop and asks for it to become the active window as the
+    // application's own request made at `time`, the user time of the input that opened it (also
+    // written as the window's user time). Without a time stamp it asks as a pager does.
+    void activate(WindowId window, InputTime time);
+    // The active window (_NET_ACTIVE_WINDOW); 0 for none.
+    WindowId activeWindow();
+    // Makes `window` active again, as a pager does, only when it still exists, is not minimised
+    // and is on the desktop shown now: giving it the focus must never switch desktops.
+    void giveFocusBack(WindowId window);
+
+private:
+    X11Connection& m_connection;
+};
+
+} // namespace quorvel::x11

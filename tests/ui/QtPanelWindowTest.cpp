@@ -1,0 +1,131 @@
+// The switcher panel's Qt window driven by the real controller on the simulator: the content
+// where the controller puts it, keys from the content and from a row's edit field, renaming with
+// the keyboard alone, and the buttons.
+#include "QtPanelWindow.h"
+
+#include "SimServices.h"
+#include "SpaceRowWidget.h"
+#include "menubar/PanelController.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+using namespace quorvel;
+
+namespace {
+
+class QtPanelWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim.world.addDisplay({.uuid = "MAIN-UUID", .bounds = {0, 0, 1920, 1080}, .spaceCount = 4});
+        core = std::make_unique<CoreServices>(sim::platformServices(sim));
+        controller = std::make_unique<PanelController>(panels, core->spaces, core->labels, core->settings,
+                                                       core->coordinator);
+    }
+    void TearDown() override {
+        controller.reset();
+        QApplication::processEvents(); // windows and contents go with deleteLater
+    }
+
+    // Opens the panel and waits until it is the active window.
+    QWidget* open() {
+        controller->toggle();
+        QWidget* window = QApplication::topLevelWidgets().isEmpty() ? nullptr : find();
+        if (window) {
+            window->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        }
+        return window;
+    }
+    static QWidget* find() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "switcherPanel" && w->isVisible()) return w;
+        return nullptr;
+    }
+    static QWidget* content() {
+        QWidget* window = find();
+        return window ? window->findChild<QWidget*>("panelContent", Qt::FindDirectChildrenOnly) : nullptr;
+    }
+    // The rows of the current content, top to bottom (the row widget has no meta-object of its
+    // own, so it is found by name).
+    static QList<ui::SpaceRowWidget*> rows() {
+        QList<ui::SpaceRowWidget*> out;
+        for (QWidget* w : content()->findChildren<QWidget*>("spaceRow", Qt::FindDirectChildrenOnly))
+            out.push_back(dynamic_cast<ui::SpaceRowWidget*>(w));
+        std::sort(out.begin(), out.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+        return out;
+    }
+    SpaceId desktop(std::size_t position) const { return sim.world.displays().at(0).spaces.at(position).id; }
+
+    sim::SimPlatform sim;
+    ui::QtPanelWindowFactory panels{nullptr, &sim.scheduler};
+    std::unique_ptr<CoreServices> core;
+    std::unique_ptr<PanelController> controller;
+};
+
+TEST_F(QtPanelWindowTest, TheContentSitsWhereTheControllerPutsItAndReportsKeysAndButtons) {
+    std::vector<SpaceId> switched;
+    int settings = 0;
+    controller->onSwitch = [&](const Space& space) { switched.push_back(space.id); };
+    controller->onOpenSettings = [&] { ++settings; };
+    QWidget* window = open();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->windowTitle(), "Quorvel");
+    EXPECT_EQ(window->size(), QSize(360, 264));
+    ASSERT_EQ(rows().size(), 4);
+    EXPECT_EQ(rows()[3]->geometry(), QRect(0, 164, 360, 40));
+    EXPECT_EQ(content()->findChild<QLabel*>("panelTitle")->font().pixelSize(), 16);
+    EXPECT_EQ(QApplication::focusWidget(), content()); // the keys go to the content
+
+    QTest::keyClick(content(), Qt::Key_Up);
+    QTest::keyClick(content(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(switched, std::vector<SpaceId>{desktop(3)});
+    QTest::mouseClick(content()->findChild<QPushButton*>("settingsButton"), Qt::LeftButton);
+    EXPECT_EQ(settings, 1);
+}
+
+TEST_F(QtPanelWindowTest, ARowIsRenamedWithTheKeyboardAloneWhileTheSelectionIgnoresItsKeys) {
+    core->labels.setLabel("Old", desktop(1));
+    ASSERT_TRUE(open());
+    QTest::keyClick(content(), Qt::Key_Down);
+    EXPECT_EQ(controller->selectedIndex(), 1);
+
+    QTest::mouseClick(rows()[1], Qt::RightButton, {}, QPoint(200, 20));
+    QApplication::processEvents(); // renaming starts once the new content is in place
+    auto* field = rows()[1]->editField();
+    ASSERT_TRUE(field);
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    EXPECT_EQ(field->selectedText(), "Old");
+
+    QTest::keyClicks(field, "Mail");
+    QTest::keyClick(field, Qt::Key_Down); // the field's, not the selection's
+    EXPECT_EQ(controller->selectedIndex(), 1);
+    QTest::keyClick(field, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(core->labels.label(desktop(1)), "Mail");
+    EXPECT_EQ(rows()[1]->findChild<QLabel*>("name")->text(), "Mail");
+    EXPECT_FALSE(rows()[1]->editField());
+    EXPECT_EQ(QApplication::focusWidget(), content());
+
+    // Escape in the field leaves the name as it was; the next Escape closes the panel.
+    QTest::mouseClick(rows()[2], Qt::RightButton, {}, QPoint(200, 20));
+    QApplication::processEvents();
+    ASSERT_TRUE(rows()[2]->editField());
+    QTest::keyClicks(rows()[2]->editField(), "Junk");
+    QTest::keyClick(rows()[2]->editField(), Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_EQ(core->labels.label(desktop(2)), std::nullopt);
+    EXPECT_TRUE(controller->isVisible());
+    QTest::keyClick(content(), Qt::Key_Escape);
+    EXPECT_FALSE(controller->isVisible());
+}
+
+} // namespace

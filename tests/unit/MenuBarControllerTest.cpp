@@ -1,0 +1,293 @@
+// The tray menu on the simulator: what it holds per density and number of displays, the in-place
+// edits of an open menu (rename, edit switch, density, tiling switch), the title, and the tray-less
+// start.
+#include "SimServices.h"
+#include "menubar/MenuBarController.h"
+#include "shell/AccessibilityGrant.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvel::test {
+namespace {
+
+using K = MenuItemKind;
+
+// The menu in one line: I indicator, - separator, H header, R row, T switch row, commands by title.
+std::string shape(const std::vector<MenuItem>& items) {
+    std::string out;
+    for (const MenuItem& item : items) {
+        if (!out.empty()) out += " ";
+        switch (item.kind) {
+        case K::indicator: out += "I"; break;
+        case K::separator: out += "-"; break;
+        case K::header: out += "H"; break;
+        case K::row: out += "R"; break;
+        case K::toggleRow: out += "T"; break;
+        case K::command: out += "[" + item.title + "]"; break;
+        }
+    }
+    return out;
+}
+
+class MenuBarControllerTest : public ::testing::Test {
+protected:
+    void start(int displays = 1, bool tiling = false) {
+        for (int d = 0; d < displays; ++d) world.addDisplay({.uuid = "UUID-" + std::to_string(d), .spaceCount = 3});
+        if (tiling) sim.defaults.set(Settings::tilingEnabledKey, true);
+        core = std::make_unique<CoreServices>(platform);
+        if (tiling) core->coordinator.setEnabled(true, TilingCoordinator::Source::launch);
+        menu = std::make_unique<MenuBarController>(platform, *core);
+        menu->onSwitch = [this](const Space& s) { switched.push_back(s.id); };
+        menu->onEditModeChanged = [this] { ++editModeChanges; };
+        menu->setup();
+        sim.tray.open();
+    }
+    void TearDown() override {
+        menu.reset();
+        core.reset();
+    }
+    std::string shown() const { return shape(sim.tray.items); }
+    // The view shows exactly what the controller's model holds, and the model its index layout.
+    void expectConsistent() {
+        EXPECT_TRUE(menu->menu().holdsIndexInvariant()) << shown();
+        EXPECT_EQ(sim.tray.items, menu->menu().items());
+    }
+    const MenuItem& row(std::size_t n) {
+        std::size_t seen = 0;
+        for (const MenuItem& item : sim.tray.items)
+            if (item.kind == K::row && seen++ == n) return item;
+        throw std::out_of_range("no such row");
+    }
+    SpaceId desktop(std::size_t display, std::size_t position) const {
+        return world.displays().at(display).spaces.at(position).id;
+    }
+
+    sim::SimPlatform sim;
+    sim::SimWorld& world = sim.world;
+    PlatformServices platform = sim::platformServices(sim);
+    std::unique_ptr<CoreServices> core;
+    std::unique_ptr<MenuBarController> menu;
+    std::vector<SpaceId> switched;
+    int editModeChanges = 0;
+};
+
+TEST_F(MenuBarControllerTest, DensitiesWithOneDisplay) {
+    start(1, true);
+    const std::string tail = "[Flip Split Orientation] -";
+    EXPECT_EQ(shown(), "I - R R R - T - " + tail + " [Report a Problem…] [Settings...] - [Quit Quorvel]");
+    expectConsistent();
+    sim.defaults.set(Settings::menuDensityKey, std::string("focused"));
+    menu->buildMenuBarMenu();
+    EXPECT_EQ(shown(), "I - R R R - " + tail + " [Quit Quorvel]");
+    sim.defaults.set(Settings::menuDensityKey, std::string("minimal"));
+    menu->buildMenuBarMenu();
+    EXPECT_EQ(shown(), "I - R R R - [Quit Quorvel]");
+    expectConsistent();
+    // Anything else is the full menu.
+    sim.defaults.set(Settings::menuDensityKey, std::string("Minimal"));
+    menu->buildMenuBarMenu();
+    EXPECT_EQ(sim.tray.items[0].indicator->density, MenuDensity::full);
+}
+
+TEST_F(MenuBarControllerTest, DensitiesWithTwoDisplaysAndWithoutWindowManagerAccess) {
+    world.revokeTrust();
+    start(2);
+    const std::string wm = "[Tiling Needs an EWMH Window Manager…] -";
+    const std::string rows = "H R R R - H R R R -";
+    EXPECT_EQ(shown(), "I - " + rows + " T - " + wm + " [Report a Problem…] [Settings...] - [Quit Quorvel]");
+    EXPECT_EQ(sim.tray.items[2].title, menu->cachedDisplays()[0].label);
+    EXPECT_FALSE(sim.tray.items[2].enabled);
+    sim.defaults.set(Settings::menuDensityKey, std::string("focused"));
+    menu->buildMenuBarMenu();
+    EXPECT_EQ(shown(), "I - " + rows + " " + wm + " [Quit Quorvel]");
+    sim.defaults.set(Settings::menuDensityKey, std::string("minimal"));
+    menu->buildMenuBarMenu();
+    EXPECT_EQ(shown(), "I - " + rows + " " + wm + " [Quit Quorvel]");
+    expectConsistent();
+    EXPECT_EQ(sim.tray.items[0].indicator->numbers.size(), 6u);
+}
+
+TEST_F(MenuBarControllerTest, WindowManagerItemTellsAStaleAccessFromADuplicateCopy) {
+    sim.defaults.set(AccessibilityGrant::everGrantedKey, true);
+    world.revokeTrust();
+    start();
+    const auto fix = std::find_if(sim.tray.items.begin(), sim.tray.items.end(),
+                                  [](const MenuItem& i) { return i.command == MenuCommand::openAccessibility; });
+    ASSERT_NE(fix, sim.tray.items.end());
+    EXPECT_EQ(fix->title, "Fix Window Manager Access…");
+    EXPECT_FALSE(fix->toolTip.empty());
+    EXPECT_EQ(fix->toolTip.find("macOS"), std::string::npos);
+}
+
+TEST_F(MenuBarControllerTest, RowsCarryTheirDesktopTheSettingsAndAReadableTitle) {
+    start();
+    world.openWindow(world.launchApp({.name = "Editor"}), {0, 0, 960, 1080});
+    sim.scheduler.runPending(); // the window list is read once per turn
+    menu->refresh();
+    const MenuItem& first = row(0);
+    ASSERT_TRUE(first.row);
+    EXPECT_TRUE(first.row->isCurrent);
+    EXPECT_EQ(first.row->placeholder, "Desktop 1");
+    EXPECT_EQ(first.title, first.row->displayedName + " — current desktop");
+    EXPECT_EQ(first.toolTip, "Click to switch · right-click to rename");
+    EXPECT_EQ(row(1).title, "Desktop 2, empty");
+    EXPECT_EQ(first.row->miniLayout.size(), 1u);
+    EXPECT_FALSE(first.row->showPencil) << "edit mode is off";
+    EXPECT_TRUE(first.row->showTiling) << "tiling badges are on by default";
+
+    sim.tray.user().editToggled(true);
+    EXPECT_TRUE(row(0).row->showPencil);
+    EXPECT_EQ(editModeChanges, 1);
+    EXPECT_TRUE(sim.tray.isOpen);
+    sim.defaults.set(Settings::menuDensityKey, std::string("minimal"));
+    sim.defaults.set(Settings::showMiniMapsKey, false);
+    menu->buildMenuBarMenu();
+    EXPECT_FALSE(row(0).row->showPencil);
+    EXPECT_FALSE(row(0).row->showTiling);
+    EXPECT_TRUE(row(0).row->miniLayout.empty());
+}
+
+TEST_F(MenuBarControllerTest, RenamingFromTheOpenMenuStoresTheNameAndReplacesOnlyTheRows) {
+    start(2);
+    const int builds = sim.tray.menuBuilds;
+    const Space second = row(1).space;
+    sim.tray.user().rowRename(second, std::string("Research"));
+    EXPECT_EQ(core->labels.label(second.id), "Research");
+    EXPECT_EQ(row(1).row->displayedName, "Research");
+    EXPECT_EQ(row(1).title, "Research, empty");
+    EXPECT_TRUE(sim.tray.isOpen);
+    EXPECT_EQ(sim.tray.menuBuilds, builds) << "edited in place, not rebuilt";
+    expectConsistent();
+
+    // Renaming the current desktop changes the title at once; clearing brings the default back.
+    const Space current = row(0).space;
+    sim.tray.user().rowRename(current, std::string("Mail"));
+    EXPECT_EQ(sim.tray.title.text, "Mail");
+    sim.tray.user().rowRename(current, std::nullopt);
+    EXPECT_EQ(sim.tray.title.text, "Desktop 1");
+    EXPECT_EQ(core->labels.label(current.id), std::nullopt);
+    expectConsistent();
+}
+
+TEST_F(MenuBarControllerTest, CyclingDensityKeepsTheMenuOpenAndReplacesTheIndicatorOnALaterTurn) {
+    start(1, true);
+    sim.tray.user().cycleDensity(MenuDensity::focused);
+    EXPECT_EQ(sim.defaults.stringFor(Settings::menuDensityKey), "focused");
+    EXPECT_TRUE(sim.tray.isOpen);
+    EXPECT_EQ(sim.tray.items[0].indicator->density, MenuDensity::full) << "the clicked indicator stays for now";
+    EXPECT_EQ(shown(), "I - R R R - [Flip Split Orientation] - [Quit Quorvel]");
+    sim.scheduler.runPending();
+    EXPECT_EQ(sim.tray.items[0].indicator->density, MenuDensity::focused);
+    expectConsistent();
+
+    sim.tray.user().cycleDensity(MenuDensity::minimal);
+    sim.scheduler.runPending();
+    EXPECT_EQ(shown(), "I - R R R - [Quit Quorvel]");
+    sim.tray.user().cycleDensity(MenuDensity::full);
+    sim.scheduler.runPending();
+    EXPECT_EQ(shown(), "I - R R R - T - [Flip Split Orientation] - [Report a Problem…] [Settings...] - [Quit Quorvel]");
+    EXPECT_TRUE(sim.tray.isOpen);
+    expectConsistent();
+}
+
+TEST_F(MenuBarControllerTest, IndicatorCyclesTheEyeAndSwitchesOnlyToOtherDesktops) {
+    start();
+    const IndicatorModel& ind = *sim.tray.items[0].indicator;
+    EXPECT_EQ(ind.width, 300);
+    EXPECT_EQ(ind.eyeFrame, (Rect{264, 3, 22, 22}));
+    EXPECT_EQ(ind.hitTest({259, 1}).cycleTo, MenuDensity::focused) << "the eye's margin";
+    EXPECT_FALSE(ind.hitTest({15, 10}).switchTo) << "the current desktop";
+    ASSERT_TRUE(ind.hitTest({40, 10}).switchTo);
+    EXPECT_EQ(ind.hitTest({40, 10}).switchTo->index, 2);
+    EXPECT_FALSE(ind.hitTest({150, 10}).switchTo);
+    EXPECT_EQ(ind.eyeToolTip, "Full menu — click to change");
+    EXPECT_EQ(makeIndicator(std::vector<Space>(12), MenuDensity::minimal).width, 348);
+}
+
+TEST_F(MenuBarControllerTest, ClickingTheCurrentRowClosesTheMenuAndReportsNothing) {
+    start();
+    sim.tray.user().rowSwitch(row(0).space);
+    EXPECT_FALSE(sim.tray.isOpen);
+    EXPECT_TRUE(switched.empty());
+    sim.tray.open();
+    sim.tray.user().rowSwitch(row(2).space);
+    EXPECT_FALSE(sim.tray.isOpen);
+    EXPECT_EQ(switched, std::vector<SpaceId>{desktop(0, 2)});
+}
+
+TEST_F(MenuBarControllerTest, TilingSwitchInTheMenuOnlySetsTheSwitchAHotKeyChangeRebuilds) {
+    start();
+    core->coordinator.onStateChanged = [this](TilingCoordinator::Source source) {
+        menu->tilingStateChanged(source == TilingCoordinator::Source::menu);
+    };
+    const int builds = sim.tray.menuBuilds;
+    sim.tray.user().tilingToggled(true);
+    EXPECT_TRUE(core->engine.isRunning());
+    EXPECT_EQ(sim.tray.tilingSwitch, true);
+    EXPECT_TRUE(sim.tray.isOpen);
+    EXPECT_EQ(sim.tray.menuBuilds, builds);
+
+    core->coordinator.setEnabled(false, TilingCoordinator::Source::hotkey);
+    EXPECT_EQ(sim.tray.menuBuilds, builds + 1);
+}
+
+TEST_F(MenuBarControllerTest, RowTilingCycleStoresTheOverrideAndStartsTiling) {
+    start();
+    sim.tray.user().rowCycleTiling(row(1).space, TilingOverride::on);
+    EXPECT_EQ(core->labels.tilingOverride(desktop(0, 1)), TilingOverride::on);
+    EXPECT_TRUE(core->engine.isRunning()) << "a desktop that forces tiling starts the engine";
+}
+
+TEST_F(MenuBarControllerTest, TitleKeeps24CharactersShortens25AndMarksATilingDesktop) {
+    EXPECT_EQ(shortenedTitle("abcdefghijklmnopqrstuvwx"), "abcdefghijklmnopqrstuvwx");
+    EXPECT_EQ(shortenedTitle("abcdefghijklmnopqrstuvwxy"), "abcdefghijklmnopqrstuvw…");
+    EXPECT_EQ(shortenedTitle("Quarterly report draft 2026"), "Quarterly report draft…") << "trimmed before the ellipsis";
+    EXPECT_EQ(shortenedTitle("ééééééééééééééééééééééééé"), "ééééééééééééééééééééééé…") << "characters, not bytes";
+    const std::string coder = "👩‍💻"; // woman, joiner, laptop: one character
+    std::string name;
+    for (int i = 0; i < 22; ++i) name += "a";
+    EXPECT_EQ(shortenedTitle(name + coder + "e\u0301"), name + coder + "e\u0301") << "24 characters";
+    EXPECT_EQ(shortenedTitle(name + "b" + coder + "c"), name + "b" + "…") << "never half a character";
+    EXPECT_EQ(trayTitle(std::nullopt, true), "?");
+
+    start(1, true);
+    world.openWindow(world.launchApp({.name = "Editor"}), {0, 0, 800, 600});
+    sim.scheduler.advance(Seconds(1));
+    menu->refresh();
+    EXPECT_TRUE(sim.tray.title.tilingMark);
+    EXPECT_EQ(sim.tray.title.text.rfind("◎ ", 0), 0u) << sim.tray.title.text;
+    EXPECT_EQ(sim.tray.title.iconText, "1");
+}
+
+TEST_F(MenuBarControllerTest, WithoutATrayTheUserIsToldOnceHowToReachTheDesktops) {
+    sim.tray.available = false;
+    start();
+    EXPECT_EQ(sim.notifier.toasts, std::vector<std::string>{"No system tray — Ctrl+Alt+P opens the desktop panel"});
+    EXPECT_EQ(sim.log.count("no system tray; waiting for one"), 1u);
+    EXPECT_TRUE(sim.tray.exists) << "the item waits for a tray";
+    menu->removeStatusItem();
+    menu->setup();
+    EXPECT_EQ(sim.notifier.toasts.size(), 1u);
+}
+
+TEST_F(MenuBarControllerTest, TailCommandsDoWhatTheySay) {
+    start();
+    int settings = 0;
+    menu->onOpenSettings = [&] { ++settings; };
+    sim.tray.user().perform(MenuCommand::openSettings);
+    EXPECT_EQ(settings, 1);
+    sim.tray.user().perform(MenuCommand::flipSplit);
+    EXPECT_EQ(sim.notifier.toasts.back(), "Nothing to flip");
+    sim.tray.user().perform(MenuCommand::quit);
+    EXPECT_TRUE(sim.tray.quitRequested);
+}
+
+} // namespace
+} // namespace quorvel::test

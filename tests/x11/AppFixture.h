@@ -1,0 +1,225 @@
+// The real quorvel binary on a private X server with Openbox, driven only the way a user drives it:
+// keys injected with XTest, windows opened by our test client, its defaults file, signals. Nothing
+// is called inside the process; its log lines (stderr, there being no journal here) say when it is
+// ready and which key fired. Shared by the app's tests (AppTest.cpp, PanelAppTest.cpp).
+#pragma once
+
+#include "XServer.h"
+#include "platform/Types.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace quorvel::x11test {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// One run of the app with its own profile (defaults file) and runtime folder.
+class AppProcess {
+public:
+    AppProcess(const XServer& server, const fs::path& home) {
+        const std::string config = (home / "config").string();
+        const std::string runtime = (home / "runtime").string();
+        fs::create_directories(runtime);
+        fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            if (entry.starts_with("DISPLAY=") || entry.starts_with("XDG_") || entry.starts_with("JOURNAL_STREAM="))
+                continue;
+            env.push_back(entry);
+        }
+        env.push_back("DISPLAY=" + server.display());
+        env.push_back("XDG_CONFIG_HOME=" + config);
+        env.push_back("XDG_RUNTIME_DIR=" + runtime);
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        char* argv[] = {const_cast<char*>(QUORVEL_APP), nullptr};
+        const int rc = posix_spawn(&m_pid, QUORVEL_APP, &actions, nullptr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        if (rc != 0) throw std::runtime_error("cannot start " + std::string(QUORVEL_APP));
+        m_stderr = out[0];
+    }
+    ~AppProcess() {
+        if (m_pid > 0 && !m_exitCode) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        ::close(m_stderr);
+    }
+
+    // Waits (bounded) for a log line containing `text`.
+    bool waitForLine(const std::string& text, std::chrono::milliseconds timeout = 5s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (true) {
+            if (std::any_of(m_lines.begin(), m_lines.end(),
+                            [&](const std::string& line) { return line.find(text) != std::string::npos; }))
+                return true;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !readSome(static_cast<int>(left.count()))) return false;
+        }
+    }
+    std::size_t count(const std::string& text) {
+        while (readSome(0)) {}
+        return static_cast<std::size_t>(std::count_if(m_lines.begin(), m_lines.end(), [&](const std::string& line) {
+            return line.find(text) != std::string::npos;
+        }));
+    }
+    std::string output() const {
+        std::string all;
+        for (const std::string& line : m_lines) all += line + "\n";
+        return all;
+    }
+
+    // Sends `signal` and waits (bounded) for the process to end; its exit code, or none.
+    std::optional<int> stop(int signal = SIGTERM, std::chrono::milliseconds timeout = 5s) {
+        ::kill(m_pid, signal);
+        return waitExit(timeout);
+    }
+    std::optional<int> waitExit(std::chrono::milliseconds timeout = 5s) {
+        int status = 0;
+        const bool ended = XServer::waitFor([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, timeout);
+        while (readSome(0)) {}
+        if (!ended) return std::nullopt;
+        m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return m_exitCode;
+    }
+    pid_t pid() const { return m_pid; }
+
+private:
+    bool readSome(int timeoutMs) {
+        pollfd fd{m_stderr, POLLIN, 0};
+        if (::poll(&fd, 1, timeoutMs) <= 0) return false;
+        char buffer[4096];
+        const ssize_t n = ::read(m_stderr, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        m_partial.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t end; (end = m_partial.find('\n')) != std::string::npos;) {
+            m_lines.push_back(m_partial.substr(0, end));
+            m_partial.erase(0, end + 1);
+        }
+        return true;
+    }
+
+    pid_t m_pid = 0;
+    int m_stderr = -1;
+    std::string m_partial;
+    std::vector<std::string> m_lines;
+    std::optional<int> m_exitCode;
+};
+
+inline bool near(const Rect& a, const Rect& b) {
+    return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1 && std::abs(a.width - b.width) <= 1 &&
+           std::abs(a.height - b.height) <= 1;
+}
+
+class AppFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QUORVEL_NEED_X_SERVER();
+        home = fs::temp_directory_path() / ("quorvel-app-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(home);
+        fs::create_directories(home / "config" / "quorvel");
+    }
+    void TearDown() override {
+        if (app && HasFailure()) {
+            app->count(""); // reads what is left
+            std::cerr << "--- the app's log ---\n" << app->output();
+        }
+        app.reset();
+        server.reset();
+        fs::remove_all(home);
+    }
+
+    void startServer(XServer::Options options = {}) { server = std::make_unique<XServer>(options); }
+    // Starts the app and waits until it has registered its keys and finished launching.
+    void startApp() {
+        app = std::make_unique<AppProcess>(*server, home);
+        ASSERT_TRUE(app->waitForLine("launched in")) << app->output();
+    }
+    fs::path defaultsFile() const { return home / "config" / "quorvel" / "defaults.json"; }
+    void writeDefaults(const nlohmann::json& values) { std::ofstream(defaultsFile()) << values.dump(); }
+    nlohmann::json readDefaults() const {
+        std::ifstream in(defaultsFile());
+        return nlohmann::json::parse(in, nullptr, false);
+    }
+
+    // Presses a combination (xdotool names) and waits for the app to report the key it fired.
+    void press(const std::string& keys, const std::string& fired) {
+        const std::size_t before = app->count("hotkey fired: " + fired);
+        ASSERT_EQ(server->run("xdotool key --clearmodifiers " + keys), 0);
+        ASSERT_TRUE(XServer::waitFor([&] { return app->count("hotkey fired: " + fired) > before; }))
+            << keys << " did not fire " << fired << "\n" << app->output();
+    }
+    bool toastShows(const std::string& text) {
+        return XServer::waitFor(
+            [&] { return server->run("xdotool search --onlyvisible --name '^" + text + "$' >/dev/null") == 0; });
+    }
+    bool outlineShown() {
+        return server->run("xdotool search --onlyvisible --name '^Spotlight outline$' >/dev/null") == 0;
+    }
+    int currentDesktop() {
+        const std::string file = (home / "desktop").string();
+        server->run("xdotool get_desktop > " + file);
+        int desktop = -1;
+        std::ifstream(file) >> desktop;
+        return desktop;
+    }
+    // The _NET_WM_STATE line of every window of the app that the window manager manages.
+    std::vector<std::string> managedAppWindowStates() {
+        const std::string file = (home / "states").string();
+        server->run("for w in $(xprop -root _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'); do "
+                    "xprop -id $w _NET_WM_PID | grep -q '= " + std::to_string(app->pid()) + "$' && "
+                    "xprop -id $w _NET_WM_STATE; done > " + file);
+        std::vector<std::string> lines;
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    bool tiled(const std::vector<ClientWindow>& windows, std::vector<Rect> tiles) {
+        return XServer::waitFor([&] {
+            std::vector<Rect> left = tiles;
+            for (const ClientWindow& w : windows) {
+                const Rect frame = server->frameGeometry(w.window);
+                const auto it = std::find_if(left.begin(), left.end(), [&](const Rect& t) { return near(frame, t); });
+                if (it == left.end()) return false;
+                left.erase(it);
+            }
+            return true;
+        });
+    }
+
+    fs::path home;
+    std::unique_ptr<XServer> server;
+    std::unique_ptr<AppProcess> app;
+};
+
+} // namespace quorvel::x11test
