@@ -103,9 +103,20 @@ std::optional<std::string> AutoNamer::documentTitle(const RunningApplication& ap
     return result;
 }
 
-std::optional<std::string> AutoNamer::currentSpaceAutoName() {
+std::optional<std::string> AutoNamer::recordedName(SpaceId space, bool withTitle) const {
+    const auto recorded = m_lastAppPerSpace.find(space);
+    if (recorded == m_lastAppPerSpace.end()) return std::nullopt;
+    const RecordedApp& app = recorded->second;
+    const bool showTitle = withTitle && app.title && !app.title->empty() && *app.title != app.name;
+    return showTitle ? app.name + std::string(kEmDash) + *app.title : app.name;
+}
+
+std::optional<std::string> AutoNamer::currentSpaceAutoName(std::optional<SpaceId> space) {
     const auto front = m_workspace.frontmostApplication();
     if (!front) return std::nullopt;
+    // Our own panel takes the keyboard focus, which makes us frontmost while it is open: the
+    // desktop keeps the name of the application the user was working in.
+    if (space && front->pid == m_workspace.ownPid()) return recordedName(*space, true);
     const std::string name = appName(*front);
     if (skipApps.contains(name)) return std::nullopt;
     if (const auto title = documentTitle(*front)) return name + std::string(kEmDash) + *title;
@@ -124,13 +135,9 @@ std::map<SpaceId, std::string> AutoNamer::autoNameAll(const std::vector<Space>& 
         if (space.isFullScreen) {
             names[space.id] = space.fullScreenAppName.value_or("Fullscreen");
         } else if (space.isCurrent) {
-            names[space.id] = currentSpaceAutoName().value_or(desktopNumber(space));
-        } else if (const auto recorded = m_lastAppPerSpace.find(space.id); recorded != m_lastAppPerSpace.end()) {
-            const RecordedApp& app = recorded->second;
-            const bool showTitle = app.title && !app.title->empty() && *app.title != app.name;
-            names[space.id] = showTitle ? app.name + std::string(kEmDash) + *app.title : app.name;
+            names[space.id] = currentSpaceAutoName(space.id).value_or(desktopNumber(space));
         } else {
-            names[space.id] = desktopNumber(space);
+            names[space.id] = recordedName(space.id, true).value_or(desktopNumber(space));
         }
     }
     return names;
@@ -138,10 +145,8 @@ std::map<SpaceId, std::string> AutoNamer::autoNameAll(const std::vector<Space>& 
 
 std::optional<std::string> AutoNamer::autoName(const Space& space) {
     if (space.isFullScreen) return space.fullScreenAppName;
-    if (space.isCurrent) return currentSpaceAutoName();
-    if (const auto recorded = m_lastAppPerSpace.find(space.id); recorded != m_lastAppPerSpace.end())
-        return recorded->second.name;
-    return std::nullopt;
+    if (space.isCurrent) return currentSpaceAutoName(space.id);
+    return recordedName(space.id, false);
 }
 
 } // namespace quorvel

@@ -58,7 +58,10 @@ public:
     // application's name. None when nothing is known.
     std::optional<std::string> autoName(const Space& space);
     // "App — Title" (or "App") of the frontmost application; none when there is none or it is skipped.
-    std::optional<std::string> currentSpaceAutoName();
+    // When we are frontmost ourselves (our panel has the focus), what was recorded for `space`.
+    std::optional<std::string> currentSpaceAutoName(std::optional<SpaceId> space = std::nullopt);
+    // The application recorded for `space`, with its document title when asked; none when nothing is.
+    std::optional<std::string> recordedName(SpaceId space, bool withTitle) const;
     // The title of the application's focused window without the " — App" suffix; none when empty,
     // equal to the application's name, or unreadable.
     std::optional<std::string> documentTitle(const RunningApplication& app);

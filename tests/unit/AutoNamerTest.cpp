@@ -63,6 +63,19 @@ TEST_F(AutoNamerTest, FinderFrontmostLeavesTheDesktopItsNumber) {
     EXPECT_TRUE(namer.lastAppPerSpace().empty());
 }
 
+TEST_F(AutoNamerTest, OurOwnPanelInFrontKeepsTheNameOfTheApplicationBehindIt) {
+    desktops(2);
+    openApp("TextEdit", "Report.txt \u2014 TextEdit");
+    namer.startObserving();
+    // The panel takes the keyboard focus: we are the frontmost application now.
+    world.launchApp({.name = "Quorvel", .pid = world.ownPid});
+    world.activateApp(world.ownPid);
+    sim.scheduler.runPending();
+    EXPECT_EQ(namesNow().at(desktop(0)), "TextEdit \u2014 Report.txt");
+    EXPECT_EQ(namer.autoName(spaces.getSpaces().front()), "TextEdit \u2014 Report.txt");
+    EXPECT_EQ(namer.currentSpaceAutoName(), std::nullopt) << "without a desktop there is nothing to fall back on";
+}
+
 TEST_F(AutoNamerTest, ObservingRecordsEachDesktopsApplication) {
     desktops(3);
     const Pid textEdit = openApp("TextEdit", "Report.txt \u2014 TextEdit");
