@@ -250,7 +250,8 @@ void QtPanelWindow::setContent(const PanelContent& content) {
 
 void QtPanelWindow::present(InputTime time) {
     PanelWidget& window = *m_window;
-    if (!window.isVisible()) {
+    const bool hidden = !window.isVisible();
+    if (hidden) {
         const WindowId self = window.internalWinId() ? static_cast<WindowId>(window.internalWinId()) : 0;
         if (m_manager) {
             const WindowId active = m_manager->activeWindow();
@@ -263,8 +264,9 @@ void QtPanelWindow::present(InputTime time) {
             window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
         }
     }
-    if (!m_prepared) {
-        m_prepared = true;
+    // Every map, not only the first: the window manager drops the desktop and the states of a
+    // window when it is unmapped, and Qt writes back only its own.
+    if (hidden) {
         const auto id = static_cast<WindowId>(window.winId()); // creates the native window, unmapped
         if (m_manager) m_manager->prepare(id);
     }

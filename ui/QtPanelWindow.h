@@ -25,8 +25,8 @@ public:
     PanelWindowManager& operator=(const PanelWindowManager&) = delete;
     virtual ~PanelWindowManager() = default;
 
-    // Before the window is first mapped: on every desktop, above normal windows, never in a
-    // taskbar or pager.
+    // Before each map of the window: on every desktop, above normal windows, never in a taskbar
+    // or pager.
     virtual void prepare(WindowId window) = 0;
     // After it is mapped: in front with the keyboard focus, asked for as the user's own request
     // made at `time` (0: no time stamp known).
@@ -65,7 +65,6 @@ private:
     PanelWindowManager* m_manager;
     Scheduler* m_scheduler;
     std::unique_ptr<PanelWidget> m_window;
-    bool m_prepared = false;
     WindowId m_previousFocus = 0;
 };
 

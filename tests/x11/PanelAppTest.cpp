@@ -1,6 +1,7 @@
 // The switcher panel in the real app on Xvfb + Openbox with four desktops, driven with real keys
 // and clicks only: it opens with the keyboard focus, switches with the arrows and Return, renames
-// a desktop in place (kept over a restart), gives the focus back on Escape, and is never tiled.
+// a desktop in place (kept over a restart), gives the focus back on Escape, keeps its hints when
+// shown again, and is never tiled.
 #include "AppFixture.h"
 
 #include <xcb/xcb.h>
@@ -153,6 +154,33 @@ TEST_F(PanelAppTest, ThePanelKeyOpensItWithTheFocusAndDownDownReturnSwitchesToDe
     EXPECT_TRUE(XServer::waitFor([&] { return activeWindow() == editor.window; }))
         << "active: " << activeWindow() << ", editor: " << editor.window;
     EXPECT_EQ(currentDesktop(), 0);
+    EXPECT_EQ(app->stop(SIGTERM), 0);
+}
+
+TEST_F(PanelAppTest, ThePanelShownAgainByEditModeIsStillOnEveryDesktopAndInNoTaskbarOrPager) {
+    startServer();
+    writeDefaults({{"has_launched_before", true}});
+    startApp();
+    press("ctrl+alt+p", "toggle_panel");
+    const std::uint32_t panel = panelWithFocus();
+    ASSERT_NE(panel, 0u) << app->output();
+    ASSERT_EQ(server->run("xdotool key Escape"), 0);
+    ASSERT_TRUE(XServer::waitFor([&] { return !visible(panel); }));
+    // Hidden, the window is withdrawn: the window manager has dropped its desktop and states.
+    // Edit mode shows the same window again.
+    press("ctrl+alt+e", "toggle_edit_mode");
+    ASSERT_EQ(panelWithFocus(), panel) << app->output();
+    std::string desktop;
+    std::string states;
+    const bool hinted = XServer::waitFor([&] {
+        desktop = property(panel, "_NET_WM_DESKTOP");
+        states = property(panel, "_NET_WM_STATE");
+        return desktop.find("4294967295") != std::string::npos &&
+               states.find("_NET_WM_STATE_SKIP_TASKBAR") != std::string::npos &&
+               states.find("_NET_WM_STATE_SKIP_PAGER") != std::string::npos &&
+               states.find("_NET_WM_STATE_ABOVE") != std::string::npos;
+    });
+    EXPECT_TRUE(hinted) << desktop << "\n" << states;
     EXPECT_EQ(app->stop(SIGTERM), 0);
 }
 
