@@ -103,19 +103,28 @@ protected:
 namespace {
 
 // The content: takes the keys while no row is renamed, paints the boxes and the separator, and
-// moves the window when its background is dragged.
+// moves the window when its background is dragged. While a row is renamed the keys belong to its
+// field alone: the content refuses them, so it must not take the focus from the field either (a
+// click on its background, Tab in the field), or Return and Escape would reach nothing.
 class PanelContentWidget final : public QWidget {
 public:
     PanelContentWidget(const PanelContent& content, SharedHandlers handlers, QWidget* parent)
         : QWidget(parent), m_handlers(std::move(handlers)), m_highlights(content.highlights),
-          m_separator(content.separator) {
+          m_separator(content.separator), m_takesKeys(content.takesKeys) {
         setObjectName(QStringLiteral("panelContent"));
         setAccessibleName(QString::fromStdString(content.accessibleName));
-        setFocusPolicy(Qt::StrongFocus);
+        setFocusPolicy(m_takesKeys ? Qt::StrongFocus : Qt::NoFocus);
         setGeometry(0, 0, int(content.size.width), int(content.size.height));
     }
 
 protected:
+    bool focusNextPrevChild(bool next) override {
+        // Tab and Backtab in the field keep the focus there. Not while hiding: Qt then moves the
+        // focus out of the content that goes.
+        if (!m_takesKeys && isVisible()) return true;
+        return QWidget::focusNextPrevChild(next);
+    }
+
     void keyPressEvent(QKeyEvent* event) override {
         if (m_handlers->onKeyDown && m_handlers->onKeyDown(panelKey(event->key()))) {
             event->accept();
@@ -160,6 +169,7 @@ private:
     SharedHandlers m_handlers;
     std::vector<PanelHighlight> m_highlights;
     Rect m_separator;
+    bool m_takesKeys;
     std::optional<QPoint> m_dragFrom;
 };
 

@@ -1,6 +1,6 @@
 // The switcher panel's Qt window driven by the real controller on the simulator: the content
 // where the controller puts it, keys from the content and from a row's edit field, renaming with
-// the keyboard alone, and the buttons.
+// the keyboard alone (the field keeps the keys while it is open), and the buttons.
 #include "QtPanelWindow.h"
 
 #include "SimServices.h"
@@ -125,6 +125,53 @@ TEST_F(QtPanelWindowTest, ARowIsRenamedWithTheKeyboardAloneWhileTheSelectionIgno
     EXPECT_EQ(core->labels.label(desktop(2)), std::nullopt);
     EXPECT_TRUE(controller->isVisible());
     QTest::keyClick(content(), Qt::Key_Escape);
+    EXPECT_FALSE(controller->isVisible());
+}
+
+TEST_F(QtPanelWindowTest, WhileARowIsRenamedClicksAroundItAndTabLeaveTheKeysInItsField) {
+    core->labels.setLabel("Old", desktop(1));
+    ASSERT_TRUE(open());
+    QTest::mouseClick(rows()[1], Qt::RightButton, {}, QPoint(200, 20));
+    QApplication::processEvents();
+    ASSERT_TRUE(rows()[1]->editField());
+    const auto fieldHasTheFocus = [&] {
+        return rows()[1]->editField() && QApplication::focusWidget() == rows()[1]->editField();
+    };
+    ASSERT_TRUE(fieldHasTheFocus());
+
+    // Tab and Backtab in the field stay in the field.
+    QTest::keyClick(rows()[1]->editField(), Qt::Key_Tab);
+    EXPECT_TRUE(fieldHasTheFocus());
+    QTest::keyClick(rows()[1]->editField(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(fieldHasTheFocus());
+    // A click on the title, on the background between the rows' boxes and on another row's
+    // background leaves the focus where it is.
+    QTest::mouseClick(content()->findChild<QLabel*>("panelTitle"), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(fieldHasTheFocus());
+    QTest::mouseClick(content(), Qt::LeftButton, {}, QPoint(3, rows()[2]->y() + 20));
+    EXPECT_TRUE(fieldHasTheFocus());
+    QTest::mouseClick(rows()[3], Qt::LeftButton, {}, QPoint(200, 20));
+    EXPECT_TRUE(fieldHasTheFocus());
+
+    // Return still reaches the field and stores the name; the content has the keys again.
+    QTest::keyClicks(QApplication::focusWidget(), "Mail");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(core->labels.label(desktop(1)), "Mail");
+    EXPECT_FALSE(rows()[1]->editField());
+    EXPECT_EQ(QApplication::focusWidget(), content());
+
+    // The same for Escape after a click: the name stays, and the next Escape closes the panel.
+    QTest::mouseClick(rows()[2], Qt::RightButton, {}, QPoint(200, 20));
+    QApplication::processEvents();
+    ASSERT_TRUE(rows()[2]->editField());
+    QTest::mouseClick(content()->findChild<QLabel*>("panelTitle"), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(rows()[2]->editField());
+    EXPECT_EQ(core->labels.label(desktop(2)), std::nullopt);
+    EXPECT_TRUE(controller->isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(controller->isVisible());
 }
 
