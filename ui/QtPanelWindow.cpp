@@ -288,12 +288,21 @@ void QtPanelWindow::present(InputTime time) {
 
 void QtPanelWindow::orderOut(bool returnFocus) {
     if (!m_window->isVisible()) return;
+    const bool giveBack = returnFocus && focusIsOurs();
     m_window->hide();
-    if (returnFocus && m_manager && m_previousFocus) m_manager->giveFocusBack(m_previousFocus);
+    if (giveBack) m_manager->giveFocusBack(m_previousFocus);
 }
 
 void QtPanelWindow::closedByUser() {
-    if (m_manager && m_previousFocus) m_manager->giveFocusBack(m_previousFocus);
+    // Still on screen: the window goes once this returns.
+    if (focusIsOurs()) m_manager->giveFocusBack(m_previousFocus);
+}
+
+bool QtPanelWindow::focusIsOurs() const {
+    if (!m_manager || !m_previousFocus) return false;
+    // The user may have gone to another window while the panel was open: that one keeps it.
+    const WindowId active = m_manager->activeWindow();
+    return active == 0 || active == static_cast<WindowId>(m_window->internalWinId());
 }
 
 bool QtPanelWindow::isVisible() const { return m_window->isVisible(); }

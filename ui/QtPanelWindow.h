@@ -58,6 +58,9 @@ public:
 
 private:
     void closedByUser();
+    // Whether the window active before the panel opened is to get the focus back now: the panel
+    // or no window has it.
+    bool focusIsOurs() const;
 
     Handlers m_handlers;
     // What the current content's rows and buttons report to; emptied when the content goes.

@@ -22,6 +22,22 @@ using namespace quorvel;
 
 namespace {
 
+// The window manager as the panel sees it: which window is active, and to which the panel gave
+// the focus back.
+class FakeWindowManager final : public ui::PanelWindowManager {
+public:
+    WindowId active = 0;
+    std::vector<WindowId> givenBack;
+
+    void prepare(WindowId) override {}
+    void activate(WindowId window, InputTime) override { active = window; }
+    WindowId activeWindow() override { return active; }
+    void giveFocusBack(WindowId window) override {
+        givenBack.push_back(window);
+        active = window;
+    }
+};
+
 class QtPanelWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -126,6 +142,49 @@ TEST_F(QtPanelWindowTest, ARowIsRenamedWithTheKeyboardAloneWhileTheSelectionIgno
     EXPECT_TRUE(controller->isVisible());
     QTest::keyClick(content(), Qt::Key_Escape);
     EXPECT_FALSE(controller->isVisible());
+}
+
+TEST_F(QtPanelWindowTest, ClosingGivesTheFocusBackOnlyWhileThePanelOrNoWindowHasIt) {
+    FakeWindowManager manager;
+    ui::QtPanelWindowFactory factory{&manager, &sim.scheduler};
+    PanelController panel(factory, core->spaces, core->labels, core->settings, core->coordinator);
+    constexpr WindowId editor = 0x200001;
+    constexpr WindowId browser = 0x400001;
+
+    // Closed while it has the focus: the editor, active before it opened, gets it back.
+    manager.active = editor;
+    panel.toggle();
+    ASSERT_TRUE(panel.isVisible());
+    EXPECT_NE(manager.active, editor); // the panel took it
+    panel.toggle();
+    EXPECT_EQ(manager.givenBack, std::vector<WindowId>{editor});
+
+    // The user went to the browser while the panel was open: it keeps the focus.
+    manager.givenBack.clear();
+    manager.active = editor;
+    panel.toggle();
+    manager.active = browser;
+    panel.toggle();
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_TRUE(manager.givenBack.empty());
+    EXPECT_EQ(manager.active, browser);
+
+    // The same for the close button.
+    manager.active = editor;
+    panel.toggle();
+    manager.active = browser;
+    ASSERT_TRUE(find());
+    find()->close();
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_TRUE(manager.givenBack.empty());
+
+    // No window has the focus: the editor gets it.
+    manager.givenBack.clear();
+    manager.active = editor;
+    panel.toggle();
+    manager.active = 0;
+    panel.hide();
+    EXPECT_EQ(manager.givenBack, std::vector<WindowId>{editor});
 }
 
 TEST_F(QtPanelWindowTest, WhileARowIsRenamedClicksAroundItAndTabLeaveTheKeysInItsField) {
