@@ -20,14 +20,24 @@
 
 namespace quorvel::ui {
 
+// What one content reports to. The handlers outlive the window object: rows being deleted later
+// may still report, and then find their content no longer current. A replaced content's handlers
+// are never emptied, only retired: one of them may be running (a key on the content rebuilds it),
+// and they go with the last widget of that content, which Qt deletes once the call has returned.
+struct ContentHandlers {
+    PanelView::Handlers handlers;
+    bool current = true;
+
+    // The handlers while this content is the window's; null once it was replaced.
+    const PanelView::Handlers* live() const { return current ? &handlers : nullptr; }
+};
+
 namespace {
 
 constexpr qreal kBoxRadius = 8;
 constexpr qreal kBoxBorder = 1.5;
 
-// The handlers outlive the window object: rows being deleted later may still report, and then
-// find them emptied.
-using SharedHandlers = std::shared_ptr<PanelView::Handlers>;
+using SharedHandlers = std::shared_ptr<ContentHandlers>;
 
 QColor withAlpha(QColor colour, float alpha) {
     colour.setAlphaF(alpha);
@@ -126,7 +136,8 @@ protected:
     }
 
     void keyPressEvent(QKeyEvent* event) override {
-        if (m_handlers->onKeyDown && m_handlers->onKeyDown(panelKey(event->key()))) {
+        const PanelView::Handlers* handlers = m_handlers->live();
+        if (handlers && handlers->onKeyDown && handlers->onKeyDown(panelKey(event->key()))) {
             event->accept();
             return;
         }
@@ -174,7 +185,7 @@ private:
 };
 
 SharedHandlers shared(PanelView::Handlers handlers) {
-    return std::make_shared<PanelView::Handlers>(std::move(handlers));
+    return std::make_shared<ContentHandlers>(ContentHandlers{std::move(handlers)});
 }
 
 } // namespace
@@ -190,7 +201,7 @@ QtPanelWindow::QtPanelWindow(Handlers handlers, PanelWindowManager* manager, Sch
 }
 
 QtPanelWindow::~QtPanelWindow() {
-    if (m_current) *m_current = {};
+    if (m_current) m_current->current = false;
     m_window->onClosed = nullptr;
     m_window->hide();
     // A row of this window may be reporting right now (the owner replaces the window from a key
@@ -209,7 +220,7 @@ void QtPanelWindow::setContent(const PanelContent& content) {
         old->deleteLater();
     }
     // Reports of the old content's rows land nowhere once it is replaced.
-    if (m_current) *m_current = {};
+    if (m_current) m_current->current = false;
     m_current = shared(m_handlers);
     const SharedHandlers handlers = m_current;
 
@@ -225,15 +236,17 @@ void QtPanelWindow::setContent(const PanelContent& content) {
     for (const PanelRow& row : content.rows) {
         const SpaceId id = row.space.id;
         SpaceRowWidget::Callbacks callbacks{
-            .onSwitch = [handlers, id] { if (handlers->onRowSwitch) handlers->onRowSwitch(id); },
+            .onSwitch = [handlers, id] {
+                if (const auto* h = handlers->live(); h && h->onRowSwitch) h->onRowSwitch(id);
+            },
             .onRename = [handlers, id](const std::optional<std::string>& name) {
-                if (handlers->onRowRename) handlers->onRowRename(id, name);
+                if (const auto* h = handlers->live(); h && h->onRowRename) h->onRowRename(id, name);
             },
             .onEditStateChanged = [handlers, id](bool editing) {
-                if (handlers->onRowEditStateChanged) handlers->onRowEditStateChanged(id, editing);
+                if (const auto* h = handlers->live(); h && h->onRowEditStateChanged) h->onRowEditStateChanged(id, editing);
             },
             .onCycleTiling = [handlers, id](TilingOverride value) {
-                if (handlers->onRowCycleTiling) handlers->onRowCycleTiling(id, value);
+                if (const auto* h = handlers->live(); h && h->onRowCycleTiling) h->onRowCycleTiling(id, value);
             },
         };
         auto* widget = new SpaceRowWidget(row.fields, std::move(callbacks), m_scheduler, view);
@@ -245,11 +258,11 @@ void QtPanelWindow::setContent(const PanelContent& content) {
     const QColor accent = colourFor(view->palette(), ColourRole::accent);
     auto* edit = addButton(view, "editModeButton", content.editButton, content.editButton.accented ? accent : secondary);
     QObject::connect(edit, &QPushButton::clicked, view, [handlers] {
-        if (handlers->onEditToggle) handlers->onEditToggle();
+        if (const auto* h = handlers->live(); h && h->onEditToggle) h->onEditToggle();
     });
     auto* settings = addButton(view, "settingsButton", content.settingsButton, colourFor(view->palette(), ColourRole::label));
     QObject::connect(settings, &QPushButton::clicked, view, [handlers] {
-        if (handlers->onSettings) handlers->onSettings();
+        if (const auto* h = handlers->live(); h && h->onSettings) h->onSettings();
     });
 
     view->show();

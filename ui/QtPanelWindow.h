@@ -41,6 +41,7 @@ public:
 PanelKey panelKey(int qtKey);
 
 class PanelWidget;
+struct ContentHandlers;
 
 class QtPanelWindow final : public PanelView {
 public:
@@ -63,8 +64,9 @@ private:
     bool focusIsOurs() const;
 
     Handlers m_handlers;
-    // What the current content's rows and buttons report to; emptied when the content goes.
-    std::shared_ptr<Handlers> m_current;
+    // What the current content's rows and buttons report to (a copy of m_handlers); retired, not
+    // destroyed, when the content is replaced.
+    std::shared_ptr<ContentHandlers> m_current;
     PanelWindowManager* m_manager;
     Scheduler* m_scheduler;
     std::unique_ptr<PanelWidget> m_window;

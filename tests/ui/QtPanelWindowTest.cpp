@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 using namespace quorvel;
 
@@ -36,6 +37,20 @@ public:
         givenBack.push_back(window);
         active = window;
     }
+};
+
+// Keeps the numbers of its live copies (each copy has its own): a handler holding one can tell,
+// after a call that may have destroyed it, whether it still exists, without touching it.
+struct LiveCopies {
+    std::shared_ptr<std::set<int>> live = std::make_shared<std::set<int>>();
+    std::shared_ptr<int> copies = std::make_shared<int>(0);
+    int number = 0;
+    LiveCopies() { live->insert(number); }
+    LiveCopies(const LiveCopies& other) : live(other.live), copies(other.copies), number(++*copies) {
+        live->insert(number);
+    }
+    LiveCopies& operator=(const LiveCopies&) = delete;
+    ~LiveCopies() { live->erase(number); }
 };
 
 class QtPanelWindowTest : public ::testing::Test {
@@ -185,6 +200,45 @@ TEST_F(QtPanelWindowTest, ClosingGivesTheFocusBackOnlyWhileThePanelOrNoWindowHas
     manager.active = 0;
     panel.hide();
     EXPECT_EQ(manager.givenBack, std::vector<WindowId>{editor});
+}
+
+TEST_F(QtPanelWindowTest, AHandlerThatReplacesTheContentOutlivesItsOwnCall) {
+    // An arrow key rebuilds the content from inside the content's key handler.
+    PanelContent content;
+    content.size = {360, 120};
+    std::unique_ptr<ui::QtPanelWindow> window;
+    const LiveCopies probe;
+    bool intactAfterTheCall = false;
+    int keys = 0;
+    PanelView::Handlers handlers;
+    handlers.onKeyDown = [probe, &window, &content, &intactAfterTheCall, &keys](PanelKey) {
+        ++keys;
+        const auto live = probe.live;
+        const int self = probe.number;
+        window->setContent(content);
+        intactAfterTheCall = live->contains(self);
+        return true;
+    };
+    window = std::make_unique<ui::QtPanelWindow>(std::move(handlers), nullptr, &sim.scheduler);
+    window->setContent(content);
+    window->present(0);
+    QWidget* first = window->window()->findChild<QWidget*>("panelContent", Qt::FindDirectChildrenOnly);
+    ASSERT_TRUE(first);
+
+    QTest::keyClick(first, Qt::Key_Down);
+    EXPECT_EQ(keys, 1);
+    EXPECT_TRUE(intactAfterTheCall);
+
+    // The replaced content, not yet deleted, reports nowhere; the new one does.
+    QWidget* second = window->window()->findChild<QWidget*>("panelContent", Qt::FindDirectChildrenOnly);
+    ASSERT_TRUE(second);
+    ASSERT_NE(second, first);
+    QTest::keyClick(first, Qt::Key_Down);
+    EXPECT_EQ(keys, 1);
+    QTest::keyClick(second, Qt::Key_Down);
+    EXPECT_EQ(keys, 2);
+    EXPECT_TRUE(intactAfterTheCall);
+    window.reset();
 }
 
 TEST_F(QtPanelWindowTest, WhileARowIsRenamedClicksAroundItAndTabLeaveTheKeysInItsField) {
