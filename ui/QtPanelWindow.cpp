@@ -20,14 +20,24 @@
 
 namespace quorvel::ui {
 
+// What one content reports to. The handlers outlive the window object: rows being deleted later
+// may still report, and then find their content no longer current. A replaced content's handlers
+// are never emptied, only retired: one of them may be running (a key on the content rebuilds it),
+// and they go with the last widget of that content, which Qt deletes once the call has returned.
+struct ContentHandlers {
+    PanelView::Handlers handlers;
+    bool current = true;
+
+    // The handlers while this content is the window's; null once it was replaced.
+    const PanelView::Handlers* live() const { return current ? &handlers : nullptr; }
+};
+
 namespace {
 
 constexpr qreal kBoxRadius = 8;
 constexpr qreal kBoxBorder = 1.5;
 
-// The handlers outlive the window object: rows being deleted later may still report, and then
-// find them emptied.
-using SharedHandlers = std::shared_ptr<PanelView::Handlers>;
+using SharedHandlers = std::shared_ptr<ContentHandlers>;
 
 QColor withAlpha(QColor colour, float alpha) {
     colour.setAlphaF(alpha);
@@ -103,21 +113,31 @@ protected:
 namespace {
 
 // The content: takes the keys while no row is renamed, paints the boxes and the separator, and
-// moves the window when its background is dragged.
+// moves the window when its background is dragged. While a row is renamed the keys belong to its
+// field alone: the content refuses them, so it must not take the focus from the field either (a
+// click on its background, Tab in the field), or Return and Escape would reach nothing.
 class PanelContentWidget final : public QWidget {
 public:
     PanelContentWidget(const PanelContent& content, SharedHandlers handlers, QWidget* parent)
         : QWidget(parent), m_handlers(std::move(handlers)), m_highlights(content.highlights),
-          m_separator(content.separator) {
+          m_separator(content.separator), m_takesKeys(content.takesKeys) {
         setObjectName(QStringLiteral("panelContent"));
         setAccessibleName(QString::fromStdString(content.accessibleName));
-        setFocusPolicy(Qt::StrongFocus);
+        setFocusPolicy(m_takesKeys ? Qt::StrongFocus : Qt::NoFocus);
         setGeometry(0, 0, int(content.size.width), int(content.size.height));
     }
 
 protected:
+    bool focusNextPrevChild(bool next) override {
+        // Tab and Backtab in the field keep the focus there. Not while hiding: Qt then moves the
+        // focus out of the content that goes.
+        if (!m_takesKeys && isVisible()) return true;
+        return QWidget::focusNextPrevChild(next);
+    }
+
     void keyPressEvent(QKeyEvent* event) override {
-        if (m_handlers->onKeyDown && m_handlers->onKeyDown(panelKey(event->key()))) {
+        const PanelView::Handlers* handlers = m_handlers->live();
+        if (handlers && handlers->onKeyDown && handlers->onKeyDown(panelKey(event->key()))) {
             event->accept();
             return;
         }
@@ -160,11 +180,12 @@ private:
     SharedHandlers m_handlers;
     std::vector<PanelHighlight> m_highlights;
     Rect m_separator;
+    bool m_takesKeys;
     std::optional<QPoint> m_dragFrom;
 };
 
 SharedHandlers shared(PanelView::Handlers handlers) {
-    return std::make_shared<PanelView::Handlers>(std::move(handlers));
+    return std::make_shared<ContentHandlers>(ContentHandlers{std::move(handlers)});
 }
 
 } // namespace
@@ -180,7 +201,7 @@ QtPanelWindow::QtPanelWindow(Handlers handlers, PanelWindowManager* manager, Sch
 }
 
 QtPanelWindow::~QtPanelWindow() {
-    if (m_current) *m_current = {};
+    if (m_current) m_current->current = false;
     m_window->onClosed = nullptr;
     m_window->hide();
     // A row of this window may be reporting right now (the owner replaces the window from a key
@@ -199,7 +220,7 @@ void QtPanelWindow::setContent(const PanelContent& content) {
         old->deleteLater();
     }
     // Reports of the old content's rows land nowhere once it is replaced.
-    if (m_current) *m_current = {};
+    if (m_current) m_current->current = false;
     m_current = shared(m_handlers);
     const SharedHandlers handlers = m_current;
 
@@ -215,15 +236,17 @@ void QtPanelWindow::setContent(const PanelContent& content) {
     for (const PanelRow& row : content.rows) {
         const SpaceId id = row.space.id;
         SpaceRowWidget::Callbacks callbacks{
-            .onSwitch = [handlers, id] { if (handlers->onRowSwitch) handlers->onRowSwitch(id); },
+            .onSwitch = [handlers, id] {
+                if (const auto* h = handlers->live(); h && h->onRowSwitch) h->onRowSwitch(id);
+            },
             .onRename = [handlers, id](const std::optional<std::string>& name) {
-                if (handlers->onRowRename) handlers->onRowRename(id, name);
+                if (const auto* h = handlers->live(); h && h->onRowRename) h->onRowRename(id, name);
             },
             .onEditStateChanged = [handlers, id](bool editing) {
-                if (handlers->onRowEditStateChanged) handlers->onRowEditStateChanged(id, editing);
+                if (const auto* h = handlers->live(); h && h->onRowEditStateChanged) h->onRowEditStateChanged(id, editing);
             },
             .onCycleTiling = [handlers, id](TilingOverride value) {
-                if (handlers->onRowCycleTiling) handlers->onRowCycleTiling(id, value);
+                if (const auto* h = handlers->live(); h && h->onRowCycleTiling) h->onRowCycleTiling(id, value);
             },
         };
         auto* widget = new SpaceRowWidget(row.fields, std::move(callbacks), m_scheduler, view);
@@ -235,11 +258,11 @@ void QtPanelWindow::setContent(const PanelContent& content) {
     const QColor accent = colourFor(view->palette(), ColourRole::accent);
     auto* edit = addButton(view, "editModeButton", content.editButton, content.editButton.accented ? accent : secondary);
     QObject::connect(edit, &QPushButton::clicked, view, [handlers] {
-        if (handlers->onEditToggle) handlers->onEditToggle();
+        if (const auto* h = handlers->live(); h && h->onEditToggle) h->onEditToggle();
     });
     auto* settings = addButton(view, "settingsButton", content.settingsButton, colourFor(view->palette(), ColourRole::label));
     QObject::connect(settings, &QPushButton::clicked, view, [handlers] {
-        if (handlers->onSettings) handlers->onSettings();
+        if (const auto* h = handlers->live(); h && h->onSettings) h->onSettings();
     });
 
     view->show();
@@ -250,7 +273,8 @@ void QtPanelWindow::setContent(const PanelContent& content) {
 
 void QtPanelWindow::present(InputTime time) {
     PanelWidget& window = *m_window;
-    if (!window.isVisible()) {
+    const bool hidden = !window.isVisible();
+    if (hidden) {
         const WindowId self = window.internalWinId() ? static_cast<WindowId>(window.internalWinId()) : 0;
         if (m_manager) {
             const WindowId active = m_manager->activeWindow();
@@ -263,8 +287,9 @@ void QtPanelWindow::present(InputTime time) {
             window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
         }
     }
-    if (!m_prepared) {
-        m_prepared = true;
+    // Every map, not only the first: the window manager drops the desktop and the states of a
+    // window when it is unmapped, and Qt writes back only its own.
+    if (hidden) {
         const auto id = static_cast<WindowId>(window.winId()); // creates the native window, unmapped
         if (m_manager) m_manager->prepare(id);
     }
@@ -276,12 +301,21 @@ void QtPanelWindow::present(InputTime time) {
 
 void QtPanelWindow::orderOut(bool returnFocus) {
     if (!m_window->isVisible()) return;
+    const bool giveBack = returnFocus && focusIsOurs();
     m_window->hide();
-    if (returnFocus && m_manager && m_previousFocus) m_manager->giveFocusBack(m_previousFocus);
+    if (giveBack) m_manager->giveFocusBack(m_previousFocus);
 }
 
 void QtPanelWindow::closedByUser() {
-    if (m_manager && m_previousFocus) m_manager->giveFocusBack(m_previousFocus);
+    // Still on screen: the window goes once this returns.
+    if (focusIsOurs()) m_manager->giveFocusBack(m_previousFocus);
+}
+
+bool QtPanelWindow::focusIsOurs() const {
+    if (!m_manager || !m_previousFocus) return false;
+    // The user may have gone to another window while the panel was open: that one keeps it.
+    const WindowId active = m_manager->activeWindow();
+    return active == 0 || active == static_cast<WindowId>(m_window->internalWinId());
 }
 
 bool QtPanelWindow::isVisible() const { return m_window->isVisible(); }

@@ -25,8 +25,8 @@ public:
     PanelWindowManager& operator=(const PanelWindowManager&) = delete;
     virtual ~PanelWindowManager() = default;
 
-    // Before the window is first mapped: on every desktop, above normal windows, never in a
-    // taskbar or pager.
+    // Before each map of the window: on every desktop, above normal windows, never in a taskbar
+    // or pager.
     virtual void prepare(WindowId window) = 0;
     // After it is mapped: in front with the keyboard focus, asked for as the user's own request
     // made at `time` (0: no time stamp known).
@@ -41,6 +41,7 @@ public:
 PanelKey panelKey(int qtKey);
 
 class PanelWidget;
+struct ContentHandlers;
 
 class QtPanelWindow final : public PanelView {
 public:
@@ -58,14 +59,17 @@ public:
 
 private:
     void closedByUser();
+    // Whether the window active before the panel opened is to get the focus back now: the panel
+    // or no window has it.
+    bool focusIsOurs() const;
 
     Handlers m_handlers;
-    // What the current content's rows and buttons report to; emptied when the content goes.
-    std::shared_ptr<Handlers> m_current;
+    // What the current content's rows and buttons report to (a copy of m_handlers); retired, not
+    // destroyed, when the content is replaced.
+    std::shared_ptr<ContentHandlers> m_current;
     PanelWindowManager* m_manager;
     Scheduler* m_scheduler;
     std::unique_ptr<PanelWidget> m_window;
-    bool m_prepared = false;
     WindowId m_previousFocus = 0;
 };
 

@@ -35,10 +35,6 @@ void setColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(p);
 }
 
-bool contains(const Rect& r, const QPointF& p) {
-    return p.x() >= r.minX() && p.x() < r.maxX() && p.y() >= r.minY() && p.y() < r.maxY();
-}
-
 // Screen readers see a row as a button named by its label, with the row's own actions.
 class RowAccessible final : public QAccessibleWidget {
 public:
@@ -303,13 +299,8 @@ void SpaceRowWidget::mousePressEvent(QMouseEvent* event) {
         return;
     }
     if (event->button() != Qt::LeftButton) return;
-    if (m_row->mouseDown({p.x(), p.y()}, control)) return;
-    // Panel style without Control: the row's own controls.
-    const SpaceRowLayout& l = m_row->layout();
-    if (contains(l.badge.frame, p)) m_row->badgeClicked();
-    else if (l.pencil && contains(l.pencil->frame, p)) m_row->pencilClicked();
-    else if (l.tilingButton && contains(l.tilingButton->frame, p)) m_row->tilingClicked();
-    else event->ignore();
+    // Otherwise the press is the panel's, around the row.
+    if (!m_row->mouseDown({p.x(), p.y()}, control)) event->ignore();
 }
 
 void SpaceRowWidget::mouseReleaseEvent(QMouseEvent* event) {

@@ -89,7 +89,7 @@ public:
     // in front, with the keyboard focus asked for with `time` (the input that opened it).
     virtual void present(InputTime time) = 0;
     // Takes the window off screen. With `returnFocus` the window that had the focus before the
-    // panel took it gets it back.
+    // panel took it gets it back, unless the user has gone to another window meanwhile.
     virtual void orderOut(bool returnFocus) = 0;
     // On screen; false after orderOut and after the user closed it with its close button.
     virtual bool isVisible() const = 0;

@@ -178,7 +178,18 @@ bool SpaceRow::mouseDown(Point point, bool control) {
         if (!m_isEditing) askToEdit();
         return true;
     }
-    if (m_fields.style == SpaceRowStyle::panel) return false;
+    if (m_fields.style == SpaceRowStyle::panel) {
+        // Without Control only the row's own controls are its; elsewhere the press is the panel's
+        // (it moves the window).
+        const auto on = [&point](const Rect& r) {
+            return point.x >= r.minX() && point.x < r.maxX() && point.y >= r.minY() && point.y < r.maxY();
+        };
+        if (on(m_layout.badge.frame)) badgeClicked();
+        else if (m_layout.pencil && on(m_layout.pencil->frame)) pencilClicked();
+        else if (m_layout.tilingButton && on(m_layout.tilingButton->frame)) tilingClicked();
+        else return false;
+        return true;
+    }
     if (m_isEditing) return true;
     if (m_fields.showTiling) {
         const Rect& zone = m_layout.tilingBtnFrame;

@@ -142,7 +142,8 @@ public:
     std::string editText() const { return m_fields.customLabel.value_or(""); }
 
     // Input. Each returns whether the row handled it.
-    // Left button down at `point` (row coordinates, y down). Panel style handles it only with Control.
+    // Left button down at `point` (row coordinates, y down). Panel style handles it only with
+    // Control or on the badge, the pencil or the tiling button.
     bool mouseDown(Point point, bool control);
     void rightMouseDown();
     void badgeClicked();

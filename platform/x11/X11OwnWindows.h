@@ -13,9 +13,10 @@ class X11OwnWindows {
 public:
     explicit X11OwnWindows(X11Connection& connection) : m_connection(connection) {}
 
-    // Before the window is first mapped (the window manager reads these when it maps it): a
-    // utility window on every desktop, above others, skipped by taskbars and pagers. Waits until
-    // the server has them, so a map request sent on another connection comes after.
+    // Before each map of the window (the window manager reads these when it maps it and drops
+    // them when it is unmapped): a utility window on every desktop, above others, skipped by
+    // taskbars and pagers. Waits until the server has them, so a map request sent on another
+    // connection comes after.
     void prepareFloatingPanel(WindowId window);
     // After the map: keeps it on every desktop and asks for it to become the active window as the
     // application's own request made at `time`, the user time of the input that opened it (also

@@ -1,5 +1,5 @@
-// The desktop row's stories: renaming, the tiling cycle with its word, where a click lands in the
-// menu style, its texts, and the mini-map's arithmetic.
+// The desktop row's stories: renaming, the tiling cycle with its word, where a click lands in
+// either style, its texts, and the mini-map's arithmetic.
 #include "menubar/SpaceRow.h"
 
 #include "SimScheduler.h"
@@ -103,6 +103,29 @@ TEST_F(SpaceRowTest, PanelRowsAskTheirOwnerToEditInsteadOfEditingThemselves) {
     EXPECT_TRUE(r.isEditing());
     r.badgeClicked(); // the panel's badge switches even while renaming
     EXPECT_EQ(calls.switches, 1);
+}
+
+TEST_F(SpaceRowTest, PanelClicksOnTheBadgePencilAndTilingButtonAreTheRowsTheRestThePanels) {
+    SpaceRowFields f = menuFields();
+    f.style = SpaceRowStyle::panel;
+    SpaceRow& r = make(f);
+    const SpaceRowLayout& l = r.layout();
+    ASSERT_TRUE(l.pencil && l.tilingButton);
+    const auto middle = [](const Rect& frame) { return Point{frame.x + frame.width / 2, frame.y + frame.height / 2}; };
+
+    EXPECT_TRUE(r.mouseDown(middle(l.badge.frame), false));
+    EXPECT_EQ(calls.switches, 1);
+    EXPECT_TRUE(r.mouseDown(middle(l.tilingButton->frame), false));
+    EXPECT_EQ(calls.overrides, std::vector<TilingOverride>{nextTilingOverride(TilingOverride::automatic)});
+    EXPECT_TRUE(r.mouseDown(middle(l.pencil->frame), false));
+    EXPECT_EQ(calls.editStates, std::vector<bool>{true}); // the panel decides which row edits
+    // Beside the controls (the name, the margin around the tiling button that the menu counts as
+    // its zone): the panel's, which moves the window.
+    EXPECT_FALSE(r.mouseDown(middle(l.name.frame), false));
+    EXPECT_FALSE(r.mouseDown({l.tilingButton->frame.minX() - 1, middle(l.tilingButton->frame).y}, false));
+    EXPECT_EQ(calls.switches, 1);
+    EXPECT_EQ(calls.overrides.size(), 1u);
+    EXPECT_EQ(calls.editStates.size(), 1u);
 }
 
 TEST_F(SpaceRowTest, ThreeTilingClicksComeBackAndTheWordHidesAfterItsTime) {

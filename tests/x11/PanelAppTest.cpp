@@ -1,6 +1,7 @@
 // The switcher panel in the real app on Xvfb + Openbox with four desktops, driven with real keys
 // and clicks only: it opens with the keyboard focus, switches with the arrows and Return, renames
-// a desktop in place (kept over a restart), gives the focus back on Escape, and is never tiled.
+// a desktop in place (kept over a restart), gives the focus back on Escape but not when the user
+// went to another window meanwhile, keeps its hints when shown again, and is never tiled.
 #include "AppFixture.h"
 
 #include <xcb/xcb.h>
@@ -80,6 +81,19 @@ protected:
     std::string property(std::uint32_t window, const std::string& name) {
         return output("xprop -id " + std::to_string(window) + " " + name);
     }
+    // Returns once Openbox has handled every request sent to it so far: it handles them in order,
+    // so once a move asked for now is done, what came before is done too. Twice, because a focus
+    // change it makes reaches it again as an event before _NET_ACTIVE_WINDOW is updated.
+    void windowManagerCaughtUp(std::uint32_t window) {
+        for (int step = 1; step <= 2; ++step) {
+            const Rect before = server->clientGeometry(window);
+            const int x = static_cast<int>(before.x) + 20;
+            ASSERT_EQ(server->run("xdotool windowmove " + std::to_string(window) + " " + std::to_string(x) + " " +
+                                  std::to_string(static_cast<int>(before.y))),
+                      0);
+            ASSERT_TRUE(XServer::waitFor([&] { return server->clientGeometry(window).x != before.x; }));
+        }
+    }
     // A screenshot of one row of the panel (row 1 is the first), as a file.
     std::string rowShot(std::uint32_t panel, int row, const std::string& name) {
         const std::string file = (home / (name + ".png")).string();
@@ -153,6 +167,58 @@ TEST_F(PanelAppTest, ThePanelKeyOpensItWithTheFocusAndDownDownReturnSwitchesToDe
     EXPECT_TRUE(XServer::waitFor([&] { return activeWindow() == editor.window; }))
         << "active: " << activeWindow() << ", editor: " << editor.window;
     EXPECT_EQ(currentDesktop(), 0);
+    EXPECT_EQ(app->stop(SIGTERM), 0);
+}
+
+TEST_F(PanelAppTest, ClosingThePanelLeavesTheFocusWithTheWindowTheUserWentToMeanwhile) {
+    startServer();
+    const ClientWindow editor = server->openWindow({.title = "Editor"});
+    const ClientWindow browser = server->openWindow({.title = "Browser"});
+    writeDefaults({{"has_launched_before", true}});
+    startApp();
+    userWorksIn(editor.window);
+    press("ctrl+alt+p", "toggle_panel");
+    const std::uint32_t panel = panelWithFocus();
+    ASSERT_NE(panel, 0u) << app->output();
+
+    // With the panel still open the user goes to the browser; then the panel key closes it.
+    ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(browser.window)), 0);
+    ASSERT_TRUE(visible(panel));
+    press("ctrl+alt+p", "toggle_panel");
+    ASSERT_TRUE(XServer::waitFor([&] { return !visible(panel); }));
+    // The app has done all it does for a key once it takes the next one (here a switch to the
+    // desktop already shown, which does nothing), and the window manager has then seen it all.
+    press("ctrl+alt+1", "switch_space_1");
+    windowManagerCaughtUp(browser.window);
+    EXPECT_EQ(activeWindow(), browser.window) << "editor: " << editor.window << ", browser: " << browser.window;
+    EXPECT_EQ(currentDesktop(), 0);
+    EXPECT_EQ(app->stop(SIGTERM), 0);
+}
+
+TEST_F(PanelAppTest, ThePanelShownAgainByEditModeIsStillOnEveryDesktopAndInNoTaskbarOrPager) {
+    startServer();
+    writeDefaults({{"has_launched_before", true}});
+    startApp();
+    press("ctrl+alt+p", "toggle_panel");
+    const std::uint32_t panel = panelWithFocus();
+    ASSERT_NE(panel, 0u) << app->output();
+    ASSERT_EQ(server->run("xdotool key Escape"), 0);
+    ASSERT_TRUE(XServer::waitFor([&] { return !visible(panel); }));
+    // Hidden, the window is withdrawn: the window manager has dropped its desktop and states.
+    // Edit mode shows the same window again.
+    press("ctrl+alt+e", "toggle_edit_mode");
+    ASSERT_EQ(panelWithFocus(), panel) << app->output();
+    std::string desktop;
+    std::string states;
+    const bool hinted = XServer::waitFor([&] {
+        desktop = property(panel, "_NET_WM_DESKTOP");
+        states = property(panel, "_NET_WM_STATE");
+        return desktop.find("4294967295") != std::string::npos &&
+               states.find("_NET_WM_STATE_SKIP_TASKBAR") != std::string::npos &&
+               states.find("_NET_WM_STATE_SKIP_PAGER") != std::string::npos &&
+               states.find("_NET_WM_STATE_ABOVE") != std::string::npos;
+    });
+    EXPECT_TRUE(hinted) << desktop << "\n" << states;
     EXPECT_EQ(app->stop(SIGTERM), 0);
 }
 
