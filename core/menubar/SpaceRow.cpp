@@ -259,6 +259,9 @@ void SpaceRow::beginEditing() {
     m_hasCommitted = false;
     m_hover.reset();
     changed();
+    // A menu row starts renaming by itself: its owner learns it here, and must not replace the row
+    // until it ends. The panel's owner chose this row itself and needs no word.
+    if (m_fields.style == SpaceRowStyle::menu && onEditStateChanged) onEditStateChanged(true);
 }
 
 void SpaceRow::commit(const std::string& text) {

@@ -151,6 +151,7 @@ public:
     void hoverEntered();
     void hoverExited();
     // Enters rename mode (ignored while renaming). The drawing layer shows the field over the name.
+    // A menu row reports true to onEditStateChanged.
     void beginEditing();
     // Return in the field: reports the trimmed text once per rename (empty → absent). Stays editing.
     void commit(const std::string& text);

@@ -34,11 +34,17 @@ public:
         ++edits;
     }
     void setTilingSwitch(bool on) override { tilingSwitch = on; }
-    void closeMenu() override { isOpen = false; }
+    void closeMenu() override {
+        if (!isOpen) return;
+        isOpen = false;
+        m_actions->menuClosed();
+    }
     void requestQuit() override { quitRequested = true; }
 
     // Control surface.
     void open() { isOpen = exists; }
+    // The user closes the menu (Escape, a click outside).
+    void close() { closeMenu(); }
     TrayMenuActions& user() {
         assert(m_actions);
         return *m_actions;

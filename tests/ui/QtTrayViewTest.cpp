@@ -52,6 +52,8 @@ struct Actions final : TrayMenuActions {
     void editToggled(bool) override {}
     void tilingToggled(bool) override {}
     void perform(MenuCommand) override {}
+    void menuClosed() override { ++closes; }
+    int closes = 0;
 };
 
 class QtTrayViewTest : public ::testing::Test {
@@ -115,6 +117,13 @@ TEST_F(QtTrayViewTest, ARenameTypedIntoTheOpenMenuReplacesTheRowsAndTheMenuStays
     EXPECT_TRUE(view.menu()->isVisible());
     expectMatchesLayout();
     EXPECT_EQ(view.menu()->actions().at(3)->text(), "Research, empty");
+}
+
+TEST_F(QtTrayViewTest, ClosingTheMenuIsReportedOnALaterTurn) {
+    view.closeMenu();
+    EXPECT_EQ(actions.closes, 0) << "not from inside the menu's own hiding";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(actions.closes, 1);
 }
 
 TEST_F(QtTrayViewTest, TheEyeAsksForTheNextDensityAndANumberSwitches) {

@@ -176,6 +176,70 @@ TEST_F(MenuBarControllerTest, RenamingFromTheOpenMenuStoresTheNameAndReplacesOnl
     expectConsistent();
 }
 
+TEST_F(MenuBarControllerTest, ARefreshWhileARowIsRenamedKeepsTheRowsAndBuildsWhenTheRenameIsCommitted) {
+    start();
+    const Space second = row(1).space;
+    const std::vector<MenuItem> before = sim.tray.items;
+    const int builds = sim.tray.menuBuilds;
+    const int edits = sim.tray.edits;
+    sim.tray.user().rowEditStateChanged(second, true); // right-click on the second row
+
+    // The desktop changes under the open menu: the refresh the app runs for it.
+    world.switchToSpace(desktop(0, 2));
+    menu->refresh();
+    EXPECT_EQ(sim.tray.title.text, "Desktop 3") << "the title follows at once";
+    EXPECT_EQ(sim.tray.title.iconText, "3");
+    EXPECT_EQ(sim.tray.menuBuilds, builds) << "the row being renamed stays";
+    EXPECT_EQ(sim.tray.edits, edits);
+    EXPECT_EQ(sim.tray.items, before);
+    EXPECT_TRUE(menu->hasDeferredMenuBuild());
+
+    sim.tray.user().rowRename(second, std::string("Research"));
+    EXPECT_EQ(sim.tray.menuBuilds, builds + 1) << "the refresh that waited, with the name";
+    EXPECT_TRUE(sim.tray.isOpen);
+    EXPECT_EQ(row(1).row->displayedName, "Research");
+    EXPECT_TRUE(row(2).row->isCurrent) << "the rows show the desktop switched to while renaming";
+    EXPECT_FALSE(menu->isRenamingInMenu());
+    EXPECT_FALSE(menu->hasDeferredMenuBuild());
+    expectConsistent();
+
+    // Nothing waits any more: the next refresh builds at once.
+    menu->refresh();
+    EXPECT_EQ(sim.tray.menuBuilds, builds + 2);
+}
+
+TEST_F(MenuBarControllerTest, ARefreshThatWaitedForARenameRunsWhenItIsLeftOrTheMenuCloses) {
+    start();
+    const int builds = sim.tray.menuBuilds;
+    sim.tray.user().rowEditStateChanged(row(0).space, true);
+    world.switchToSpace(desktop(0, 1));
+    menu->refresh();
+    EXPECT_EQ(sim.tray.menuBuilds, builds);
+    // Another row leaving rename mode is not the row renaming.
+    sim.tray.user().rowEditStateChanged(row(2).space, false);
+    EXPECT_EQ(sim.tray.menuBuilds, builds);
+    sim.tray.user().rowEditStateChanged(row(0).space, false); // Escape
+    EXPECT_EQ(sim.tray.menuBuilds, builds + 1);
+    EXPECT_TRUE(row(1).row->isCurrent);
+    expectConsistent();
+
+    // A rename still open when the menu closes is dropped with it.
+    sim.tray.user().rowEditStateChanged(row(1).space, true);
+    world.switchToSpace(desktop(0, 0));
+    menu->refresh();
+    EXPECT_EQ(sim.tray.menuBuilds, builds + 1);
+    sim.tray.close();
+    EXPECT_EQ(sim.tray.menuBuilds, builds + 2);
+    EXPECT_TRUE(row(0).row->isCurrent);
+    EXPECT_FALSE(menu->isRenamingInMenu());
+    expectConsistent();
+
+    // Closing with nothing waiting builds nothing.
+    sim.tray.open();
+    sim.tray.close();
+    EXPECT_EQ(sim.tray.menuBuilds, builds + 2);
+}
+
 TEST_F(MenuBarControllerTest, CyclingDensityKeepsTheMenuOpenAndReplacesTheIndicatorOnALaterTurn) {
     start(1, true);
     sim.tray.user().cycleDensity(MenuDensity::focused);
