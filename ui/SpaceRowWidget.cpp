@@ -263,6 +263,19 @@ bool SpaceRowWidget::eventFilter(QObject* watched, QEvent* event) {
             m_row->cancelEditing();
             return true;
         }
+        // The line edit ignores these; the menu would move its selection away from the field, and
+        // the next Return would trigger whichever item it landed on.
+        switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return true;
+        default:
+            break;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -7,6 +7,7 @@
 
 #include "SimScheduler.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -117,6 +118,36 @@ TEST_F(QtTrayViewTest, ARenameTypedIntoTheOpenMenuReplacesTheRowsAndTheMenuStays
     EXPECT_TRUE(view.menu()->isVisible());
     expectMatchesLayout();
     EXPECT_EQ(view.menu()->actions().at(3)->text(), "Research, empty");
+}
+
+// Keys go where the user's keyboard sends them: the focus widget, else the open menu itself.
+void press(Qt::Key key) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target) target = QApplication::activePopupWidget();
+    ASSERT_NE(target, nullptr) << "no window takes keys";
+    QTest::keyClick(target, key);
+}
+
+TEST_F(QtTrayViewTest, ArrowAndTabKeysWhileRenamingKeepTheFieldAndReturnRenames) {
+    auto* row = dynamic_cast<ui::SpaceRowWidget*>(widgetAt(3));
+    ASSERT_NE(row, nullptr);
+    QTest::mouseClick(row, Qt::RightButton, {}, QPoint(150, 14));
+    QLineEdit* edit = row->editField();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_EQ(QApplication::focusWidget(), edit);
+    QTest::keyClicks(edit, "Research");
+    QAction* const active = view.menu()->activeAction();
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Tab,
+                        Qt::Key_Backtab}) {
+        press(key);
+        EXPECT_EQ(QApplication::focusWidget(), edit) << "after key " << key;
+        EXPECT_EQ(view.menu()->activeAction(), active) << "the menu's selection moved after key " << key;
+    }
+    press(Qt::Key_Return);
+    ASSERT_EQ(actions.renames.size(), 1u);
+    EXPECT_EQ(actions.renames[0].second, "Research");
+    EXPECT_TRUE(actions.switches.empty()) << "no other row was triggered";
+    EXPECT_TRUE(view.menu()->isVisible());
 }
 
 TEST_F(QtTrayViewTest, ClosingTheMenuIsReportedOnALaterTurn) {
