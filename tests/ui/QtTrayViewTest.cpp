@@ -50,7 +50,8 @@ struct Actions final : TrayMenuActions {
     void rowEditStateChanged(const Space&, bool) override {}
     void indicatorSwitch(const Space& s) override { switches.push_back(s.id); }
     void cycleDensity(MenuDensity next) override { densities.push_back(next); }
-    void editToggled(bool) override {}
+    void editToggled(bool on) override { editToggles.push_back(on); }
+    std::vector<bool> editToggles;
     void tilingToggled(bool) override {}
     void perform(MenuCommand) override {}
     void menuClosed() override { ++closes; }
@@ -147,6 +148,32 @@ TEST_F(QtTrayViewTest, ArrowAndTabKeysWhileRenamingKeepTheFieldAndReturnRenames)
     ASSERT_EQ(actions.renames.size(), 1u);
     EXPECT_EQ(actions.renames[0].second, "Research");
     EXPECT_TRUE(actions.switches.empty()) << "no other row was triggered";
+    EXPECT_TRUE(view.menu()->isVisible());
+}
+
+TEST_F(QtTrayViewTest, TheSwitchesNeverTakeTheKeyboardSoSpaceCannotFlipThem) {
+    ui::ToggleRowWidget* toggles = nullptr;
+    for (int i = 0; i < view.menu()->actions().size() && !toggles; ++i)
+        toggles = dynamic_cast<ui::ToggleRowWidget*>(widgetAt(i));
+    ASSERT_NE(toggles, nullptr);
+    QTest::mouseClick(toggles->editSwitch(), Qt::LeftButton);
+    ASSERT_EQ(actions.editToggles, std::vector<bool>{true});
+    press(Qt::Key_Space);
+    EXPECT_EQ(actions.editToggles, std::vector<bool>{true}) << "Space flipped the switch last clicked";
+
+    // After a rename its row goes, and with it the field that had the keyboard.
+    auto* row = dynamic_cast<ui::SpaceRowWidget*>(widgetAt(3));
+    ASSERT_NE(row, nullptr);
+    QTest::mouseClick(row, Qt::RightButton, {}, QPoint(150, 14));
+    ASSERT_NE(row->editField(), nullptr);
+    QTest::keyClicks(row->editField(), "Research");
+    press(Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(actions.renames.size(), 1u);
+    press(Qt::Key_Space);
+    EXPECT_EQ(actions.editToggles, std::vector<bool>{true});
+    EXPECT_TRUE(toggles->editSwitch()->isChecked());
+    EXPECT_FALSE(toggles->tilingSwitch()->isChecked());
     EXPECT_TRUE(view.menu()->isVisible());
 }
 
