@@ -181,7 +181,7 @@ private:
     std::optional<Rect> m_hover;
 };
 
-// Trims white space and newlines at both ends.
+// Trims Unicode white space (no-break and ideographic spaces, line separators…) at both ends.
 std::string trimmedName(const std::string& text);
 
 } // namespace quorvel

@@ -330,6 +330,18 @@ TEST_F(MenuBarControllerTest, TitleKeeps24CharactersShortens25AndMarksATilingDes
     EXPECT_EQ(sim.tray.title.iconText, "1");
 }
 
+TEST(TrayTitleTest, AFlagIsOneCharacterAndIsNeverCutInTwo) {
+    const std::string france = "\U0001F1EB\U0001F1F7", germany = "\U0001F1E9\U0001F1EA";
+    const std::string a22(22, 'a');
+    EXPECT_EQ(shortenedTitle(a22 + france + "b"), a22 + france + "b") << "24 characters";
+    EXPECT_EQ(shortenedTitle(a22 + france + germany + "c"), a22 + france + "…");
+    // Indicators pair from the first of a run: U F | R, then b and c make 25.
+    const std::string a21(21, 'a'), u = "\U0001F1FA";
+    EXPECT_EQ(shortenedTitle(a21 + u + france + "bc"), a21 + u + france + "…");
+    // The part before the ellipsis is trimmed of any Unicode white space.
+    EXPECT_EQ(shortenedTitle(a22 + "\u3000" + "\u00A0" + "bcd"), a22 + "…");
+}
+
 TEST_F(MenuBarControllerTest, WithoutATrayTheUserIsToldOnceHowToReachTheDesktops) {
     sim.tray.available = false;
     start();
