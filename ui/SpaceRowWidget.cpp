@@ -223,7 +223,6 @@ void SpaceRowWidget::showEditor() {
     QPalette p = m_edit->palette();
     p.setColor(QPalette::Base, Qt::transparent);
     m_edit->setPalette(p);
-    m_edit->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_edit->setText(QString::fromStdString(m_row->editText()));
     m_edit->setPlaceholderText(QString::fromStdString(m_row->fields().placeholder));
     m_edit->installEventFilter(this);

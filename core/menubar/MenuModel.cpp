@@ -74,17 +74,14 @@ IndicatorModel makeIndicator(const std::vector<Space>& spaces, MenuDensity densi
     m.eyeHitRect = m.eyeFrame.insetBy(-6, -3);
     switch (density) {
     case MenuDensity::full:
-        m.eyeSymbol = "eye";
         m.eyeDescription = "Full menu";
         m.eyeTint = ColourRole::tertiary;
         break;
     case MenuDensity::focused:
-        m.eyeSymbol = "eye.trianglebadge.exclamationmark";
         m.eyeDescription = "Focused — configuration hidden";
         m.eyeTint = ColourRole::accent;
         break;
     case MenuDensity::minimal:
-        m.eyeSymbol = "eye.slash";
         m.eyeDescription = "Minimal — desktops only";
         m.eyeTint = ColourRole::accent;
         break;

@@ -36,7 +36,6 @@ struct IndicatorModel {
     std::vector<IndicatorNumber> numbers;
     Rect eyeFrame;
     Rect eyeHitRect;   // the eye grown by 6 left and right, 3 up and down
-    std::string eyeSymbol; // "eye", "eye.trianglebadge.exclamationmark", "eye.slash"
     std::string eyeDescription;
     std::string eyeToolTip;
     ColourRole eyeTint = ColourRole::tertiary;
