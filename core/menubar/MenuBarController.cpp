@@ -249,6 +249,7 @@ void MenuBarController::cycleDensity(MenuDensity next) {
 
 void MenuBarController::editToggled(bool on) {
     m_platform.defaults.set(Settings::editModeKey, on);
+    if (m_hasToggleRow) m_menu.setToggles({.editOn = on, .tilingOn = m_core.settings.tilingEnabled()});
     rebuildRowSection();
     if (onEditModeChanged) onEditModeChanged();
 }

@@ -202,6 +202,11 @@ std::optional<MenuEdit> MenuLayout::replaceIndicator(MenuItem indicator) {
     return apply({0, 1, {std::move(indicator)}});
 }
 
+void MenuLayout::setToggles(const ToggleRowModel& toggles) {
+    for (MenuItem& item : m_items)
+        if (item.kind == MenuItemKind::toggleRow) item.toggles = toggles;
+}
+
 bool MenuLayout::holdsIndexInvariant() const {
     const int size = static_cast<int>(m_items.size());
     if (size < 2 || m_spaceRowsStart != 2) return false;

@@ -38,6 +38,7 @@ struct SpaceRowFields {
     TilingOverride tilingOverride = TilingOverride::automatic;
     bool globalTiling = false;
     double width = 0; // 0: the style's standard width (300 menu, 360 panel)
+    friend bool operator==(const SpaceRowFields&, const SpaceRowFields&) = default;
 };
 
 // One child's frame (y down, row coordinates) and its font.
