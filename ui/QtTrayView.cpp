@@ -19,6 +19,14 @@ QtTrayView::QtTrayView(Scheduler& scheduler) : m_scheduler(scheduler), m_menu(st
     // Named for window lists and screen readers (and found by that name in the app tests).
     m_menu->setWindowTitle(QStringLiteral("Quorvel menu"));
     m_menu->setToolTipsVisible(true);
+    // Reported on a later turn: the menu is still inside its hide handling, and the controller may
+    // replace every action in answer.
+    QObject::connect(
+        m_menu.get(), &QMenu::aboutToHide, m_menu.get(),
+        [this] {
+            if (m_actions) m_actions->menuClosed();
+        },
+        Qt::QueuedConnection);
 }
 
 QtTrayView::~QtTrayView() {

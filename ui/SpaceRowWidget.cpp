@@ -219,7 +219,6 @@ void SpaceRowWidget::showEditor() {
     QPalette p = m_edit->palette();
     p.setColor(QPalette::Base, Qt::transparent);
     m_edit->setPalette(p);
-    m_edit->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_edit->setText(QString::fromStdString(m_row->editText()));
     m_edit->setPlaceholderText(QString::fromStdString(m_row->fields().placeholder));
     m_edit->installEventFilter(this);
@@ -258,6 +257,19 @@ bool SpaceRowWidget::eventFilter(QObject* watched, QEvent* event) {
         if (key->key() == Qt::Key_Escape) {
             m_row->cancelEditing();
             return true;
+        }
+        // The line edit ignores these; the menu would move its selection away from the field, and
+        // the next Return would trigger whichever item it landed on.
+        switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return true;
+        default:
+            break;
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -128,6 +128,9 @@ void IndicatorWidget::mouseReleaseEvent(QMouseEvent* e) {
 SwitchButton::SwitchButton(QWidget* parent) : QAbstractButton(parent) {
     setCheckable(true);
     setCursor(Qt::PointingHandCursor);
+    // Used with the mouse inside a menu. Focusable, a switch would catch the focus a closing rename
+    // field lets go of, and the next Space would flip it.
+    setFocusPolicy(Qt::NoFocus);
 }
 
 void SwitchButton::paintEvent(QPaintEvent*) {

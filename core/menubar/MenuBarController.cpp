@@ -52,6 +52,8 @@ void MenuBarController::removeStatusItem() {
     m_hasStatusItem = false;
     m_menu = {};
     m_hasToggleRow = false;
+    m_renamingRow.reset();
+    m_menuBuildDeferred = false;
 }
 
 // --- Refresh --------------------------------------------------------------------------------------
@@ -60,6 +62,11 @@ void MenuBarController::refresh() {
     refreshSpaces();
     m_core.labels.refreshAutoNames(m_cachedSpaces);
     updateMenuBarTitle();
+    if (m_renamingRow && m_hasStatusItem) {
+        // The rows keep the desktops they were built with; their callbacks carry their own Space.
+        m_menuBuildDeferred = true;
+        return;
+    }
     buildMenuBarMenu();
 }
 
@@ -163,11 +170,17 @@ void MenuBarController::buildMenuBarMenu() {
     std::vector<MenuItem> rows = makeSpaceRowItems();
     std::vector<MenuItem> tail = makeTail(density);
     m_menu = MenuLayout::build(std::move(indicator), std::move(rows), std::move(tail));
+    // Every row is new: none is renaming any more, and nothing waits.
+    m_renamingRow.reset();
+    m_menuBuildDeferred = false;
     m_view.setMenu(m_menu.items());
 }
 
 void MenuBarController::rebuildRowSection() {
     if (!m_hasStatusItem || m_menu.menuTailStartIndex() < 0) return;
+    // A refresh that waited also has a new indicator and tail to show.
+    if (m_menuBuildDeferred) return buildMenuBarMenu();
+    m_renamingRow.reset();
     m_view.applyEdit(m_menu.replaceRows(makeSpaceRowItems()));
 }
 
@@ -197,6 +210,21 @@ void MenuBarController::rowRename(const Space& space, const std::optional<std::s
     rebuildRowSection();
 }
 
+void MenuBarController::rowEditStateChanged(const Space& space, bool editing) {
+    if (editing) {
+        m_renamingRow = space.id;
+        return;
+    }
+    if (m_renamingRow != space.id) return;
+    m_renamingRow.reset();
+    if (m_menuBuildDeferred) buildMenuBarMenu();
+}
+
+void MenuBarController::menuClosed() {
+    // A rename left open with the menu is abandoned; the next opening shows fresh rows.
+    if (m_renamingRow || m_menuBuildDeferred) buildMenuBarMenu();
+}
+
 void MenuBarController::rowCycleTiling(const Space& space, TilingOverride value) {
     m_core.labels.setTilingOverride(value, space.id);
     m_core.coordinator.spaceOverrideChanged(space.id, TilingCoordinator::Source::menu);
@@ -221,6 +249,7 @@ void MenuBarController::cycleDensity(MenuDensity next) {
 
 void MenuBarController::editToggled(bool on) {
     m_platform.defaults.set(Settings::editModeKey, on);
+    if (m_hasToggleRow) m_menu.setToggles({.editOn = on, .tilingOn = m_core.settings.tilingEnabled()});
     rebuildRowSection();
     if (onEditModeChanged) onEditModeChanged();
 }

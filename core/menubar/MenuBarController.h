@@ -35,8 +35,13 @@ public:
     void removeStatusItem();
     bool hasStatusItem() const { return m_hasStatusItem; }
 
-    // The full refresh: desktops, automatic names, title, menu.
+    // The full refresh: desktops, automatic names, title, menu. While a row of the menu is being
+    // renamed the menu keeps its items (rebuilding would drop the field and the text typed): the
+    // build waits until the rename ends or the menu closes.
     void refresh();
+    // Whether a row of the menu is being renamed, and whether a menu build waits for it to end.
+    bool isRenamingInMenu() const { return m_renamingRow.has_value(); }
+    bool hasDeferredMenuBuild() const { return m_menuBuildDeferred; }
     // Reads every desktop of every display into cachedSpaces, display order then desktop order.
     void refreshSpaces();
     const std::vector<Space>& cachedSpaces() const { return m_cachedSpaces; }
@@ -57,12 +62,13 @@ public:
     void rowSwitch(const Space& space) override;
     void rowRename(const Space& space, const std::optional<std::string>& name) override;
     void rowCycleTiling(const Space& space, TilingOverride value) override;
-    void rowEditStateChanged(const Space&, bool) override {}
+    void rowEditStateChanged(const Space& space, bool editing) override;
     void indicatorSwitch(const Space& space) override;
     void cycleDensity(MenuDensity next) override;
     void editToggled(bool on) override;
     void tilingToggled(bool on) override;
     void perform(MenuCommand command) override;
+    void menuClosed() override;
 
 private:
     std::vector<MenuItem> makeSpaceRowItems();
@@ -83,6 +89,8 @@ private:
     TrayTitle m_title;
     MenuLayout m_menu;
     bool m_hasToggleRow = false;
+    std::optional<SpaceId> m_renamingRow; // the row of the open menu in rename mode
+    bool m_menuBuildDeferred = false;     // a full refresh came while it was
     Lifetime m_lifetime;
 };
 

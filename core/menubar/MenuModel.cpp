@@ -1,6 +1,8 @@
 // Building the tray menu's items and editing them in place (see MenuModel.h).
 #include "menubar/MenuModel.h"
 
+#include "menubar/Utf8.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <utility>
@@ -21,8 +23,9 @@ MenuItem command(MenuCommand cmd, std::string title, std::string toolTip = {}, s
 }
 
 // The byte offset where each user-perceived character starts. A character is a code point with
-// what attaches to it: combining marks, variation selectors, skin-tone modifiers, tags, and
-// whatever a zero-width joiner joins (so "👩‍💻" or "é" written as e + ◌́ is never cut in two).
+// what attaches to it: combining marks, variation selectors, skin-tone modifiers, tags, whatever a
+// zero-width joiner joins, and the second regional indicator of a flag (so "👩‍💻", "🇫🇷" or "é"
+// written as e + ◌́ is never cut in two).
 std::vector<std::size_t> characterStarts(const std::string& text) {
     auto extends = [](char32_t c) {
         return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x20D0 && c <= 0x20FF) ||
@@ -31,14 +34,13 @@ std::vector<std::size_t> characterStarts(const std::string& text) {
     };
     std::vector<std::size_t> starts;
     bool joined = false;
+    bool flagOpen = false; // the previous code point is the first regional indicator of a pair
     for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
-        for (std::size_t k = 1; k < length && i + k < text.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        if (starts.empty() || (!extends(c) && !joined)) starts.push_back(i);
+        const auto [c, length] = utf8::decode(text, i);
+        const bool closesFlag = flagOpen && utf8::isRegionalIndicator(c);
+        if (starts.empty() || (!extends(c) && !joined && !closesFlag)) starts.push_back(i);
         joined = c == 0x200D;
+        flagOpen = utf8::isRegionalIndicator(c) && !closesFlag;
         i += length;
     }
     return starts;
@@ -72,17 +74,14 @@ IndicatorModel makeIndicator(const std::vector<Space>& spaces, MenuDensity densi
     m.eyeHitRect = m.eyeFrame.insetBy(-6, -3);
     switch (density) {
     case MenuDensity::full:
-        m.eyeSymbol = "eye";
         m.eyeDescription = "Full menu";
         m.eyeTint = ColourRole::tertiary;
         break;
     case MenuDensity::focused:
-        m.eyeSymbol = "eye.trianglebadge.exclamationmark";
         m.eyeDescription = "Focused — configuration hidden";
         m.eyeTint = ColourRole::accent;
         break;
     case MenuDensity::minimal:
-        m.eyeSymbol = "eye.slash";
         m.eyeDescription = "Minimal — desktops only";
         m.eyeTint = ColourRole::accent;
         break;
@@ -201,6 +200,11 @@ MenuEdit MenuLayout::replaceTail(std::vector<MenuItem> tail) {
 std::optional<MenuEdit> MenuLayout::replaceIndicator(MenuItem indicator) {
     if (m_items.empty()) return std::nullopt;
     return apply({0, 1, {std::move(indicator)}});
+}
+
+void MenuLayout::setToggles(const ToggleRowModel& toggles) {
+    for (MenuItem& item : m_items)
+        if (item.kind == MenuItemKind::toggleRow) item.toggles = toggles;
 }
 
 bool MenuLayout::holdsIndexInvariant() const {

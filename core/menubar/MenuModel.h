@@ -26,6 +26,7 @@ struct IndicatorNumber {
     std::string title; // "⊞" for a full-screen desktop, else the number
     bool bold = false; // the current desktop
     ColourRole colour = ColourRole::tertiary;
+    friend bool operator==(const IndicatorNumber&, const IndicatorNumber&) = default;
 };
 
 // The density indicator at the top of the menu: one number per desktop and the eye.
@@ -36,7 +37,6 @@ struct IndicatorModel {
     std::vector<IndicatorNumber> numbers;
     Rect eyeFrame;
     Rect eyeHitRect;   // the eye grown by 6 left and right, 3 up and down
-    std::string eyeSymbol; // "eye", "eye.trianglebadge.exclamationmark", "eye.slash"
     std::string eyeDescription;
     std::string eyeToolTip;
     ColourRole eyeTint = ColourRole::tertiary;
@@ -49,6 +49,7 @@ struct IndicatorModel {
         std::optional<Space> switchTo;
     };
     Hit hitTest(Point point) const;
+    friend bool operator==(const IndicatorModel&, const IndicatorModel&) = default;
 };
 
 IndicatorModel makeIndicator(const std::vector<Space>& spaces, MenuDensity density);
@@ -60,6 +61,7 @@ struct ToggleRowModel {
     static constexpr double kWidth = 300, kHeight = 34;
     bool editOn = false;
     bool tilingOn = false;
+    friend bool operator==(const ToggleRowModel&, const ToggleRowModel&) = default;
 };
 
 struct MenuItem {
@@ -73,10 +75,9 @@ struct MenuItem {
     std::optional<SpaceRowFields> row;
     Space space; // the row's desktop
     std::optional<ToggleRowModel> toggles;
-    friend bool operator==(const MenuItem& a, const MenuItem& b) {
-        return a.kind == b.kind && a.title == b.title && a.toolTip == b.toolTip && a.enabled == b.enabled &&
-               a.command == b.command && a.space == b.space;
-    }
+    // Every field, the row's, the indicator's and the switch row's contents included: an item
+    // equal to another draws the same.
+    friend bool operator==(const MenuItem&, const MenuItem&) = default;
 };
 
 // Everything a row of one desktop is built from.
@@ -142,6 +143,9 @@ public:
     MenuEdit replaceRows(std::vector<MenuItem> rows);
     MenuEdit replaceTail(std::vector<MenuItem> tail);
     std::optional<MenuEdit> replaceIndicator(MenuItem indicator);
+    // The switch row's state after the user flipped a switch on screen: the model follows what the
+    // menu already shows, with no edit for the menu. Nothing without a switch row.
+    void setToggles(const ToggleRowModel& toggles);
 
     // Items 0 and 1 are the indicator and a separator, rows follow, the rest is the tail.
     bool holdsIndexInvariant() const;

@@ -1,6 +1,8 @@
 // The desktop row's layout tables, texts and behaviour (see SpaceRow.h).
 #include "menubar/SpaceRow.h"
 
+#include "menubar/Utf8.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -153,11 +155,20 @@ ColourRole miniMapStrokeRole(bool accented) { return accented ? ColourRole::acce
 ColourRole miniMapFillRole(bool accented) { return accented ? ColourRole::accent : ColourRole::secondary; }
 
 std::string trimmedName(const std::string& text) {
-    constexpr const char* space = " \t\n\r\f\v";
-    const auto first = text.find_first_not_of(space);
+    // Byte by byte would miss a no-break or ideographic space, and could cut into a character
+    // whose last byte happens to be 0x85 or 0xA0 ("à" is C3 A0).
+    std::size_t first = std::string::npos;
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const utf8::CodePoint c = utf8::decode(text, i);
+        if (!utf8::isWhiteSpace(c.value)) {
+            if (first == std::string::npos) first = i;
+            end = i + c.length;
+        }
+        i += c.length;
+    }
     if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(space);
-    return text.substr(first, last - first + 1);
+    return text.substr(first, end - first);
 }
 
 SpaceRow::SpaceRow(SpaceRowFields fields, Scheduler* scheduler)
@@ -270,6 +281,9 @@ void SpaceRow::beginEditing() {
     m_hasCommitted = false;
     m_hover.reset();
     changed();
+    // A menu row starts renaming by itself: its owner learns it here, and must not replace the row
+    // until it ends. The panel's owner chose this row itself and needs no word.
+    if (m_fields.style == SpaceRowStyle::menu && onEditStateChanged) onEditStateChanged(true);
 }
 
 void SpaceRow::commit(const std::string& text) {

@@ -38,6 +38,7 @@ struct SpaceRowFields {
     TilingOverride tilingOverride = TilingOverride::automatic;
     bool globalTiling = false;
     double width = 0; // 0: the style's standard width (300 menu, 360 panel)
+    friend bool operator==(const SpaceRowFields&, const SpaceRowFields&) = default;
 };
 
 // One child's frame (y down, row coordinates) and its font.
@@ -152,6 +153,7 @@ public:
     void hoverEntered();
     void hoverExited();
     // Enters rename mode (ignored while renaming). The drawing layer shows the field over the name.
+    // A menu row reports true to onEditStateChanged.
     void beginEditing();
     // Return in the field: reports the trimmed text once per rename (empty → absent). Stays editing.
     void commit(const std::string& text);
@@ -181,7 +183,7 @@ private:
     std::optional<Rect> m_hover;
 };
 
-// Trims white space and newlines at both ends.
+// Trims Unicode white space (no-break and ideographic spaces, line separators…) at both ends.
 std::string trimmedName(const std::string& text);
 
 } // namespace quorvel

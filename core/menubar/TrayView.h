@@ -24,6 +24,8 @@ public:
     virtual void rowSwitch(const Space& space) = 0;
     virtual void rowRename(const Space& space, const std::optional<std::string>& name) = 0;
     virtual void rowCycleTiling(const Space& space, TilingOverride value) = 0;
+    // A row of the menu started (true) or left (false) renaming. A row that commits a name is
+    // replaced by the edit that rowRename makes; it reports no false.
     virtual void rowEditStateChanged(const Space& space, bool editing) = 0;
     // The indicator: a desktop number, the eye.
     virtual void indicatorSwitch(const Space& space) = 0;
@@ -33,6 +35,8 @@ public:
     virtual void tilingToggled(bool on) = 0;
     // A command of the tail.
     virtual void perform(MenuCommand command) = 0;
+    // The menu was closed, by the user or by closeMenu (a view may report it on a later turn).
+    virtual void menuClosed() = 0;
 };
 
 // The tray's face: the current desktop's number in the icon, a ring while its windows tile.

@@ -34,11 +34,23 @@ public:
         ++edits;
     }
     void setTilingSwitch(bool on) override { tilingSwitch = on; }
-    void closeMenu() override { isOpen = false; }
+    void closeMenu() override {
+        if (!isOpen) return;
+        isOpen = false;
+        m_actions->menuClosed();
+    }
     void requestQuit() override { quitRequested = true; }
 
     // Control surface.
     void open() { isOpen = exists; }
+    // The user closes the menu (Escape, a click outside).
+    void close() { closeMenu(); }
+    // The user clicks the edit switch: it flips on screen, then reports.
+    void clickEditSwitch(bool on) {
+        for (MenuItem& item : items)
+            if (item.kind == MenuItemKind::toggleRow) item.toggles->editOn = on;
+        user().editToggled(on);
+    }
     TrayMenuActions& user() {
         assert(m_actions);
         return *m_actions;

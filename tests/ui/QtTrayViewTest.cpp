@@ -7,6 +7,7 @@
 
 #include "SimScheduler.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -49,9 +50,12 @@ struct Actions final : TrayMenuActions {
     void rowEditStateChanged(const Space&, bool) override {}
     void indicatorSwitch(const Space& s) override { switches.push_back(s.id); }
     void cycleDensity(MenuDensity next) override { densities.push_back(next); }
-    void editToggled(bool) override {}
+    void editToggled(bool on) override { editToggles.push_back(on); }
+    std::vector<bool> editToggles;
     void tilingToggled(bool) override {}
     void perform(MenuCommand) override {}
+    void menuClosed() override { ++closes; }
+    int closes = 0;
 };
 
 class QtTrayViewTest : public ::testing::Test {
@@ -115,6 +119,69 @@ TEST_F(QtTrayViewTest, ARenameTypedIntoTheOpenMenuReplacesTheRowsAndTheMenuStays
     EXPECT_TRUE(view.menu()->isVisible());
     expectMatchesLayout();
     EXPECT_EQ(view.menu()->actions().at(3)->text(), "Research, empty");
+}
+
+// Keys go where the user's keyboard sends them: the focus widget, else the open menu itself.
+void press(Qt::Key key) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target) target = QApplication::activePopupWidget();
+    ASSERT_NE(target, nullptr) << "no window takes keys";
+    QTest::keyClick(target, key);
+}
+
+TEST_F(QtTrayViewTest, ArrowAndTabKeysWhileRenamingKeepTheFieldAndReturnRenames) {
+    auto* row = dynamic_cast<ui::SpaceRowWidget*>(widgetAt(3));
+    ASSERT_NE(row, nullptr);
+    QTest::mouseClick(row, Qt::RightButton, {}, QPoint(150, 14));
+    QLineEdit* edit = row->editField();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_EQ(QApplication::focusWidget(), edit);
+    QTest::keyClicks(edit, "Research");
+    QAction* const active = view.menu()->activeAction();
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Tab,
+                        Qt::Key_Backtab}) {
+        press(key);
+        EXPECT_EQ(QApplication::focusWidget(), edit) << "after key " << key;
+        EXPECT_EQ(view.menu()->activeAction(), active) << "the menu's selection moved after key " << key;
+    }
+    press(Qt::Key_Return);
+    ASSERT_EQ(actions.renames.size(), 1u);
+    EXPECT_EQ(actions.renames[0].second, "Research");
+    EXPECT_TRUE(actions.switches.empty()) << "no other row was triggered";
+    EXPECT_TRUE(view.menu()->isVisible());
+}
+
+TEST_F(QtTrayViewTest, TheSwitchesNeverTakeTheKeyboardSoSpaceCannotFlipThem) {
+    ui::ToggleRowWidget* toggles = nullptr;
+    for (int i = 0; i < view.menu()->actions().size() && !toggles; ++i)
+        toggles = dynamic_cast<ui::ToggleRowWidget*>(widgetAt(i));
+    ASSERT_NE(toggles, nullptr);
+    QTest::mouseClick(toggles->editSwitch(), Qt::LeftButton);
+    ASSERT_EQ(actions.editToggles, std::vector<bool>{true});
+    press(Qt::Key_Space);
+    EXPECT_EQ(actions.editToggles, std::vector<bool>{true}) << "Space flipped the switch last clicked";
+
+    // After a rename its row goes, and with it the field that had the keyboard.
+    auto* row = dynamic_cast<ui::SpaceRowWidget*>(widgetAt(3));
+    ASSERT_NE(row, nullptr);
+    QTest::mouseClick(row, Qt::RightButton, {}, QPoint(150, 14));
+    ASSERT_NE(row->editField(), nullptr);
+    QTest::keyClicks(row->editField(), "Research");
+    press(Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(actions.renames.size(), 1u);
+    press(Qt::Key_Space);
+    EXPECT_EQ(actions.editToggles, std::vector<bool>{true});
+    EXPECT_TRUE(toggles->editSwitch()->isChecked());
+    EXPECT_FALSE(toggles->tilingSwitch()->isChecked());
+    EXPECT_TRUE(view.menu()->isVisible());
+}
+
+TEST_F(QtTrayViewTest, ClosingTheMenuIsReportedOnALaterTurn) {
+    view.closeMenu();
+    EXPECT_EQ(actions.closes, 0) << "not from inside the menu's own hiding";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(actions.closes, 1);
 }
 
 TEST_F(QtTrayViewTest, TheEyeAsksForTheNextDensityAndANumberSwitches) {

@@ -110,7 +110,7 @@ TEST(SpaceRowWidgetTest, ReturnRenamesOnceEscapeLeavesAndTheMenuNeverSeesTheKeys
     EXPECT_EQ(names[0], "Review");
 
     QTest::keyClick(edit, Qt::Key_Escape);
-    EXPECT_EQ(editStates, std::vector<bool>{false});
+    EXPECT_EQ(editStates, (std::vector<bool>{true, false}));
     EXPECT_EQ(row->editField(), nullptr);
     EXPECT_TRUE(row->findChild<QLabel*>("name")->isVisible());
 }

@@ -67,11 +67,32 @@ TEST_F(SpaceRowTest, RenameReportsTheTrimmedNameOnceAndAnEmptyNameAsAbsent) {
 
     // Leaving and starting again allows one more commit; white space alone clears the name.
     r.cancelEditing();
-    EXPECT_EQ(calls.editStates, std::vector<bool>{false});
+    EXPECT_EQ(calls.editStates, (std::vector<bool>{true, false})) << "a menu row reports both ends of a rename";
     r.beginEditing();
     r.commit(" \t\n ");
     ASSERT_EQ(calls.renames.size(), 2u);
     EXPECT_EQ(calls.renames[1], std::nullopt);
+}
+
+TEST_F(SpaceRowTest, ANameOfOnlyUnicodeWhiteSpaceClearsTheName) {
+    SpaceRow& r = make(menuFields());
+    r.rightMouseDown();
+    r.commit("\u00A0\u3000\u2003\u2028\u0085\t"); // no-break, ideographic, em space, separators
+    ASSERT_EQ(calls.renames.size(), 1u);
+    EXPECT_EQ(calls.renames[0], std::nullopt);
+}
+
+TEST(TrimmedNameTest, TrimsUnicodeWhiteSpaceAtBothEndsAndKeepsWholeCharacters) {
+    EXPECT_EQ(trimmedName("\u3000Mail\u00A0\n"), "Mail");
+    EXPECT_EQ(trimmedName("\u202F\u205F\u1680\u200A\u2029\v\f\r Inbox zero\u2000"), "Inbox zero");
+    EXPECT_EQ(trimmedName("Inbox\u00A0zero"), "Inbox\u00A0zero") << "only the ends";
+    EXPECT_EQ(trimmedName("\u00A0\u3000"), "");
+    // Characters whose last byte is 0x85 or 0xA0 (à = C3 A0, … = E2 80 A6, Ņ = C5 85) stay whole.
+    EXPECT_EQ(trimmedName("Caf\u00E0 "), "Caf\u00E0");
+    EXPECT_EQ(trimmedName("\u0145 "), "\u0145");
+    EXPECT_EQ(trimmedName(" \u00E0"), "\u00E0");
+    // Not white space: the zero-width space and joiner, the byte-order mark.
+    EXPECT_EQ(trimmedName("\u200B\uFEFF"), "\u200B\uFEFF");
 }
 
 TEST_F(SpaceRowTest, WhileRenamingClicksNeitherSwitchNorCycle) {
@@ -84,7 +105,7 @@ TEST_F(SpaceRowTest, WhileRenamingClicksNeitherSwitchNorCycle) {
     r.pencilClicked();
     EXPECT_EQ(calls.switches, 0);
     EXPECT_TRUE(calls.overrides.empty());
-    EXPECT_TRUE(calls.editStates.empty());
+    EXPECT_EQ(calls.editStates, std::vector<bool>{true}) << "only the start, once";
     EXPECT_EQ(r.tilingOverride(), TilingOverride::automatic);
 }
 
