@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     std::string whyNot;
     auto instance = InstanceLock::acquire(display, &whyNot);
     if (!instance) {
-        log.error(kCategory, "%{public}s", whyNot);
+        log.error(kCategory, "%s", whyNot);
         return fail(whyNot);
     }
 
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     scheduler.watch(g_signalPipe[0], [&] {
         char signal = 0;
         while (::read(g_signalPipe[0], &signal, 1) == 1)
-            log.info(kCategory, "quitting on %{public}s", std::string(signal == SIGTERM ? "SIGTERM" : "SIGINT"));
+            log.info(kCategory, "quitting on %s", std::string(signal == SIGTERM ? "SIGTERM" : "SIGINT"));
         QApplication::exit(0);
     });
     bool connectionLost = false;

@@ -1,7 +1,7 @@
 // A full desktop read as a menu refresh does it: getDisplays() and windowLayouts() on a
 // simulated machine with 3 displays, 16 desktops (one full screen) and 300 windows.
 #include "SimPlatform.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/SpaceManager.h"
 
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // The tray item's refresh, its menu's builds and in-place edits, and what every item does.
 #include "menubar/MenuBarController.h"
 
-#include "shell/AccessibilityGrant.h"
-#include "shell/CrashReports.h"
+#include "settings/AccessibilityGrant.h"
+#include "reports/CrashReports.h"
 #include "shortcuts/ShortcutStore.h"
 
 #include <utility>
@@ -34,7 +34,7 @@ void MenuBarController::setup() {
         // Tray mode without a tray would leave the user with nothing to click.
         m_toldNoTray = true;
         const std::string message = noTrayMessage();
-        m_platform.log.info(kCategory, "no system tray; waiting for one: %{public}s", message);
+        m_platform.log.info(kCategory, "no system tray; waiting for one: %s", message);
         m_platform.notifier.showToast(message);
     }
     refresh();
@@ -97,7 +97,7 @@ void MenuBarController::updateMenuBarTitle() {
     title.iconText = std::move(iconText);
     title.tilingMark = name && activeDesktopTiles();
     title.text = trayTitle(name, title.tilingMark);
-    if (title.text != m_title.text) m_platform.log.info(kCategory, "tray title: %{public}s", title.text);
+    if (title.text != m_title.text) m_platform.log.info(kCategory, "tray title: %s", title.text);
     m_title = title;
     if (m_hasStatusItem) m_view.setTitle(m_title);
 }

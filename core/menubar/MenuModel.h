@@ -6,7 +6,7 @@
 
 #include "menubar/SpaceRow.h"
 #include "platform/Types.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/Space.h"
 
 #include <map>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "menubar/PanelView.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/LabelStore.h"
 #include "spaces/Space.h"
 #include "spaces/SpaceManager.h"

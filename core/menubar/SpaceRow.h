@@ -5,7 +5,7 @@
 
 #include "platform/Scheduler.h"
 #include "platform/Types.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 
 #include <cstddef>
 #include <functional>

@@ -51,13 +51,6 @@ std::string asFloat(const LogArg& arg) {
     return buffer;
 }
 
-std::string asBool(const LogArg& arg) {
-    if (const auto* b = std::get_if<bool>(&arg)) return *b ? "true" : "false";
-    if (const auto* i = std::get_if<std::int64_t>(&arg)) return *i != 0 ? "true" : "false";
-    if (const auto* u = std::get_if<std::uint64_t>(&arg)) return *u != 0 ? "true" : "false";
-    return asText(arg);
-}
-
 } // namespace
 
 std::string Log::render(std::string_view format, const std::vector<LogArg>& args) {
@@ -81,19 +74,16 @@ std::string Log::render(std::string_view format, const std::vector<LogArg>& args
         };
         if (consume("%")) {
             out += '%';
-        } else if (consume("{public}s") || consume("{private}s") || consume("s") || consume("@")) {
+        } else if (consume("s")) {
             const LogArg* a = take();
             out += a ? asText(*a) : missing;
-        } else if (consume("{bool}d")) {
-            const LogArg* a = take();
-            out += a ? asBool(*a) : missing;
         } else if (consume("llu") || consume("lu")) {
             const LogArg* a = take();
             out += a ? asUnsigned(*a, false) : missing;
         } else if (consume("u")) {
             const LogArg* a = take();
             out += a ? asUnsigned(*a, true) : missing;
-        } else if (consume("lld") || consume("ld") || consume("d") || consume("{public}ld") || consume("{public}d")) {
+        } else if (consume("lld") || consume("ld") || consume("d")) {
             const LogArg* a = take();
             out += a ? asSigned(*a) : missing;
         } else if (consume("f")) {

@@ -1,5 +1,5 @@
 // The log: categories, two levels, and fixed format strings with typed placeholders rendered
-// exactly ("%{public}s", "%s", "%@", "%llu", "%ld", "%d", "%u", "%f", "%{bool}d", "%%").
+// exactly ("%s", "%s", "%@", "%llu", "%ld", "%d", "%u", "%f", "%s", "%%").
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,7 @@ enum class LogLevel { info, error };
 using LogArg = std::variant<std::string, std::int64_t, std::uint64_t, double, bool>;
 
 // The subsystem every line is logged under.
-inline constexpr std::string_view kLogSubsystem = "com.brisoth.quorvel";
+inline constexpr std::string_view kLogSubsystem = "quorvel";
 
 class Log {
 public:

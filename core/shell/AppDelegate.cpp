@@ -1,8 +1,8 @@
 // The launch sequence, the wiring of callbacks, the routing of hot-key actions and the quit steps.
 #include "shell/AppDelegate.h"
 
-#include "shell/AccessibilityGrant.h"
-#include "shell/CrashReports.h"
+#include "settings/AccessibilityGrant.h"
+#include "reports/CrashReports.h"
 
 namespace quorvel {
 
@@ -36,7 +36,7 @@ bool AppDelegate::passesCompatibilityGate() {
     for (F function : {F::defaultConnection, F::copyManagedDisplaySpaces, F::getActiveSpace,
                        F::moveWindowsToManagedSpace}) {
         if (m_platform.windowServer.resolves(function)) continue;
-        m_platform.log.error("privateapi", "%{public}s unavailable", functionName(function));
+        m_platform.log.error("privateapi", "%s unavailable", functionName(function));
         ok = false;
     }
     if (ok) return true;
@@ -97,7 +97,7 @@ void AppDelegate::applicationWillTerminate() {
 void AppDelegate::requestAccessibility() {
     Accessibility& accessibility = m_platform.accessibility;
     const bool trusted = accessibility.isProcessTrustedWithPrompt();
-    m_platform.log.info(kCategory, "Accessibility trusted: %{bool}d", trusted);
+    m_platform.log.info(kCategory, "Accessibility trusted: %s", trusted);
     const auto bundlePath = m_platform.workspace.ownBundlePath();
     AccessibilityGrant::noteCurrentState(
         m_platform.defaults, [&accessibility] { return accessibility.isProcessTrusted(); }, bundlePath,

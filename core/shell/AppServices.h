@@ -16,7 +16,7 @@
 #include "platform/UserNotifier.h"
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/AutoNamer.h"
 #include "spaces/LabelStore.h"
 #include "spaces/SpaceLabelPersistence.h"

@@ -60,7 +60,7 @@ void HotkeyManager::registerAllKeys() {
             if (!names.empty()) names += ", ";
             names += rawValue(action);
         }
-        m_log.error(kCategory, "hotkey registration failures: %{public}s", names);
+        m_log.error(kCategory, "hotkey registration failures: %s", names);
     } else {
         m_log.info(kCategory, "registered %ld hotkeys, none failed", static_cast<std::int64_t>(m_hotKeyRefs.size()));
     }
@@ -102,7 +102,7 @@ void HotkeyManager::handlePress(HotkeyId id, InputTime time) {
     }
     for (HotkeyAction action : kHotkeyActions) {
         if (hotkeyId(action) != id.id) continue;
-        m_log.info(kCategory, "hotkey fired: %{public}s", std::string(rawValue(action)));
+        m_log.info(kCategory, "hotkey fired: %s", std::string(rawValue(action)));
         m_scheduler.post(m_lifetime.guard([this, action, time] {
             if (onAction) onAction(action, time);
         }));

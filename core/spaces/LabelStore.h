@@ -2,7 +2,7 @@
 // name every view shows. Automatic names come from AutoNamer; SpaceLabelPersistence carries them over.
 #pragma once
 
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/Space.h"
 
 #include <functional>

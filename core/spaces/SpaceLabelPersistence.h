@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/Log.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/LabelStore.h"
 #include "spaces/SpaceManager.h"
 

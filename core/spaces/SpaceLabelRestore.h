@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/Types.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 
 #include <functional>
 #include <map>

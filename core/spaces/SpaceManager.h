@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/Screens.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/Space.h"
 #include "spaces/SpaceParser.h"
 #include "spaces/WindowServerApi.h"

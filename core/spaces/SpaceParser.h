@@ -2,7 +2,7 @@
 // dictionaries). Values of the wrong type count as absent; nothing here can fail.
 #pragma once
 
-#include "shell/Settings.h" // NumberingMode
+#include "settings/Settings.h" // NumberingMode
 #include "spaces/Space.h"
 
 #include <nlohmann/json.hpp>

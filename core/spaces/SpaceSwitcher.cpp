@@ -28,13 +28,13 @@ void SpaceSwitcher::switchTo(const Space& target) {
 void SpaceSwitcher::switchDirectly(const Space& target) {
     ++m_generation; // drops every delayed step of a helper switch under way
     closeHelper();
-    m_log.info(kCategory, "direct switch to space %llu on display %{public}s", target.id, target.displayID);
+    m_log.info(kCategory, "direct switch to space %llu on display %s", target.id, target.displayID);
     m_api.managedDisplaySetCurrentSpace(m_api.defaultConnection(), target.displayID, target.id);
     // Diagnostics only: the direct technique is neither verified nor retried.
     for (const long ms : kDirectDiagnosticsMs) {
         m_scheduler.after(Seconds(static_cast<double>(ms) / 1000.0), m_lifetime.guard([this, target, ms] {
             const auto current = m_spaces.currentSpaceID(target.displayID);
-            m_log.info(kCategory, "direct t+%ldms: asked %llu, on %{public}s", ms, target.id, Log::describe(current));
+            m_log.info(kCategory, "direct t+%ldms: asked %llu, on %s", ms, target.id, Log::describe(current));
         }));
     }
 }
@@ -43,7 +43,7 @@ void SpaceSwitcher::performSwitch(const Space& target, bool isRetry) {
     // A helper parked on the target is reused: closing it could let the server show another desktop.
     if (m_parkedSpaceID != target.id) closeHelper();
     const std::int64_t gen = ++m_generation;
-    m_log.info(kCategory, "helper switch generation=%ld target=%llu retry=%{bool}d", gen, target.id, isRetry);
+    m_log.info(kCategory, "helper switch generation=%ld target=%llu retry=%s", gen, target.id, isRetry);
     const auto before = m_spaces.currentSpaceID(target.displayID);
 
     if (!m_helper) m_helper = m_helpers.createHelperWindow();
@@ -66,7 +66,7 @@ void SpaceSwitcher::focusHelper(const Space& target, std::int64_t gen, std::opti
     m_workspace.activateSelf();
     const bool key = m_helper && m_helper->isKey();
     const bool main = m_helper && m_helper->isMain();
-    m_log.info(kCategory, "helper focus generation=%ld key=%{bool}d main=%{bool}d", gen, key, main);
+    m_log.info(kCategory, "helper focus generation=%ld key=%s main=%s", gen, key, main);
     m_scheduler.after(kSettleDelay, m_lifetime.guard([this, target, gen, before, isRetry] {
         settle(target, gen, before, isRetry);
     }));
@@ -94,7 +94,7 @@ void SpaceSwitcher::settle(const Space& target, std::int64_t gen, std::optional<
 
     const auto now = m_spaces.currentSpaceID(target.displayID);
     if (!now) {
-        m_log.error(kCategory, "switch to space %llu: display %{public}s not found after settle — not retrying",
+        m_log.error(kCategory, "switch to space %llu: display %s not found after settle — not retrying",
                     target.id, target.displayID);
         return;
     }
@@ -122,7 +122,7 @@ void SpaceSwitcher::watchParkedSpace(const Space& target, std::int64_t gen, int 
         const auto current = m_spaces.currentSpaceID(target.displayID);
         // A parked, settled desktop is logged every 2 s; anything unusual at every tick.
         if (!current || *current != target.id || tick % 10 == 0) {
-            m_log.info(kCategory, "parked t+%ldms: space %llu windows=%ld current=%{public}s helperAlive=%{bool}d key=%{bool}d",
+            m_log.info(kCategory, "parked t+%ldms: space %llu windows=%ld current=%s helperAlive=%s key=%s",
                        std::int64_t{tick} * 200, target.id, windows, Log::describe(current), m_helper != nullptr,
                        m_helper && m_helper->isKey());
         }
@@ -142,7 +142,7 @@ void SpaceSwitcher::watchParkedSpace(const Space& target, std::int64_t gen, int 
 
 void SpaceSwitcher::closeHelper() {
     if (m_helper) {
-        m_log.info(kCategory, "closing helper generation=%ld parked=%{public}s", m_generation,
+        m_log.info(kCategory, "closing helper generation=%ld parked=%s", m_generation,
                    Log::describe(m_parkedSpaceID));
         m_helper->close();
     }

@@ -8,7 +8,7 @@
 #include "platform/Log.h"
 #include "platform/Scheduler.h"
 #include "platform/Workspace.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/Space.h"
 #include "spaces/SpaceManager.h"
 #include "spaces/WindowServerApi.h"

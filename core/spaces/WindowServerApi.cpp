@@ -27,7 +27,7 @@ bool WindowServerApi::hasRequiredFunctions() const {
 
 bool WindowServerApi::available(WindowServer::Function function) {
     if (m_server.resolves(function)) return true;
-    m_log.error(kCategory, "%{public}s unavailable", functionName(function));
+    m_log.error(kCategory, "%s unavailable", functionName(function));
     return false;
 }
 

@@ -2,7 +2,7 @@
 // permission alert and poll. Records a working grant through AccessibilityGrant.
 #include "tiling/TilingCoordinator.h"
 
-#include "shell/AccessibilityGrant.h"
+#include "settings/AccessibilityGrant.h"
 
 #include <string>
 

@@ -9,7 +9,7 @@
 #include "platform/Types.h"
 #include "platform/UserNotifier.h"
 #include "platform/Workspace.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/LabelStore.h"
 #include "tiling/TilingEngine.h"
 

@@ -12,7 +12,7 @@
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/LabelStore.h"
 #include "spaces/SpaceManager.h"
 #include "spaces/WindowServerApi.h"

@@ -107,7 +107,7 @@ void TilingEngine::retile(SpaceId space, std::optional<WindowId> grew) {
             else moves.push_back({element->second, *current, target, std::nullopt});
         }
         if (!moves.empty()) {
-            m_ctx.log.info(kCategory, "retile space %llu: animating %ld window(s), style %{public}s, new %u", space,
+            m_ctx.log.info(kCategory, "retile space %llu: animating %ld window(s), style %s, new %u", space,
                            static_cast<long>(moves.size()), std::string(rawValue(style)), grew.value_or(0));
             const std::weak_ptr<BSPTree> weakTree = tree;
             auto animator = std::make_shared<FrameAnimator>(
@@ -177,7 +177,7 @@ std::vector<WindowId> TilingEngine::landFrames(const FrameMap& frames, const Fra
         if (known->origin() != target.origin())
             position = ax.setAttributeValue(element->second, ax::position, target.origin());
         if (position != AXError::success || size != AXError::success) {
-            m_ctx.log.error(kCategory, "setFrame refused: pos=%d size=%d rect=%{public}s", code(position), code(size),
+            m_ctx.log.error(kCategory, "setFrame refused: pos=%d size=%d rect=%s", code(position), code(size),
                             target.description());
             refused.push_back(id);
         }
@@ -193,7 +193,7 @@ bool TilingEngine::setFrame(AXElement element, const Rect& rect) {
     ax.setAttributeValue(element, ax::position, rect.origin());
     ax.setAttributeValue(element, ax::size, rect.size());
     if (position != AXError::success || size != AXError::success) {
-        m_ctx.log.error(kCategory, "setFrame refused: pos=%d size=%d rect=%{public}s", code(position), code(size),
+        m_ctx.log.error(kCategory, "setFrame refused: pos=%d size=%d rect=%s", code(position), code(size),
                         rect.description());
         return false;
     }

@@ -42,10 +42,10 @@ bool TilingEngine::attach(const RunningApplication& app) {
             }));
         const std::string name = app.localizedName.value_or("?");
         if (!created.ok() || created.value == 0) {
-            m_ctx.log.error(kCategory, "AXObserverCreate failed: %{public}s (%d)", name, app.pid);
+            m_ctx.log.error(kCategory, "AXObserverCreate failed: %s (%d)", name, app.pid);
             return false;
         }
-        m_ctx.log.info(kCategory, "attached %{public}s (%d)", name, app.pid);
+        m_ctx.log.info(kCategory, "attached %s (%d)", name, app.pid);
         const AXElement appElement = ax.applicationElement(app.pid);
         ax.setMessagingTimeout(appElement, 1.0);
         ax.addNotification(created.value, appElement, ax::windowCreated, std::nullopt);
@@ -74,7 +74,7 @@ void TilingEngine::dropObserver(Pid pid) {
 
 void TilingEngine::scheduleAttach(const RunningApplication& app, int attempt) {
     if (attempt >= kAttachAttempts) {
-        m_ctx.log.info(kCategory, "attach: no windows after %ld attempts: %{public}s (%d)", kAttachAttempts,
+        m_ctx.log.info(kCategory, "attach: no windows after %ld attempts: %s (%d)", kAttachAttempts,
                        app.localizedName.value_or("?"), app.pid);
         return;
     }

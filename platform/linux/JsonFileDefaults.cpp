@@ -347,12 +347,12 @@ void JsonFileDefaults::load(double wallClock) {
         if (moved.backup) {
             m_backup = std::move(moved.backup);
             m_log.error(kCategory,
-                        "defaults file %{public}s is unreadable (%{public}s) — moved aside to %{public}s, starting empty",
+                        "defaults file %s is unreadable (%s) — moved aside to %s, starting empty",
                         m_path.string(), problem, m_backup->string());
         } else {
             m_persist = false;
             m_log.error(kCategory,
-                        "defaults file %{public}s is unreadable (%{public}s) and could not be moved aside (%{public}s) — "
+                        "defaults file %s is unreadable (%s) and could not be moved aside (%s) — "
                         "starting empty, changes will not be saved",
                         m_path.string(), problem, moved.problem);
         }
@@ -361,7 +361,7 @@ void JsonFileDefaults::load(double wallClock) {
         m_values.clear();
         m_persist = false;
         m_log.error(kCategory,
-                    "defaults file %{public}s could not be loaded (%{public}s) — starting empty, "
+                    "defaults file %s could not be loaded (%s) — starting empty, "
                     "changes will not be saved",
                     m_path.string(), std::string(e.what()));
     }
@@ -376,7 +376,7 @@ void JsonFileDefaults::save() {
         problem = e.what();
     }
     if (!problem.empty())
-        m_log.error(kCategory, "defaults file %{public}s could not be saved (%{public}s)", m_path.string(), problem);
+        m_log.error(kCategory, "defaults file %s could not be saved (%s)", m_path.string(), problem);
 }
 
 } // namespace quorvel

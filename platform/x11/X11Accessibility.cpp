@@ -277,7 +277,7 @@ bool X11Accessibility::stillThere(XWindow window, const char* what) {
     std::free(error);
     // Gone before the client list says so: report it once, the list will follow.
     if (!there && m_reportedGone.insert(window).second)
-        m_log.error(kCategory, "window %u is gone — it cannot be %{public}s", window, what);
+        m_log.error(kCategory, "window %u is gone — it cannot be %s", window, what);
     return there;
 }
 

@@ -26,7 +26,7 @@ std::unique_ptr<X11Connection> X11Connection::open(const std::string& display, L
     xcb_connection_t* connection = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
     if (!connection || xcb_connection_has_error(connection)) {
         if (connection) xcb_disconnect(connection);
-        log.error(kCategory, "cannot connect to the X display %{public}s", display.empty() ? "$DISPLAY" : display);
+        log.error(kCategory, "cannot connect to the X display %s", display.empty() ? "$DISPLAY" : display);
         return nullptr;
     }
     std::unique_ptr<X11Connection> opened(new X11Connection(connection, screenNumber, log));
@@ -258,7 +258,7 @@ std::uint8_t X11Connection::check(xcb_void_cookie_t cookie, const char* what) {
 
 void X11Connection::absorb(const xcb_generic_error_t& error, const char* what) {
     if (!m_loggedErrors.insert({what, error.error_code}).second) return;
-    m_log.error(kCategory, "X error %d (request %d.%d) while %{public}s — ignored", error.error_code, error.major_code,
+    m_log.error(kCategory, "X error %d (request %d.%d) while %s — ignored", error.error_code, error.major_code,
                 error.minor_code, what);
 }
 

@@ -175,11 +175,11 @@ void X11Workspace::launch(const LaunchRequest& request, LaunchCompletion complet
     }
     const auto [pid, error] = spawn(request.argv, request.workingDirectory);
     if (pid == 0) {
-        m_log.error(kCategory, "launching %{public}s failed: %{public}s", request.argv.front(), error);
+        m_log.error(kCategory, "launching %s failed: %s", request.argv.front(), error);
         finish(std::nullopt, error);
         return;
     }
-    m_log.info(kCategory, "launched %{public}s (%d)", request.argv.front(), pid);
+    m_log.info(kCategory, "launched %s (%d)", request.argv.front(), pid);
     m_launched[pid] = request.argv.front();
     ensureWatching();
     finish(pid, std::nullopt);
@@ -188,7 +188,7 @@ void X11Workspace::launch(const LaunchRequest& request, LaunchCompletion complet
 bool X11Workspace::openURL(const std::string& url) {
     const auto [pid, error] = spawn({"xdg-open", url}, std::nullopt);
     if (pid == 0) {
-        m_log.error(kCategory, "opening %{public}s failed: %{public}s", url, error);
+        m_log.error(kCategory, "opening %s failed: %s", url, error);
         return false;
     }
     m_helpers.insert(pid);

@@ -1,7 +1,7 @@
 // Fuzzes the saved-snapshot reader: the four snapshot keys hold whatever a damaged or edited
 // defaults file could hold. The reader must drop what it cannot parse and never crash.
 #include "MemoryDefaults.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // apart (never granted, stale, a second copy), the launch-time stale-grant line and the advice texts.
 #include "CapturingLog.h"
 #include "MemoryDefaults.h"
-#include "shell/AccessibilityGrant.h"
+#include "settings/AccessibilityGrant.h"
 
 #include <gtest/gtest.h>
 

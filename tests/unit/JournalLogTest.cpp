@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-const std::string kTail = "SYSLOG_IDENTIFIER=quorvel\nQUORVEL_SUBSYSTEM=com.brisoth.quorvel\n";
+const std::string kTail = "SYSLOG_IDENTIFIER=quorvel\nQUORVEL_SUBSYSTEM=quorvel\n";
 
 class JournalLogTest : public ::testing::Test {
 protected:

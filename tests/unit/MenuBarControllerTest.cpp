@@ -3,7 +3,7 @@
 // start.
 #include "SimServices.h"
 #include "menubar/MenuBarController.h"
-#include "shell/AccessibilityGrant.h"
+#include "settings/AccessibilityGrant.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Preferences: defaults of a fresh store, tolerant enum reads, the strip gate, the desktop snapshot.
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "MemoryDefaults.h"
 
 #include <gtest/gtest.h>
@@ -125,7 +125,6 @@ TEST_F(SettingsTest, SnapshotExistsOnlyWithItsCount) {
 
 TEST_F(SettingsTest, PurgeRemovesOnlyTheRemovedFeatureKeys) {
     defaults.set("dock_summon_enabled", true);
-    defaults.set("dock_summon_rob018_reset", 0);
     defaults.set(Settings::tilingEnabledKey, true);
     settings.purgeRemovedFeatureKeys();
     const auto writes = defaults.writes();

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "SimPlatform.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/SpaceManager.h"
 
 #include <gtest/gtest.h>

@@ -13,7 +13,7 @@
 #include "X11WindowServer.h"
 #include "X11Workspace.h"
 #include "XServer.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/AutoNamer.h"
 #include "spaces/LabelStore.h"
 #include "spaces/SpaceManager.h"

@@ -8,7 +8,7 @@
 #include "X11Screens.h"
 #include "X11WindowServer.h"
 #include "XServer.h"
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 #include "spaces/SpaceManager.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Accessibility grant tracking: the two bookkeeping keys, the classification and the advice texts.
-#include "shell/AccessibilityGrant.h"
+#include "settings/AccessibilityGrant.h"
 
 namespace quorvel {
 
@@ -17,7 +17,7 @@ void AccessibilityGrant::noteCurrentState(DefaultsStore& defaults, const std::fu
     if (!bundlePath) return;
     if (defaults.stringFor(grantedBundlePathKey) == *bundlePath) return;
     defaults.set(grantedBundlePathKey, *bundlePath);
-    log.info(kCategory, "accessibility grant belongs to %{public}s", *bundlePath);
+    log.info(kCategory, "accessibility grant belongs to %s", *bundlePath);
 }
 
 AccessibilityGrant::State AccessibilityGrant::classify(bool isTrusted, const DefaultsStore& defaults,

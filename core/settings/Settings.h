@@ -60,8 +60,7 @@ public:
     static constexpr std::string_view numberingKey = "numbering_mode";
     static constexpr std::string_view editModeKey = "edit_mode";
     static constexpr std::string_view tilingEnabledKey = "tiling_enabled";
-    static constexpr std::array<std::string_view, 2> removedDockSummonKeys = {"dock_summon_enabled",
-                                                                              "dock_summon_rob018_reset"};
+    static constexpr std::array<std::string_view, 1> removedDockSummonKeys = {"dock_summon_enabled"};
     static constexpr std::string_view spotlightBorderKey = "spotlight_border";
     static constexpr std::string_view crashReportingKey = "crash_reporting_enabled";
     static constexpr std::string_view crashReportingAskedKey = "crash_reporting_asked";

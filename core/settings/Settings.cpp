@@ -1,5 +1,5 @@
 // Preference reads with their defaults, and the saved desktop snapshot.
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 
 #include <charconv>
 #include <utility>

@@ -2,7 +2,7 @@
 // never a consent question to ask nor a report to send.
 #pragma once
 
-#include "shell/Settings.h"
+#include "settings/Settings.h"
 
 namespace quorvel {
 
