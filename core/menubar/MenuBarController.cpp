@@ -139,7 +139,7 @@ std::optional<MenuItem> MenuBarController::accessibilityItem() const {
     MenuItem item{.kind = MenuItemKind::command, .command = MenuCommand::openAccessibility};
     // Access to other windows on X11 is a window manager that speaks EWMH.
     const auto state =
-        AccessibilityGrant::classify(false, m_platform.defaults, m_platform.workspace.ownBundlePath());
+        AccessibilityGrant::classify(false, m_platform.defaults, m_platform.workspace.ownExecutablePath());
     if (std::holds_alternative<AccessibilityGrant::NotGranted>(state)) {
         item.title = "Tiling Needs an EWMH Window Manager…";
     } else if (std::holds_alternative<AccessibilityGrant::DuplicateCopy>(state)) {

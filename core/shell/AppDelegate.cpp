@@ -98,13 +98,13 @@ void AppDelegate::requestAccessibility() {
     Accessibility& accessibility = m_platform.accessibility;
     const bool trusted = accessibility.isProcessTrustedWithPrompt();
     m_platform.log.info(kCategory, "Accessibility trusted: %s", trusted);
-    const auto bundlePath = m_platform.workspace.ownBundlePath();
+    const auto executablePath = m_platform.workspace.ownExecutablePath();
     AccessibilityGrant::noteCurrentState(
-        m_platform.defaults, [&accessibility] { return accessibility.isProcessTrusted(); }, bundlePath,
+        m_platform.defaults, [&accessibility] { return accessibility.isProcessTrusted(); }, executablePath,
         m_platform.log);
     ProblemReporter::askAboutCrashReportsIfNeeded(m_core.settings);
     CrashReports::sendIfPermitted(m_core.settings);
-    AccessibilityGrant::logStaleGrantIfNeeded(accessibility.isProcessTrusted(), m_platform.defaults, bundlePath,
+    AccessibilityGrant::logStaleGrantIfNeeded(accessibility.isProcessTrusted(), m_platform.defaults, executablePath,
                                               m_platform.log);
 }
 

@@ -10,7 +10,7 @@ public:
     explicit SimWorkspace(SimWorld& world) : m_world(world) {}
 
     Pid ownPid() const override { return m_world.ownPid; }
-    std::optional<std::string> ownBundlePath() const override { return m_world.ownBundlePath; }
+    std::optional<std::string> ownExecutablePath() const override { return m_world.ownExecutablePath; }
     std::vector<RunningApplication> runningApplications() override;
     std::optional<RunningApplication> runningApplication(Pid pid) override;
     std::optional<RunningApplication> frontmostApplication() override;

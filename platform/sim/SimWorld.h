@@ -51,9 +51,8 @@ struct SimDisplay {
 
 struct AppOptions {
     std::string name;
-    std::optional<std::string> bundleIdentifier;
-    std::optional<std::string> bundlePath;
-    ActivationPolicy policy = ActivationPolicy::regular;
+    std::optional<std::string> desktopFileId;
+    std::optional<std::string> executablePath;
     std::optional<Pid> pid; // none: the next free pid (ownPid makes our own process appear)
 };
 
@@ -223,7 +222,7 @@ public:
     Point pointer{0, 0}; // screen space
     bool separateSpaces = true;
     Pid ownPid = 1000;
-    std::optional<std::string> ownBundlePath = "/usr/bin/quorvel";
+    std::optional<std::string> ownExecutablePath = "/usr/bin/quorvel";
     std::vector<LaunchRequest> launches;
     std::vector<std::string> openedURLs;
 
