@@ -11,7 +11,7 @@ CoreServices::CoreServices(const PlatformServices& p)
       namer(api, p.workspace, p.accessibility, p.scheduler, p.defaults),
       labels(settings, namer, [&scheduler = p.scheduler] { return scheduler.wallClock(); }),
       persistence(labels, settings, spaces, p.log),
-      border(p.outline, p.screens),
+      border(p.outline),
       engine(TilingContext{api, p.accessibility, p.workspace, p.screens, settings, labels, spaces, border,
                            p.scheduler, p.log}),
       coordinator(engine, settings, labels, p.accessibility, p.workspace, p.notifier, p.scheduler, p.log),

@@ -21,7 +21,7 @@ namespace quorvel::sim {
 struct DisplayOptions {
     std::optional<std::string> uuid; // none: the UUID cannot be made for this display
     std::string name = "Built-in Display";
-    Rect bounds{0, 0, 1440, 900}; // window-server space
+    Rect bounds{0, 0, 1440, 900};
     double topInset = 25;         // panel or menu bar
     double bottomInset = 0;       // dock
     int spaceCount = 1;
@@ -44,7 +44,7 @@ struct SimDisplay {
     std::vector<SimSpace> spaces;
     SpaceId current = 0;
 
-    Rect visibleBounds() const { // window-server space
+    Rect visibleBounds() const {
         return {bounds.x, bounds.y + topInset, bounds.width, bounds.height - topInset - bottomInset};
     }
 };
@@ -219,8 +219,7 @@ public:
     // How long each attribute write into another application takes (virtual time).
     Seconds attributeWriteCost{0};
 
-    Point pointer{0, 0}; // screen space
-    bool separateSpaces = true;
+    Point pointer{0, 0};
     Pid ownPid = 1000;
     std::optional<std::string> ownExecutablePath = "/usr/bin/quorvel";
     std::vector<LaunchRequest> launches;

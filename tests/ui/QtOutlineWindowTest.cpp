@@ -1,5 +1,7 @@
-// The spotlight outline: placement from screen space, replacement, hiding and its stroke.
+// The spotlight outline: placement over the window server's rectangle, the one conversion to Qt's
+// pixels, replacement, hiding and its stroke.
 #include "QtOutlineWindow.h"
+#include "ScreenSpace.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -7,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+using quorvel::Rect;
 using quorvel::ui::QtOutlineWindow;
+using quorvel::ui::toDeviceIndependent;
 
 namespace {
 int visibleOutlines() {
@@ -18,15 +22,14 @@ int visibleOutlines() {
 }
 } // namespace
 
-TEST(QtOutlineWindowTest, ShowsAtTheFlippedRectangleReplacingTheLastAndHides) {
-    const int screenHeight = QGuiApplication::primaryScreen()->geometry().height();
+TEST(QtOutlineWindowTest, ShowsOverTheRectangleReplacingTheLastAndHides) {
     QtOutlineWindow outline;
-    outline.show(100, 50, 300, 200); // bottom edge 50 points above the screen's bottom
-    EXPECT_EQ(outline.window()->geometry(), QRect(100, screenHeight - 250, 300, 200));
+    outline.show(100, 50, 300, 200); // top edge 50 pixels below the screen's top
+    EXPECT_EQ(outline.window()->geometry(), QRect(100, 50, 300, 200));
     EXPECT_EQ(visibleOutlines(), 1);
 
     outline.show(0, 0, 640, 400);
-    EXPECT_EQ(outline.window()->geometry(), QRect(0, screenHeight - 400, 640, 400));
+    EXPECT_EQ(outline.window()->geometry(), QRect(0, 0, 640, 400));
     EXPECT_EQ(visibleOutlines(), 1);
 
     outline.hide();
@@ -47,4 +50,14 @@ TEST(QtOutlineWindowTest, DrawsAnAccentStrokeInsideTheEdgeAndNoFill) {
     EXPECT_EQ(image.pixelColor(4, 50).alpha(), 0);   // just inside the stroke
     EXPECT_EQ(image.pixelColor(100, 50).alpha(), 0); // no fill
     EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);    // rounded corner
+}
+
+TEST(QtOutlineWindowTest, ServerPixelsBecomeDeviceIndependentPixelsAroundTheMonitorsOrigin) {
+    EXPECT_EQ(toDeviceIndependent(Rect{100, 50, 300, 200}, {0, 0}, 1), QRect(100, 50, 300, 200));
+    // Twice as dense: half as many of Qt's pixels, the monitor's own corner staying put.
+    EXPECT_EQ(toDeviceIndependent(Rect{100, 50, 300, 200}, {0, 0}, 2), QRect(50, 25, 150, 100));
+    EXPECT_EQ(toDeviceIndependent(Rect{2020, 100, 400, 300}, {1920, 0}, 2), QRect(1970, 50, 200, 150));
+    // A fractional scale rounds the edges, not the size, so neighbours still meet.
+    EXPECT_EQ(toDeviceIndependent(Rect{0, 0, 101, 101}, {0, 0}, 1.5), QRect(0, 0, 67, 67));
+    EXPECT_EQ(toDeviceIndependent(Rect{101, 0, 101, 101}, {0, 0}, 1.5), QRect(67, 0, 68, 67));
 }
