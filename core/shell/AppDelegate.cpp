@@ -19,7 +19,7 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
       m_spaceSwitcher(core.spaces, core.api, platform.workspace, platform.helperWindows, platform.scheduler,
                       core.settings, platform.log),
       m_panelController(platform.panels, core.spaces, core.labels, core.settings, core.coordinator),
-      m_menuBar(platform, core) {}
+      m_menuBar(menuBarDependencies(platform, core)) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
     if (!m_shortcutsController) m_shortcutsController = std::make_unique<ShortcutsWindowController>();

@@ -23,4 +23,20 @@ CoreServices::~CoreServices() {
     engine.stop();
 }
 
+MenuBarController::Dependencies menuBarDependencies(const PlatformServices& p, CoreServices& core) {
+    return {.view = p.tray,
+            .settings = core.settings,
+            .defaults = p.defaults,
+            .labels = core.labels,
+            .spaces = core.spaces,
+            .engine = core.engine,
+            .coordinator = core.coordinator,
+            .workspace = p.workspace,
+            .notifier = p.notifier,
+            .scheduler = p.scheduler,
+            .log = p.log,
+            .activeSpace = [&api = core.api] { return api.getActiveSpace(api.defaultConnection()); },
+            .isTrusted = [&accessibility = p.accessibility] { return accessibility.isProcessTrusted(); }};
+}
+
 } // namespace quorvel
