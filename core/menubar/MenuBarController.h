@@ -30,7 +30,7 @@ class MenuBarController final : public TrayMenuActions {
 public:
     static constexpr std::string_view kCategory = "app";
 
-    // What the tray item reads and drives; the application delegate wires it.
+    // What the tray item reads and drives; shell/AppServices wires it.
     struct Dependencies {
         TrayView& view;
         Settings& settings;

@@ -1,6 +1,5 @@
-// The switcher panel's content, selection, keys and rename flow. Frames are laid out from the
-// bottom of the panel up (the buttons and the hint sit at fixed distances from the bottom, the
-// rows hang from the title) and converted once to the window's top-down space.
+// The switcher panel's content, selection, keys and rename flow. Frames are laid out top down: the
+// rows hang from the title, the hint and the buttons sit at fixed distances above the bottom edge.
 #include "menubar/PanelController.h"
 
 #include "menubar/MenuBarController.h"

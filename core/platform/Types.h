@@ -28,8 +28,8 @@ struct Size {
     friend bool operator==(const Size&, const Size&) = default;
 };
 
-// An origin and a size in X pixels, y down from the top-left of the X screen (for a view's
-// children: from the view's top-left).
+// An origin and a size, y down: on screens, X pixels from the top-left of the X screen; for a
+// view's children, Qt's device-independent pixels from the view's top-left (never converted).
 struct Rect {
     double x = 0;
     double y = 0;

@@ -16,7 +16,7 @@ namespace quorvel {
 struct RunningApplication {
     Pid pid = 0;
     std::optional<std::string> localizedName;
-    std::optional<std::string> desktopFileId;  // its desktop entry's id when known ("org.gnome.Nautilus")
+    std::optional<std::string> desktopFileId;  // its desktop entry's id when known; on X11 so far WM_CLASS's instance, which often is not one
     std::optional<std::string> executablePath; // the program it runs
     bool isHidden = false;
     bool isTerminated = false;
