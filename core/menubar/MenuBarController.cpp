@@ -134,8 +134,7 @@ std::vector<MenuItem> MenuBarController::makeSpaceRowItems() {
 }
 
 std::optional<MenuItem> MenuBarController::accessibilityItem() const {
-    Accessibility& accessibility = m_platform.accessibility;
-    if (accessibility.isProcessTrusted()) return std::nullopt;
+    if (m_platform.windowControl.isAvailable()) return std::nullopt;
     MenuItem item{.kind = MenuItemKind::command, .command = MenuCommand::openAccessibility};
     // Access to other windows on X11 is a window manager that speaks EWMH.
     const auto state =

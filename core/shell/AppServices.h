@@ -6,7 +6,7 @@
 #include "focusdisplay/FocusDisplayManager.h"
 #include "menubar/PanelView.h"
 #include "menubar/TrayView.h"
-#include "platform/Accessibility.h"
+#include "platform/WindowControl.h"
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
 #include "platform/HotkeySystem.h"
@@ -36,7 +36,7 @@ namespace quorvel {
 
 struct PlatformServices {
     WindowServer& windowServer;
-    Accessibility& accessibility;
+    WindowControl& windowControl;
     Workspace& workspace;
     Screens& screens;
     HotkeySystem& hotkeys;
