@@ -1,13 +1,14 @@
-// Accessibility on X11: application elements are processes, window elements are managed client
-// windows; attributes come from EWMH/ICCCM properties, writes go to the window manager as client
-// messages, and observers hear of the client tracker's events (X11ClientTracker) on the main queue.
+// Window control on X11: a window is a managed client window (its XID is its WindowId), an
+// application is a process; attributes come from EWMH/ICCCM properties, writes go to the window
+// manager as client messages, and observers hear of the client tracker's events
+// (X11ClientTracker) on the main queue.
 #pragma once
 
 #include "X11ClientTracker.h"
-#include "platform/Accessibility.h"
 #include "platform/Lifetime.h"
 #include "platform/Log.h"
 #include "platform/Scheduler.h"
+#include "platform/WindowControl.h"
 
 #include <map>
 #include <optional>
@@ -17,71 +18,64 @@
 
 namespace quorvel::x11 {
 
-class X11Accessibility final : public Accessibility {
+class X11WindowControl final : public WindowControl {
 public:
-    X11Accessibility(X11Connection& connection, X11ClientTracker& tracker, Scheduler& scheduler, Log& log);
-    ~X11Accessibility() override;
+    X11WindowControl(X11Connection& connection, X11ClientTracker& tracker, Scheduler& scheduler, Log& log);
+    ~X11WindowControl() override;
 
-    // Trusted while an EWMH window manager runs: without one nothing can be moved.
-    bool isProcessTrusted() override;
-    // There is nothing to prompt for on X11.
-    bool isProcessTrustedWithPrompt() override { return isProcessTrusted(); }
-    AXElement systemWideElement() override;
-    AXElement applicationElement(Pid pid) override;
-    // Accepted and ignored: requests to the window manager do not block.
-    AXError setMessagingTimeout(AXElement element, double seconds) override;
+    // Available while an EWMH window manager runs: without one nothing can be moved.
+    bool isAvailable() override;
+    // There is nothing to ask for on X11.
+    bool requestAccess() override { return isAvailable(); }
 
-    AXResult<AXValue> copyAttributeValue(AXElement element, std::string_view attribute) override;
-    // Position and size are the outer frame's; each write is one request to the window manager and
-    // takes effect asynchronously, keeping the part it does not name.
-    AXError setAttributeValue(AXElement element, std::string_view attribute, const AXValue& value) override;
-    AXResult<bool> isAttributeSettable(AXElement element, std::string_view attribute) override;
-    AXError performAction(AXElement element, std::string_view action) override;
-    AXResult<Pid> pid(AXElement element) override;
-    bool resolvesWindowLookup() const override { return true; }
-    std::optional<WindowId> windowId(AXElement element) override;
+    WindowResult<std::vector<WindowId>> windows(Pid pid) override;
+    WindowResult<WindowId> focusedWindow(Pid pid) override;
+    WindowResult<Pid> owner(WindowId window) override;
+    WindowResult<WindowKind> kind(WindowId window) override;
+    WindowResult<std::string> title(WindowId window) override;
+    // The outer frame (decorations included).
+    WindowResult<Rect> frame(WindowId window) override;
+    WindowResult<bool> isMinimised(WindowId window) override;
+    WindowResult<bool> isFullScreen(WindowId window) override;
+    WindowResult<bool> canResize(WindowId window) override;
 
-    AXResult<AXObserverId> createObserver(Pid pid, ObserverCallback callback) override;
-    AXError addNotification(AXObserverId observer, AXElement element, std::string_view notification,
-                            std::optional<std::uint64_t> refcon) override;
-    AXError removeNotification(AXObserverId observer, AXElement element, std::string_view notification) override;
-    void scheduleObserver(AXObserverId observer) override;
-    void unscheduleObserver(AXObserverId observer) override;
-    void releaseObserver(AXObserverId observer) override;
+    // One request to the window manager that takes effect asynchronously, keeping the part it does
+    // not name; a maximised window is restored first.
+    using WindowControl::setFrame;
+    FrameWritten setFrame(WindowId window, const FrameChange& change) override;
+    WindowStatus setMinimised(WindowId window, bool minimised) override;
+    WindowStatus raise(WindowId window) override;
 
-    // For tests: answer trust as given instead of asking the server (none: ask again).
-    void setTrustOverride(std::optional<bool> trusted) { m_trustOverride = trusted; }
+    WindowResult<WindowObserverId> createObserver(Pid pid, ObserverCallback callback) override;
+    WindowStatus watch(WindowObserverId observer, WindowEvent event, std::optional<WindowId> window,
+                       std::optional<std::uint64_t> context) override;
+    void releaseObserver(WindowObserverId observer) override;
 
-    // Element handles: the kind in the top byte, the pid or XID below.
-    static AXElement windowElement(XWindow window);
-    static std::optional<XWindow> windowOf(AXElement element);
-    static std::optional<Pid> pidOf(AXElement element);
+    // For tests: answer availability as given instead of asking the server (none: ask again).
+    void setAvailabilityOverride(std::optional<bool> available) { m_availabilityOverride = available; }
 
 private:
     struct Observer {
         Pid pid = 0;
         ObserverCallback callback;
-        bool scheduled = false;
     };
     struct Registration {
-        AXObserverId observer = 0;
-        AXElement element;
-        std::string notification;
-        std::optional<std::uint64_t> refcon;
+        WindowObserverId observer = 0;
+        WindowEvent event;
+        std::optional<XWindow> window; // none: the observer's application
+        std::optional<std::uint64_t> context;
     };
 
-    // Trust as every call checks it: the last answer, asked again when it is older than a second.
-    bool trusted();
-    // The managed window behind a window element; none for other elements and vanished windows.
-    std::optional<XWindow> managedWindow(AXElement element) const;
+    // Availability as every call checks it: the last answer, asked again when older than a second.
+    bool available();
+    // The managed window, after the availability check; none with the error to answer.
+    WindowResult<XWindow> managed(WindowId window);
     bool processExists(Pid pid) const;
-    bool elementExists(AXElement element) const;
 
-    AXResult<AXValue> windowAttribute(XWindow window, std::string_view attribute);
-    AXResult<AXValue> applicationAttribute(Pid pid, std::string_view attribute);
-    std::string subrole(XWindow window);
+    WindowKind kindOf(XWindow window);
     bool isFixedSize(XWindow window);
-    std::optional<XWindow> focusedWindow(Pid pid);
+    bool hasState(XWindow window, xcb_atom_t state);
+    std::optional<XWindow> focusedWindowOf(Pid pid);
     bool isMaximised(XWindow window);
     // Moves or resizes the frame; a maximised window is first restored, and the write waits for
     // the window manager to do so (its frame extents change with it).
@@ -94,9 +88,9 @@ private:
 
     void onTrackerEvent(const X11ClientTracker::Event& event);
     void onXEvent(const xcb_generic_event_t& event);
-    // Queues `notification` for every registration that asks for it: on the window element itself,
-    // or on its application's element. Delivered later, only to observers still scheduled.
-    void deliver(Pid pid, XWindow window, std::string_view notification);
+    // Queues `event` for every registration that asks for it: on the window itself or, for
+    // application-wide events, on its application. Delivered later, to observers still there.
+    void deliver(Pid pid, XWindow window, WindowEvent event);
 
     X11Connection& m_connection;
     X11ClientTracker& m_tracker;
@@ -104,12 +98,12 @@ private:
     Log& m_log;
     std::uint64_t m_subscription = 0;
     std::uint64_t m_listener = 0;
-    std::optional<bool> m_trustOverride;
+    std::optional<bool> m_availabilityOverride;
     bool m_windowManagerPresent = false;
-    std::optional<double> m_trustCheckedAt;
-    std::map<AXObserverId, Observer> m_observers;
+    std::optional<double> m_checkedAt;
+    std::map<WindowObserverId, Observer> m_observers;
     std::vector<Registration> m_registrations;
-    AXObserverId m_nextObserver = 1;
+    WindowObserverId m_nextObserver = 1;
     std::set<XWindow> m_reportedGone;
     // Frames written to windows that are being restored from maximised; the latest target wins.
     struct PendingFrame {

@@ -1,66 +1,44 @@
-// Accessibility on a real server with Openbox: what the tiling engine reads (role, subrole,
-// settable size, the application's windows), frame writes landing on a tile, observers with their
-// refcons, vanished windows and revoked trust.
-#include "X11Accessibility.h"
+// Window control on a real server with Openbox: what the tiling engine reads (kind, resizability,
+// the application's windows), frame writes landing on a tile, observers with their contexts,
+// vanished windows and a missing window manager.
 #include "X11ClientFixture.h"
+#include "X11WindowControl.h"
 
 #include <gtest/gtest.h>
 
 using namespace quorvel;
 using namespace quorvel::x11test;
-using x11::X11Accessibility;
+using x11::X11WindowControl;
 
 namespace {
 
 struct Heard {
-    AXElement element;
-    std::string notification;
-    std::optional<std::uint64_t> refcon;
+    WindowEvent event;
+    WindowId window;
+    std::optional<std::uint64_t> context;
 };
 
-class X11AccessibilityTest : public X11ClientFixture {
+class X11WindowControlTest : public X11ClientFixture {
 protected:
     void SetUp() override {
         X11ClientFixture::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        ax = std::make_unique<X11Accessibility>(*connection, *tracker, loop, log);
+        control = std::make_unique<X11WindowControl>(*connection, *tracker, loop, log);
     }
 
-    std::string text(AXElement element, std::string_view attribute) {
-        const auto result = ax->copyAttributeValue(element, attribute);
-        const auto* value = std::get_if<std::string>(&result.value);
-        return result.ok() && value ? *value : "<" + std::to_string(code(result.error)) + ">";
-    }
-    bool flag(AXElement element, std::string_view attribute) {
-        const auto result = ax->copyAttributeValue(element, attribute);
-        const auto* value = std::get_if<bool>(&result.value);
-        return result.ok() && value && *value;
-    }
-    bool sizeSettable(AXElement element) {
-        const auto result = ax->isAttributeSettable(element, ax::size);
-        return result.ok() && result.value;
-    }
-    std::optional<Rect> frame(AXElement element) {
-        const auto position = ax->copyAttributeValue(element, ax::position);
-        const auto size = ax->copyAttributeValue(element, ax::size);
-        const auto* p = std::get_if<Point>(&position.value);
-        const auto* s = std::get_if<Size>(&size.value);
-        if (!p || !s) return std::nullopt;
-        return Rect{p->x, p->y, s->width, s->height};
-    }
-    // An observer of `pid` that records what it hears, scheduled.
-    AXObserverId listen(Pid pid) {
-        const auto created = ax->createObserver(
-            pid, [this](AXObserverId, AXElement element, const std::string& notification,
-                        std::optional<std::uint64_t> refcon) { heard.push_back({element, notification, refcon}); });
+    // An observer of `pid` that records what it hears.
+    WindowObserverId listen(Pid pid) {
+        const auto created = control->createObserver(
+            pid, [this](WindowObserverId, WindowEvent event, WindowId window, std::optional<std::uint64_t> context) {
+                heard.push_back({event, window, context});
+            });
         EXPECT_TRUE(created.ok());
-        ax->scheduleObserver(created.value);
-        return created.value;
+        return created.valueOr(0);
     }
-    bool hears(std::string_view notification, AXElement element) {
+    bool hears(WindowEvent event, WindowId window) {
         return waitFor([&] {
             for (const Heard& h : heard)
-                if (h.notification == notification && h.element == element) return true;
+                if (h.event == event && h.window == window) return true;
             return false;
         });
     }
@@ -70,73 +48,64 @@ protected:
         loop.post([&] { reached = true; });
         return waitFor([&] { return reached; });
     }
-    std::optional<std::uint64_t> refconOf(std::string_view notification) {
+    std::optional<std::uint64_t> contextOf(WindowEvent event) {
         for (const Heard& h : heard)
-            if (h.notification == notification) return h.refcon;
+            if (h.event == event) return h.context;
         return std::nullopt;
     }
 
-    std::unique_ptr<X11Accessibility> ax;
+    std::unique_ptr<X11WindowControl> control;
     std::vector<Heard> heard;
 };
 
 } // namespace
 
-TEST_F(X11AccessibilityTest, OnlyNormalResizableWindowsLookTrackable) {
+TEST_F(X11WindowControlTest, OnlyNormalResizableWindowsLookTileable) {
     const ClientWindow normal = server->openWindow({.title = "Editor"});
     const ClientWindow dialog = server->openWindow({.title = "Save as", .type = ClientWindowOptions::Type::dialog});
     const ClientWindow fixed = server->openWindow({.title = "Calculator", .width = 240, .height = 320,
                                                    .type = ClientWindowOptions::Type::fixedSize});
     ASSERT_TRUE(managed(normal.window) && managed(dialog.window) && managed(fixed.window));
 
-    const AXElement editor = X11Accessibility::windowElement(normal.window);
-    const AXElement saveAs = X11Accessibility::windowElement(dialog.window);
-    const AXElement calculator = X11Accessibility::windowElement(fixed.window);
-    for (const AXElement element : {editor, saveAs, calculator}) EXPECT_EQ(text(element, ax::role), "AXWindow");
-    EXPECT_EQ(text(editor, ax::subrole), "AXStandardWindow");
-    EXPECT_EQ(text(saveAs, ax::subrole), "AXDialog");
-    EXPECT_EQ(text(calculator, ax::subrole), "AXStandardWindow");
-    EXPECT_TRUE(sizeSettable(editor));
-    EXPECT_FALSE(sizeSettable(calculator)) << "minimum size equals maximum size";
-    EXPECT_EQ(ax->setAttributeValue(calculator, ax::size, Size{600, 600}), AXError::cannotComplete);
-    EXPECT_EQ(text(editor, ax::title), "Editor");
-    EXPECT_FALSE(flag(editor, ax::minimized));
-    EXPECT_FALSE(flag(editor, ax::fullScreen));
+    EXPECT_EQ(control->kind(normal.window).valueOr(WindowKind::other), WindowKind::standard);
+    EXPECT_EQ(control->kind(dialog.window).valueOr(WindowKind::other), WindowKind::dialog);
+    EXPECT_EQ(control->kind(fixed.window).valueOr(WindowKind::other), WindowKind::standard);
+    EXPECT_TRUE(control->canResize(normal.window).valueOr(false));
+    EXPECT_FALSE(control->canResize(fixed.window).valueOr(true)) << "minimum size equals maximum size";
+    const FrameWritten resized = control->setFrame(fixed.window, FrameChange{.size = Size{600, 600}});
+    ASSERT_FALSE(resized.ok());
+    EXPECT_EQ(resized.size.error(), WindowError::cannotComplete);
+    EXPECT_TRUE(resized.origin.ok()) << "no position was asked for";
+    EXPECT_EQ(control->title(normal.window).valueOr(""), "Editor");
+    EXPECT_FALSE(control->isMinimised(normal.window).valueOr(true));
+    EXPECT_FALSE(control->isFullScreen(normal.window).valueOr(true));
 
-    // The application: its windows, focus, name, and never hidden.
-    const AXElement app = ax->applicationElement(normal.pid);
-    const auto windows = ax->copyAttributeValue(app, ax::windows);
+    // The application: its windows, its focus, and who owns a window.
+    const auto windows = control->windows(normal.pid);
     ASSERT_TRUE(windows.ok());
-    EXPECT_EQ(std::get<std::vector<AXElement>>(windows.value), std::vector<AXElement>{editor});
-    const auto focused = ax->copyAttributeValue(app, ax::focusedWindow);
-    ASSERT_TRUE(focused.ok());
-    EXPECT_EQ(std::get<AXElement>(focused.value), editor);
-    EXPECT_EQ(text(app, ax::title), "QuorvelTestClient");
-    EXPECT_FALSE(flag(app, ax::hidden));
-    EXPECT_TRUE(ax->copyAttributeValue(app, ax::hidden).ok());
-    EXPECT_EQ(ax->pid(editor).value, normal.pid);
-    EXPECT_EQ(ax->windowId(editor), normal.window);
+    EXPECT_EQ(*windows, std::vector<WindowId>{normal.window});
+    EXPECT_EQ(control->focusedWindow(normal.pid).valueOr(0), normal.window);
+    EXPECT_EQ(control->owner(normal.window).valueOr(0), normal.pid);
 
     // Frame geometry is the outer frame, decoration included.
-    EXPECT_TRUE(near(frame(editor).value_or(Rect{}), server->frameGeometry(normal.window), 0));
+    EXPECT_TRUE(near(control->frame(normal.window).valueOr(Rect{}), server->frameGeometry(normal.window), 0));
 }
 
-TEST_F(X11AccessibilityTest, PositionThenSizeLandsTheFrameOnTheTileEvenWhenMaximised) {
+TEST_F(X11WindowControlTest, AFrameWriteLandsOnTheTileEvenWhenMaximised) {
     const ClientWindow window = server->openWindow({.title = "Tile me"});
     ASSERT_TRUE(managed(window.window));
-    const AXElement element = X11Accessibility::windowElement(window.window);
 
     const Rect tile{100, 120, 800, 500};
-    EXPECT_EQ(ax->setAttributeValue(element, ax::position, tile.origin()), AXError::success);
-    EXPECT_EQ(ax->setAttributeValue(element, ax::size, tile.size()), AXError::success);
+    EXPECT_TRUE(control->setFrame(window.window, tile).ok());
     EXPECT_TRUE(waitFor([&] { return near(server->frameGeometry(window.window), tile); }))
         << server->frameGeometry(window.window).description();
-    EXPECT_TRUE(waitFor([&] { return near(frame(element).value_or(Rect{}), tile); })) << "read back the same";
+    EXPECT_TRUE(waitFor([&] { return near(control->frame(window.window).valueOr(Rect{}), tile); }))
+        << "read back the same";
 
     // A size written alone keeps the frame's corner; a position alone keeps its size.
-    EXPECT_EQ(ax->setAttributeValue(element, ax::size, Size{640, 400}), AXError::success);
+    EXPECT_TRUE(control->setFrame(window.window, FrameChange{.size = Size{640, 400}}).ok());
     EXPECT_TRUE(waitFor([&] { return near(server->frameGeometry(window.window), {100, 120, 640, 400}); }));
-    EXPECT_EQ(ax->setAttributeValue(element, ax::position, Point{300, 40}), AXError::success);
+    EXPECT_TRUE(control->setFrame(window.window, FrameChange{.origin = Point{300, 40}}).ok());
     EXPECT_TRUE(waitFor([&] { return near(server->frameGeometry(window.window), {300, 40, 640, 400}); }));
 
     // The window manager ignores moves of a maximised window: the write un-maximises it first.
@@ -145,107 +114,104 @@ TEST_F(X11AccessibilityTest, PositionThenSizeLandsTheFrameOnTheTileEvenWhenMaxim
                                 ewmh->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
     ASSERT_TRUE(waitFor([&] { return server->frameGeometry(window.window).width >= 1900; }));
     const Rect other{960, 0, 960, 540};
-    ax->setAttributeValue(element, ax::position, other.origin());
-    ax->setAttributeValue(element, ax::size, other.size());
+    (void)control->setFrame(window.window, other);
     EXPECT_TRUE(waitFor([&] { return near(server->frameGeometry(window.window), other); }))
         << server->frameGeometry(window.window).description();
 }
 
-TEST_F(X11AccessibilityTest, ObserversHearCreationFocusMinimisingAndDestructionWithTheirRefcons) {
+TEST_F(X11WindowControlTest, ObserversHearCreationFocusMinimisingAndDestructionWithTheirContexts) {
     const Pid self = static_cast<Pid>(::getpid());
-    const AXObserverId observer = listen(self);
-    const AXElement app = ax->applicationElement(self);
-    ASSERT_EQ(ax->addNotification(observer, app, ax::windowCreated, std::nullopt), AXError::success);
-    ASSERT_EQ(ax->addNotification(observer, app, ax::focusedWindowChanged, std::nullopt), AXError::success);
-    EXPECT_EQ(ax->addNotification(observer, app, ax::windowCreated, std::nullopt),
-              AXError::notificationAlreadyRegistered);
+    const WindowObserverId observer = listen(self);
+    ASSERT_TRUE(control->watch(observer, WindowEvent::windowCreated, std::nullopt, std::nullopt).ok());
+    ASSERT_TRUE(control->watch(observer, WindowEvent::focusedWindowChanged, std::nullopt, std::nullopt).ok());
+    EXPECT_EQ(control->watch(observer, WindowEvent::windowCreated, std::nullopt, std::nullopt).error(),
+              WindowError::alreadyWatching);
 
     const std::uint32_t first = own->open("first");
-    const AXElement firstElement = X11Accessibility::windowElement(first);
-    ASSERT_TRUE(hears(ax::windowCreated, firstElement));
+    ASSERT_TRUE(hears(WindowEvent::windowCreated, first));
     // Openbox may not focus a window mapped while it is still starting: ask for focus outright.
-    EXPECT_EQ(ax->performAction(firstElement, ax::raise), AXError::success);
-    EXPECT_TRUE(hears(ax::focusedWindowChanged, firstElement));
-    for (const auto notification : {ax::elementDestroyed, ax::windowMiniaturized, ax::windowDeminiaturized})
-        ASSERT_EQ(ax->addNotification(observer, firstElement, notification, first), AXError::success);
+    EXPECT_TRUE(control->raise(first).ok());
+    EXPECT_TRUE(hears(WindowEvent::focusedWindowChanged, first));
+    for (const WindowEvent event : {WindowEvent::windowDestroyed, WindowEvent::minimised, WindowEvent::restored})
+        ASSERT_TRUE(control->watch(observer, event, first, first).ok());
 
     const std::uint32_t second = own->open("second");
     ASSERT_TRUE(managed(second));
-    ax->performAction(X11Accessibility::windowElement(second), ax::raise);
-    ASSERT_TRUE(hears(ax::focusedWindowChanged, X11Accessibility::windowElement(second)));
+    (void)control->raise(second);
+    ASSERT_TRUE(hears(WindowEvent::focusedWindowChanged, second));
     heard.clear();
-    EXPECT_EQ(ax->performAction(firstElement, ax::raise), AXError::success);
-    EXPECT_TRUE(hears(ax::focusedWindowChanged, firstElement));
+    EXPECT_TRUE(control->raise(first).ok());
+    EXPECT_TRUE(hears(WindowEvent::focusedWindowChanged, first));
 
-    EXPECT_EQ(ax->setAttributeValue(firstElement, ax::minimized, true), AXError::success);
-    ASSERT_TRUE(hears(ax::windowMiniaturized, firstElement));
-    EXPECT_EQ(refconOf(ax::windowMiniaturized), first);
-    EXPECT_TRUE(flag(firstElement, ax::minimized));
-    EXPECT_EQ(ax->setAttributeValue(firstElement, ax::minimized, false), AXError::success);
-    ASSERT_TRUE(hears(ax::windowDeminiaturized, firstElement));
-    EXPECT_EQ(refconOf(ax::windowDeminiaturized), first);
+    EXPECT_TRUE(control->setMinimised(first, true).ok());
+    ASSERT_TRUE(hears(WindowEvent::minimised, first));
+    EXPECT_EQ(contextOf(WindowEvent::minimised), first);
+    EXPECT_TRUE(control->isMinimised(first).valueOr(false));
+    EXPECT_TRUE(control->setMinimised(first, false).ok());
+    ASSERT_TRUE(hears(WindowEvent::restored, first));
+    EXPECT_EQ(contextOf(WindowEvent::restored), first);
 
     own->destroy(first);
-    ASSERT_TRUE(hears(ax::elementDestroyed, firstElement));
-    EXPECT_EQ(refconOf(ax::elementDestroyed), first);
-    EXPECT_EQ(ax->copyAttributeValue(firstElement, ax::role).error, AXError::invalidUIElement);
-    EXPECT_EQ(ax->addNotification(observer, firstElement, ax::elementDestroyed, first), AXError::invalidUIElement);
+    ASSERT_TRUE(hears(WindowEvent::windowDestroyed, first));
+    EXPECT_EQ(contextOf(WindowEvent::windowDestroyed), first);
+    EXPECT_EQ(control->kind(first).error(), WindowError::windowGone);
+    EXPECT_EQ(control->watch(observer, WindowEvent::windowDestroyed, first, first).error(), WindowError::windowGone);
 }
 
-TEST_F(X11AccessibilityTest, AnUnscheduledOrReleasedObserverHearsNothing) {
+TEST_F(X11WindowControlTest, AnObserverHearsOnlyItsApplicationAndNothingOnceReleased) {
     const Pid self = static_cast<Pid>(::getpid());
-    EXPECT_EQ(ax->createObserver(999999, [](auto...) {}).error, AXError::illegalArgument)
+    EXPECT_EQ(control->createObserver(999999, [](auto...) {}).error(), WindowError::windowGone)
         << "no windows and no such process";
 
-    const AXObserverId observer = listen(self);
-    ax->addNotification(observer, ax->applicationElement(self), ax::windowCreated, std::nullopt);
-    ax->unscheduleObserver(observer);
-    const std::uint32_t quiet = own->open("unheard");
-    ASSERT_TRUE(managed(quiet));
+    const WindowObserverId observer = listen(self);
+    ASSERT_TRUE(control->watch(observer, WindowEvent::windowCreated, std::nullopt, std::nullopt).ok());
+    const ClientWindow foreign = server->openWindow({.title = "another process"});
+    ASSERT_TRUE(managed(foreign.window));
     ASSERT_TRUE(drained());
     EXPECT_TRUE(heard.empty());
 
-    ax->scheduleObserver(observer);
-    ax->releaseObserver(observer);
-    ASSERT_TRUE(managed(own->open("also unheard")));
+    control->releaseObserver(observer);
+    ASSERT_TRUE(managed(own->open("unheard")));
     ASSERT_TRUE(drained());
     EXPECT_TRUE(heard.empty());
-    EXPECT_EQ(ax->addNotification(observer, ax->applicationElement(self), ax::windowCreated, std::nullopt),
-              AXError::invalidUIElementObserver);
+    EXPECT_EQ(control->watch(observer, WindowEvent::windowCreated, std::nullopt, std::nullopt).error(),
+              WindowError::observerGone);
 }
 
-TEST_F(X11AccessibilityTest, AWindowDestroyedBetweenAReadAndAWriteIsRefusedAndLoggedOnce) {
+TEST_F(X11WindowControlTest, AWindowDestroyedBetweenAReadAndAWriteIsRefusedAndLoggedOnce) {
     const std::uint32_t window = own->open("short-lived");
     ASSERT_TRUE(managed(window));
-    const AXElement element = X11Accessibility::windowElement(window);
-    ASSERT_TRUE(frame(element));
+    ASSERT_TRUE(control->frame(window).ok());
 
     own->destroy(window); // our connection has not seen it go yet
-    EXPECT_EQ(ax->setAttributeValue(element, ax::position, Point{10, 10}), AXError::cannotComplete);
-    EXPECT_EQ(ax->setAttributeValue(element, ax::size, Size{500, 400}), AXError::cannotComplete);
-    EXPECT_EQ(ax->setAttributeValue(element, ax::position, Point{10, 10}), AXError::cannotComplete);
+    EXPECT_EQ(control->setFrame(window, FrameChange{.origin = Point{10, 10}}).origin.error(),
+              WindowError::cannotComplete);
+    EXPECT_EQ(control->setFrame(window, FrameChange{.size = Size{500, 400}}).size.error(),
+              WindowError::cannotComplete);
+    EXPECT_FALSE(control->setFrame(window, Rect{10, 10, 500, 400}).ok());
     EXPECT_EQ(log.count("is gone"), 1u);
 
     ASSERT_TRUE(waitFor([&] { return !tracker->isManaged(window); }));
-    EXPECT_EQ(ax->setAttributeValue(element, ax::position, Point{10, 10}), AXError::invalidUIElement);
-    EXPECT_EQ(ax->windowId(element), std::nullopt);
+    EXPECT_EQ(control->setFrame(window, FrameChange{.origin = Point{10, 10}}).origin.error(),
+              WindowError::windowGone);
+    EXPECT_EQ(control->owner(window).error(), WindowError::windowGone);
     EXPECT_EQ(log.count("is gone"), 1u);
     EXPECT_TRUE(connection->isAlive());
 }
 
-TEST_F(X11AccessibilityTest, RevokedTrustRefusesEverything) {
+TEST_F(X11WindowControlTest, WithoutAWindowManagerEverythingIsRefused) {
     const ClientWindow window = server->openWindow({.title = "Editor"});
     ASSERT_TRUE(managed(window.window));
-    const AXElement element = X11Accessibility::windowElement(window.window);
-    EXPECT_TRUE(ax->isProcessTrusted()) << "Openbox announces EWMH support";
+    EXPECT_TRUE(control->isAvailable()) << "Openbox announces EWMH support";
 
-    ax->setTrustOverride(false);
-    EXPECT_FALSE(ax->isProcessTrusted());
-    EXPECT_EQ(ax->copyAttributeValue(element, ax::role).error, AXError::apiDisabled);
-    EXPECT_EQ(ax->setAttributeValue(element, ax::position, Point{0, 0}), AXError::apiDisabled);
-    EXPECT_EQ(ax->createObserver(window.pid, [](auto...) {}).error, AXError::apiDisabled);
-    EXPECT_EQ(ax->windowId(element), std::nullopt);
+    control->setAvailabilityOverride(false);
+    EXPECT_FALSE(control->isAvailable());
+    EXPECT_FALSE(control->requestAccess()) << "there is nothing to ask for";
+    EXPECT_EQ(control->kind(window.window).error(), WindowError::notPermitted);
+    EXPECT_EQ(control->setFrame(window.window, Rect{0, 0, 100, 100}).origin.error(), WindowError::notPermitted);
+    EXPECT_EQ(control->createObserver(window.pid, [](auto...) {}).error(), WindowError::notPermitted);
+    EXPECT_EQ(control->windows(window.pid).error(), WindowError::notPermitted);
 
-    ax->setTrustOverride(std::nullopt);
-    EXPECT_EQ(text(element, ax::role), "AXWindow");
+    control->setAvailabilityOverride(std::nullopt);
+    EXPECT_EQ(control->kind(window.window).valueOr(WindowKind::other), WindowKind::standard);
 }
