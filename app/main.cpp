@@ -11,7 +11,7 @@
 #include "QtScheduler.h"
 #include "QtTrayView.h"
 #include "QtUserNotifier.h"
-#include "X11Accessibility.h"
+#include "X11WindowControl.h"
 #include "X11ClientTracker.h"
 #include "X11Connection.h"
 #include "X11HotkeySystem.h"
@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
     x11::X11WindowServer windowServer(*connection, log);
     x11::X11Screens screens(*connection, scheduler);
     x11::X11ClientTracker tracker(*connection, scheduler, log);
-    x11::X11Accessibility accessibility(*connection, tracker, scheduler, log);
+    x11::X11WindowControl windowControl(*connection, tracker, scheduler, log);
     x11::X11Workspace workspace(*connection, tracker, scheduler, log);
     x11::X11HotkeySystem hotkeys(*connection, scheduler, log);
     ui::QtUserNotifier notifier(scheduler);
@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
     ui::QtPanelWindowFactory panels(&panelWindowManager, &scheduler);
     ui::QtTrayView tray(scheduler);
 
-    const PlatformServices platform{windowServer, accessibility, workspace, screens,   hotkeys, helperWindows,
+    const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray};
     CoreServices core(platform);
     AppDelegate delegate(platform, core);

@@ -13,7 +13,7 @@ namespace {
 struct Machine {
     sim::SimPlatform sim;
     Settings settings{sim.defaults};
-    WindowServerApi api{sim.windowServer, sim.accessibility, sim.log};
+    WindowServerApi api{sim.windowServer, sim.log};
     WindowSnapshotSource snapshots{api, sim.scheduler, sim.log};
     SpaceManager spaces{api, sim.screens, settings, snapshots};
 

@@ -95,16 +95,16 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 void AppDelegate::requestAccessibility() {
-    Accessibility& accessibility = m_platform.accessibility;
-    const bool trusted = accessibility.isProcessTrustedWithPrompt();
+    WindowControl& windows = m_platform.windowControl;
+    const bool trusted = windows.requestAccess();
     m_platform.log.info(kCategory, "Accessibility trusted: %s", trusted);
     const auto executablePath = m_platform.workspace.ownExecutablePath();
     AccessibilityGrant::noteCurrentState(
-        m_platform.defaults, [&accessibility] { return accessibility.isProcessTrusted(); }, executablePath,
+        m_platform.defaults, [&windows] { return windows.isAvailable(); }, executablePath,
         m_platform.log);
     ProblemReporter::askAboutCrashReportsIfNeeded(m_core.settings);
     CrashReports::sendIfPermitted(m_core.settings);
-    AccessibilityGrant::logStaleGrantIfNeeded(accessibility.isProcessTrusted(), m_platform.defaults, executablePath,
+    AccessibilityGrant::logStaleGrantIfNeeded(windows.isAvailable(), m_platform.defaults, executablePath,
                                               m_platform.log);
 }
 
@@ -157,7 +157,7 @@ void AppDelegate::wireControllers() {
     m_core.engine.isDisplayTransitionInProgress = [this, alive = l.token()] {
         return !alive.expired() && m_core.focusDisplay.isSwapping();
     };
-    m_core.engine.onAccessibilityRevoked = l.guard([this] {
+    m_core.engine.onAccessLost = l.guard([this] {
         showToast("Tiling paused — Accessibility access was revoked");
         if (m_core.coordinator.onStateChanged)
             m_core.coordinator.onStateChanged(TilingCoordinator::Source::permissionPoll);

@@ -5,16 +5,16 @@ namespace quorvel {
 
 CoreServices::CoreServices(const PlatformServices& p)
     : settings(p.defaults),
-      api(p.windowServer, p.accessibility, p.log),
+      api(p.windowServer, p.log),
       snapshots(api, p.scheduler, p.log),
       spaces(api, p.screens, settings, snapshots),
-      namer(api, p.workspace, p.accessibility, p.scheduler, p.defaults),
+      namer(api, p.workspace, p.windowControl, p.scheduler, p.defaults),
       labels(settings, namer, [&scheduler = p.scheduler] { return scheduler.wallClock(); }),
       persistence(labels, settings, spaces, p.log),
       border(p.outline),
-      engine(TilingContext{api, p.accessibility, p.workspace, p.screens, settings, labels, spaces, border,
+      engine(TilingContext{api, p.windowControl, p.workspace, p.screens, settings, labels, spaces, border,
                            p.scheduler, p.log}),
-      coordinator(engine, settings, labels, p.accessibility, p.workspace, p.notifier, p.scheduler, p.log),
+      coordinator(engine, settings, labels, p.windowControl, p.workspace, p.notifier, p.scheduler, p.log),
       focusDisplay(p.screens),
       opener(std::make_unique<WindowOpener>(p.workspace)) {}
 
@@ -36,7 +36,7 @@ MenuBarController::Dependencies menuBarDependencies(const PlatformServices& p, C
             .scheduler = p.scheduler,
             .log = p.log,
             .activeSpace = [&api = core.api] { return api.getActiveSpace(api.defaultConnection()); },
-            .isTrusted = [&accessibility = p.accessibility] { return accessibility.isProcessTrusted(); }};
+            .isTrusted = [&windows = p.windowControl] { return windows.isAvailable(); }};
 }
 
 } // namespace quorvel

@@ -7,7 +7,7 @@
 #include "menubar/MenuBarController.h"
 #include "menubar/PanelView.h"
 #include "menubar/TrayView.h"
-#include "platform/Accessibility.h"
+#include "platform/WindowControl.h"
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
 #include "platform/HotkeySystem.h"
@@ -37,7 +37,7 @@ namespace quorvel {
 
 struct PlatformServices {
     WindowServer& windowServer;
-    Accessibility& accessibility;
+    WindowControl& windowControl;
     Workspace& workspace;
     Screens& screens;
     HotkeySystem& hotkeys;

@@ -31,9 +31,9 @@ std::string desktopNumber(const Space& space) { return "Desktop " + std::to_stri
 
 } // namespace
 
-AutoNamer::AutoNamer(WindowServerApi& api, Workspace& workspace, Accessibility& accessibility, Scheduler& scheduler,
+AutoNamer::AutoNamer(WindowServerApi& api, Workspace& workspace, WindowControl& windows, Scheduler& scheduler,
                      const DefaultsStore& defaults)
-    : m_api(api), m_workspace(workspace), m_accessibility(accessibility), m_scheduler(scheduler),
+    : m_api(api), m_workspace(workspace), m_windows(windows), m_scheduler(scheduler),
       m_defaults(defaults) {}
 
 AutoNamer::~AutoNamer() { stopObserving(); }
@@ -80,14 +80,9 @@ void AutoNamer::recordCurrentSpaceApp() {
 }
 
 std::optional<std::string> AutoNamer::documentTitle(const RunningApplication& app) {
-    const AXElement element = m_accessibility.applicationElement(app.pid);
-    const auto focused = m_accessibility.copyAttributeValue(element, ax::focusedWindow);
-    if (!focused.ok()) return std::nullopt;
-    const auto* window = std::get_if<AXElement>(&focused.value);
-    if (!window) return std::nullopt;
-    const auto titleValue = m_accessibility.copyAttributeValue(*window, ax::title);
-    if (!titleValue.ok()) return std::nullopt;
-    const auto* title = std::get_if<std::string>(&titleValue.value);
+    const auto focused = m_windows.focusedWindow(app.pid);
+    if (!focused) return std::nullopt;
+    const auto title = m_windows.title(*focused);
     if (!title || title->empty()) return std::nullopt;
 
     const std::string name = app.localizedName.value_or("");

@@ -2,7 +2,7 @@
 // title, learnt from workspace notifications. LabelStore shows them when the user gave no name.
 #pragma once
 
-#include "platform/Accessibility.h"
+#include "platform/WindowControl.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Lifetime.h"
 #include "platform/Scheduler.h"
@@ -28,7 +28,7 @@ public:
     };
 
     // `defaults` is read for the user's labels only (desktops with a label get no automatic name).
-    AutoNamer(WindowServerApi& api, Workspace& workspace, Accessibility& accessibility, Scheduler& scheduler,
+    AutoNamer(WindowServerApi& api, Workspace& workspace, WindowControl& windows, Scheduler& scheduler,
               const DefaultsStore& defaults);
     ~AutoNamer(); // stops observing
     AutoNamer(const AutoNamer&) = delete;
@@ -48,7 +48,7 @@ public:
     bool isObserving() const { return m_isObserving; }
 
     // Remembers the frontmost application (unless skipped) and its document title for the active
-    // desktop. Reads the window server, the workspace and Accessibility.
+    // desktop. Reads the window server, the workspace and window control.
     void recordCurrentSpaceApp();
 
     // The automatic name of every desktop in `spaces` that has no user label. Forgets the recorded
@@ -73,7 +73,7 @@ private:
 
     WindowServerApi& m_api;
     Workspace& m_workspace;
-    Accessibility& m_accessibility;
+    WindowControl& m_windows;
     Scheduler& m_scheduler;
     const DefaultsStore& m_defaults;
 

@@ -64,16 +64,6 @@ std::optional<Json> WindowServerApi::copySpacesForWindows(ConnectionId c, int ma
     return m_server.copySpacesForWindows(c, mask, windows);
 }
 
-std::optional<WindowId> WindowServerApi::windowId(AXElement element) {
-    if (!m_accessibility.resolvesWindowLookup()) {
-        m_log.error(kCategory, "_AXUIElementGetWindow unavailable");
-        return std::nullopt;
-    }
-    const auto id = m_accessibility.windowId(element);
-    if (id && *id == 0) return std::nullopt;
-    return id;
-}
-
 std::optional<std::vector<SpaceId>> WindowServerApi::spacesForWindow(ConnectionId c, WindowId window) {
     const auto answer = copySpacesForWindows(c, kAllSpacesMask, {window});
     if (!answer || !answer->is_array()) return std::nullopt;

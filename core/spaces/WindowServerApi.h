@@ -2,7 +2,6 @@
 // function is logged (category "privateapi") and answered with a neutral value.
 #pragma once
 
-#include "platform/Accessibility.h"
 #include "platform/Log.h"
 #include "platform/WindowServer.h"
 
@@ -14,8 +13,7 @@ namespace quorvel {
 
 class WindowServerApi {
 public:
-    WindowServerApi(WindowServer& server, Accessibility& accessibility, Log& log)
-        : m_server(server), m_accessibility(accessibility), m_log(log) {}
+    WindowServerApi(WindowServer& server, Log& log) : m_server(server), m_log(log) {}
 
     // The four functions start-up cannot do without.
     bool hasRequiredFunctions() const;
@@ -27,8 +25,6 @@ public:
     void managedDisplaySetCurrentSpace(ConnectionId c, const std::string& display, SpaceId space);
     // None when missing or unanswered; the caller takes it as no answer (no log line here).
     std::optional<Json> copySpacesForWindows(ConnectionId c, int mask, const std::vector<WindowId>& windows);
-    // The window number of an element: only on success and when not 0.
-    std::optional<WindowId> windowId(AXElement element);
 
     // The desktops a window is on, or none when the server has no array of numbers to give.
     std::optional<std::vector<SpaceId>> spacesForWindow(ConnectionId c, WindowId window);
@@ -42,7 +38,6 @@ private:
     bool available(WindowServer::Function function);
 
     WindowServer& m_server;
-    Accessibility& m_accessibility;
     Log& m_log;
 };
 

@@ -8,11 +8,11 @@
 
 namespace quorvel {
 
-FrameAnimator::FrameAnimator(std::vector<Move> moves, std::function<void()> completion, Accessibility& accessibility,
+FrameAnimator::FrameAnimator(std::vector<Move> moves, std::function<void()> completion, WindowControl& windows,
                              Scheduler& scheduler, Log& log)
     : m_moves(std::move(moves)),
       m_completion(std::move(completion)),
-      m_accessibility(accessibility),
+      m_windows(windows),
       m_scheduler(scheduler),
       m_log(log) {}
 
@@ -26,8 +26,7 @@ void FrameAnimator::start() {
     m_written.clear();
     for (std::size_t i = 0; i < m_moves.size(); ++i) {
         const Move& move = m_moves[i];
-        (void)m_accessibility.setAttributeValue(move.element, ax::size, move.from.size());
-        (void)m_accessibility.setAttributeValue(move.element, ax::position, move.from.origin());
+        (void)m_windows.setFrame(move.window, move.from);
         m_lastApplied[i] = move.from;
         m_written.push_back(move.from);
     }
@@ -56,7 +55,7 @@ void FrameAnimator::tick() {
         const Rect frame{move.from.x + e * (move.to.x - move.from.x), move.from.y + e * (move.to.y - move.from.y),
                          move.from.width + e * (move.to.width - move.from.width),
                          move.from.height + e * (move.to.height - move.from.height)};
-        const auto [sizeWritten, positionWritten] = setStep(move.element, frame, m_lastApplied[i]);
+        const auto [sizeWritten, positionWritten] = setStep(move.window, frame, m_lastApplied[i]);
         if (sizeWritten) {
             m_written[i].width = frame.width;
             m_written[i].height = frame.height;
@@ -84,19 +83,21 @@ void FrameAnimator::finish() {
     if (completion) completion();
 }
 
-std::optional<Rect> FrameAnimator::writtenFrame(AXElement element) const {
+std::optional<Rect> FrameAnimator::writtenFrame(WindowId window) const {
     for (std::size_t i = 0; i < m_moves.size() && i < m_written.size(); ++i)
-        if (m_moves[i].element == element) return m_written[i];
+        if (m_moves[i].window == window) return m_written[i];
     return std::nullopt;
 }
 
-std::pair<bool, bool> FrameAnimator::setStep(AXElement element, const Rect& frame, const std::optional<Rect>& last) {
+std::pair<bool, bool> FrameAnimator::setStep(WindowId window, const Rect& frame, const std::optional<Rect>& last) {
     const bool sizeChanged = !last || std::abs(frame.width - last->width) > kWriteThreshold ||
                              std::abs(frame.height - last->height) > kWriteThreshold;
     const bool positionChanged =
         !last || std::abs(frame.x - last->x) > kWriteThreshold || std::abs(frame.y - last->y) > kWriteThreshold;
-    if (sizeChanged) (void)m_accessibility.setAttributeValue(element, ax::size, frame.size());
-    if (positionChanged) (void)m_accessibility.setAttributeValue(element, ax::position, frame.origin());
+    FrameChange change;
+    if (sizeChanged) change.size = frame.size();
+    if (positionChanged) change.origin = frame.origin();
+    if (sizeChanged || positionChanged) (void)m_windows.setFrame(window, change);
     return {sizeChanged, positionChanged};
 }
 

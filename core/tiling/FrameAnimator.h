@@ -3,7 +3,7 @@
 // the exact final frames. Dropping the animator (or calling cancel) ends it without completion.
 #pragma once
 
-#include "platform/Accessibility.h"
+#include "platform/WindowControl.h"
 #include "platform/Lifetime.h"
 #include "platform/Log.h"
 #include "platform/Scheduler.h"
@@ -18,7 +18,7 @@ namespace quorvel {
 class FrameAnimator {
 public:
     struct Move {
-        AXElement element;
+        WindowId window;
         Rect from;
         Rect to;
         std::optional<Rect> via; // always empty; kept for the record of a move
@@ -30,7 +30,7 @@ public:
     static constexpr long kMaxOverBudgetTicks = 2;
     static constexpr double kWriteThreshold = 0.5;
 
-    FrameAnimator(std::vector<Move> moves, std::function<void()> completion, Accessibility& accessibility,
+    FrameAnimator(std::vector<Move> moves, std::function<void()> completion, WindowControl& windows,
                   Scheduler& scheduler, Log& log);
     ~FrameAnimator(); // cancels the timer
     FrameAnimator(const FrameAnimator&) = delete;
@@ -47,17 +47,18 @@ public:
     const std::vector<Move>& moves() const { return m_moves; }
     // The frame last written to a moving window (steps under 0.5 point are not written, so this
     // can lag behind the interpolation); none for a window that is not moving.
-    std::optional<Rect> writtenFrame(AXElement element) const;
+    std::optional<Rect> writtenFrame(WindowId window) const;
 
 private:
     void tick();
     void finish();
-    // Returns whether the size and the position were written.
-    std::pair<bool, bool> setStep(AXElement element, const Rect& frame, const std::optional<Rect>& last);
+    // Writes what changed by more than the threshold, in one request; returns whether the size and
+    // the position were written.
+    std::pair<bool, bool> setStep(WindowId window, const Rect& frame, const std::optional<Rect>& last);
 
     std::vector<Move> m_moves;
     std::function<void()> m_completion;
-    Accessibility& m_accessibility;
+    WindowControl& m_windows;
     Scheduler& m_scheduler;
     Log& m_log;
     TaskHandle m_timer;

@@ -1,29 +1,118 @@
 // Adoption and tree upkeep: when a tracked window enters its desktop's tree (one window, or a
 // sweep of a whole desktop), how windows leave trees, hidden applications' saved layouts, and
 // trees following desktop changes and the tiling settings. Every change ends in a retile.
-#include "tiling/TilingEngine.h"
+#include "tiling/TreePolicy.h"
+
+#include <algorithm>
 
 namespace quorvel {
 
+using tiling::kCategory;
+
 namespace {
-constexpr const char* kCategory = "tiling";
 constexpr Seconds kReconcileDelay{0.38}; // the animation's 0.28 s plus 0.1 s
 constexpr Seconds kUnhideDelay{0.2};
 } // namespace
 
-bool TilingEngine::adoptNewlyCreated(AXElement element, Pid pid) {
-    const auto id = track(element, pid);
+TreePolicy::TreePolicy(const TilingContext& context, const TilingRun& run, WindowTracker& tracker,
+                       FrameWriter& writer)
+    : m_ctx(context), m_run(run), m_tracker(tracker), m_writer(writer) {}
+
+// --- Lifecycle ----------------------------------------------------------------------------------
+
+void TreePolicy::startUp() {
+    const SpaceId active = activeSpace();
+    adoptSpace(active);
+    retile(active, std::nullopt);
+}
+
+void TreePolicy::stop() {
+    m_trees.clear();
+    m_lastFocused.clear();
+    // Stopping forgets everything: a split target from an earlier run means nothing in the next.
+    m_previousFocused.clear();
+    m_spotlit.clear();
+    hideBorder();
+    m_hiddenLayouts.clear();
+}
+
+// --- Shared answers -----------------------------------------------------------------------------
+
+SpaceId TreePolicy::activeSpace() { return m_ctx.api.getActiveSpace(m_ctx.api.defaultConnection()); }
+
+std::optional<SpaceId> TreePolicy::spaceFor(WindowId id) {
+    const auto spaces = m_ctx.api.spacesForWindow(m_ctx.api.defaultConnection(), id);
+    if (!spaces) {
+        m_ctx.log.error(kCategory, "space lookup failed for window %u — SLSCopySpacesForWindows returned nil", id);
+        return std::nullopt;
+    }
+    if (spaces->empty()) {
+        m_ctx.log.info(kCategory, "space lookup empty for window %u", id);
+        return std::nullopt;
+    }
+    return spaces->front();
+}
+
+std::optional<TreePolicy::OnScreen> TreePolicy::onScreenWindows() {
+    const Json list = m_ctx.api.server().copyWindowList(windowListOnScreenOnly, 0);
+    if (!list.is_array()) return std::nullopt;
+    OnScreen onScreen;
+    std::set<Pid> seen;
+    for (const Json& window : list) {
+        if (!window.is_object()) continue;
+        const auto pid = window.find(windowkeys::ownerPid);
+        if (pid == window.end() || !pid->is_number_integer()) continue;
+        const Pid owner = pid->get<Pid>();
+        if (seen.insert(owner).second) onScreen.owners.push_back(owner);
+    }
+    for (const Json& window : list)
+        if (const auto number = WindowServerApi::windowNumber(window)) onScreen.windows.push_back(*number);
+    return onScreen;
+}
+
+bool TreePolicy::shouldTile(SpaceId space) {
+    if (const auto info = m_ctx.spaces.spaceInfo(space); info && info->isFullScreen) return false;
+    switch (m_ctx.labels.tilingOverride(space)) {
+    case TilingOverride::on: return true;
+    case TilingOverride::off: return false;
+    case TilingOverride::automatic: break;
+    }
+    return m_ctx.settings.tilingEnabled();
+}
+
+BSPTree& TreePolicy::treeFor(SpaceId space) {
+    auto& tree = m_trees[space];
+    if (!tree) tree = std::make_shared<BSPTree>();
+    return *tree;
+}
+
+bool TreePolicy::isInAnyTree(WindowId id) const {
+    return std::any_of(m_trees.begin(), m_trees.end(), [id](const auto& entry) { return entry.second->contains(id); });
+}
+
+std::optional<Rect> TreePolicy::refitRect(SpaceId space) {
+    if (m_ctx.settings.tilingCloseBehavior() == TilingCloseBehavior::keep) return std::nullopt;
+    return frameForSpace(space);
+}
+
+const BSPTree* TreePolicy::tree(SpaceId space) const {
+    const auto it = m_trees.find(space);
+    return it == m_trees.end() ? nullptr : it->second.get();
+}
+
+// --- What the tracker hears ---------------------------------------------------------------------
+
+bool TreePolicy::windowCreated(WindowId window, Pid pid) {
+    const auto id = m_tracker.track(window, pid);
     if (!id) {
         m_ctx.log.info(kCategory, "window created (pid %d) — not trackable yet", pid);
         return false;
     }
-    for (const auto& [space, tree] : m_trees) {
-        if (tree->contains(*id)) {
-            m_ctx.log.info(kCategory, "window created %u (pid %d) — already adopted", *id, pid);
-            return true;
-        }
+    if (isInAnyTree(*id)) {
+        m_ctx.log.info(kCategory, "window created %u (pid %d) — already adopted", *id, pid);
+        return true;
     }
-    if (!isAdoptable(*id)) {
+    if (m_tracker.fit(*id) != WindowFit::fits) {
         m_ctx.log.info(kCategory, "window created %u (pid %d) — not adoptable yet", *id, pid);
         return false;
     }
@@ -36,8 +125,48 @@ bool TilingEngine::adoptNewlyCreated(AXElement element, Pid pid) {
     return true;
 }
 
-void TilingEngine::adopt(WindowId id) {
-    if (!isAdoptable(id)) {
+void TreePolicy::windowFocused(WindowId window, bool tracked) {
+    const bool isTiled = isInAnyTree(window);
+    if (const auto space = spaceFor(window)) {
+        const auto tree = m_trees.find(*space);
+        noteFocus(window, *space, tree != m_trees.end() && tree->second->contains(window));
+        clearSpotlightIfFocusMoved(*space, window);
+    }
+    if (tracked && !isTiled) adopt(window);
+}
+
+void TreePolicy::focusRefreshed(WindowId window) {
+    if (const auto space = spaceFor(window)) {
+        const auto tree = m_trees.find(*space);
+        noteFocus(window, *space, tree != m_trees.end() && tree->second->contains(window));
+    }
+}
+
+void TreePolicy::applicationAttached() {
+    const SpaceId active = activeSpace();
+    if (!m_run.running || !shouldTile(active)) return;
+    const auto result = adoptSpace(active);
+    if (!result.changed) return;
+    retile(active, result.inserted.size() == 1 ? std::optional(*result.inserted.begin()) : std::nullopt);
+}
+
+void TreePolicy::applicationQuit(Pid pid, const std::vector<WindowId>& windows) {
+    m_hiddenLayouts.erase(pid);
+    std::set<SpaceId> affected;
+    for (const WindowId id : windows) {
+        for (const auto& [space, tree] : m_trees) {
+            if (!tree->contains(id)) continue;
+            tree->remove(id, refitRect(space));
+            affected.insert(space);
+        }
+    }
+    for (const SpaceId space : affected) retile(space, std::nullopt);
+}
+
+// --- Adoption -----------------------------------------------------------------------------------
+
+void TreePolicy::adopt(WindowId id) {
+    if (m_tracker.fit(id) != WindowFit::fits) {
         m_ctx.log.info(kCategory, "adopt %u: not adoptable (minimized/hidden/fullscreen/untracked)", id);
         return;
     }
@@ -74,9 +203,9 @@ void TilingEngine::adopt(WindowId id) {
     if (leavesBefore > 0) {
         const std::weak_ptr<BSPTree> weakTree = tree;
         const SpaceId desktop = *space;
-        const auto generation = m_runGeneration;
+        const auto generation = m_run.generation;
         m_ctx.scheduler.after(kReconcileDelay, m_lifetime.guard([this, weakTree, desktop, generation] {
-            if (!m_isRunning || generation != m_runGeneration) return;
+            if (!m_run.isCurrent(generation)) return;
             const auto current = m_trees.find(desktop);
             const auto treeNow = weakTree.lock();
             if (!treeNow || current == m_trees.end() || current->second != treeNow) return;
@@ -90,7 +219,7 @@ void TilingEngine::adopt(WindowId id) {
     }
 }
 
-TilingEngine::AdoptResult TilingEngine::adoptSpace(SpaceId space) {
+TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
     if (!shouldTile(space)) return {};
     treeFor(space);
     const std::shared_ptr<BSPTree> tree = m_trees.at(space);
@@ -99,19 +228,7 @@ TilingEngine::AdoptResult TilingEngine::adoptSpace(SpaceId space) {
 
     // Stale leaves leave without a refit: the sweep re-fills the tree right after.
     for (const WindowId id : leavesBefore) {
-        const auto element = m_windowElements.find(id);
-        bool stale = element == m_windowElements.end();
-        if (!stale) {
-            stale = boolAttribute(element->second, ax::minimized) || boolAttribute(element->second, ax::fullScreen) ||
-                    boolAttribute(element->second, ax::hidden);
-        }
-        if (!stale) {
-            const auto owner = m_windowOwners.find(id);
-            if (owner != m_windowOwners.end()) {
-                const auto app = m_ctx.workspace.runningApplication(owner->second);
-                stale = app && app->isHidden;
-            }
-        }
+        bool stale = m_tracker.fit(id) != WindowFit::fits;
         if (!stale) {
             const auto where = spaceFor(id);
             stale = where && *where != space;
@@ -119,31 +236,19 @@ TilingEngine::AdoptResult TilingEngine::adoptSpace(SpaceId space) {
         if (stale) tree->remove(id, std::nullopt);
     }
 
-    const Json list = m_ctx.api.server().copyWindowList(windowListOnScreenOnly, 0);
     std::vector<WindowId> numbers;
-    if (list.is_array()) {
-        std::set<Pid> seen;
-        for (const Json& window : list) {
-            if (!window.is_object()) continue;
-            const auto pid = window.find(windowkeys::ownerPid);
-            if (pid == window.end() || !pid->is_number_integer()) continue;
-            const Pid owner = pid->get<Pid>();
-            if (!seen.insert(owner).second) continue;
-            if (const auto app = m_ctx.workspace.runningApplication(owner)) attach(*app);
-        }
-        for (const Json& window : list)
-            if (const auto number = WindowServerApi::windowNumber(window)) numbers.push_back(*number);
+    if (const auto onScreen = onScreenWindows()) {
+        for (const Pid owner : onScreen->owners)
+            if (const auto app = m_ctx.workspace.runningApplication(owner)) m_tracker.attach(*app);
+        numbers = onScreen->windows;
     }
 
     std::vector<WindowId> candidates;
     for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
         const WindowId id = *it;
-        const auto element = m_windowElements.find(id);
-        if (element == m_windowElements.end() || tree->contains(id)) continue;
+        if (!m_tracker.isTracked(id) || tree->contains(id)) continue;
         if (std::find(candidates.begin(), candidates.end(), id) != candidates.end()) continue;
-        if (boolAttribute(element->second, ax::minimized) || boolAttribute(element->second, ax::fullScreen) ||
-            isHidden(element->second))
-            continue;
+        if (m_tracker.fit(id) != WindowFit::fits) continue;
         if (spaceFor(id) != space) continue;
         candidates.push_back(id);
     }
@@ -170,45 +275,48 @@ TilingEngine::AdoptResult TilingEngine::adoptSpace(SpaceId space) {
     return result;
 }
 
-std::set<SpaceId> TilingEngine::evict(WindowId id, SpaceId except) {
+void TreePolicy::removeFromTree(SpaceId space, BSPTree& tree, WindowId id) {
+    tree.remove(id, refitRect(space));
+    if (lastFocusedWindow(space) == id) m_lastFocused.erase(space);
+}
+
+std::set<SpaceId> TreePolicy::evict(WindowId id, SpaceId except) {
     std::set<SpaceId> touched;
     for (const auto& [space, tree] : m_trees) {
         if (space == except || !tree->contains(id)) continue;
-        tree->remove(id, refitRect(space));
-        if (lastFocusedWindow(space) == id) m_lastFocused.erase(space);
+        removeFromTree(space, *tree, id);
         touched.insert(space);
     }
     return touched;
 }
 
-void TilingEngine::removeFromTrees(WindowId id) {
+void TreePolicy::removeFromTrees(WindowId id) {
     std::erase_if(m_previousFocused, [id](const auto& entry) { return entry.second == id; });
     std::vector<SpaceId> affected;
     for (const auto& [space, tree] : m_trees)
         if (tree->contains(id)) affected.push_back(space);
     for (const SpaceId space : affected) {
-        m_trees.at(space)->remove(id, refitRect(space));
-        if (lastFocusedWindow(space) == id) m_lastFocused.erase(space);
+        removeFromTree(space, *m_trees.at(space), id);
         retile(space, std::nullopt);
     }
 }
 
-void TilingEngine::activeSpaceChanged() {
+// --- Upkeep -------------------------------------------------------------------------------------
+
+void TreePolicy::activeSpaceChanged() {
     pruneDeadTrees();
     const SpaceId active = activeSpace();
     hideBorder();
-    if (!m_isRunning || !shouldTile(active)) return;
+    if (!m_run.running || !shouldTile(active)) return;
     const auto result = adoptSpace(active);
     if (result.changed)
         retile(active, result.inserted.size() == 1 ? std::optional(*result.inserted.begin()) : std::nullopt);
     if (m_spotlit.contains(active)) retile(active, std::nullopt);
 }
 
-void TilingEngine::applicationHidden(const RunningApplication& app) {
-    if (!m_isRunning) return;
-    std::vector<WindowId> owned;
-    for (const auto& [id, owner] : m_windowOwners)
-        if (owner == app.pid) owned.push_back(id);
+void TreePolicy::applicationHidden(const RunningApplication& app) {
+    if (!m_run.running) return;
+    const std::vector<WindowId> owned = m_tracker.windowsOf(app.pid);
     std::set<SpaceId> affected;
     for (const WindowId id : owned)
         for (const auto& [space, tree] : m_trees)
@@ -218,58 +326,47 @@ void TilingEngine::applicationHidden(const RunningApplication& app) {
         auto& saved = m_hiddenLayouts[app.pid];
         for (const SpaceId space : affected) saved[space] = m_trees.at(space)->clone();
     }
-    for (const WindowId id : owned) {
-        for (const auto& [space, tree] : m_trees) {
-            if (!tree->contains(id)) continue;
-            tree->remove(id, refitRect(space));
-            if (lastFocusedWindow(space) == id) m_lastFocused.erase(space);
-        }
-    }
+    for (const WindowId id : owned)
+        for (const auto& [space, tree] : m_trees)
+            if (tree->contains(id)) removeFromTree(space, *tree, id);
     for (const SpaceId space : affected) retile(space, std::nullopt);
 }
 
-void TilingEngine::applicationUnhidden(const RunningApplication& app) {
-    if (!m_isRunning) return;
-    const auto generation = m_runGeneration;
+void TreePolicy::applicationUnhidden(const RunningApplication& app) {
+    if (!m_run.running) return;
+    const auto generation = m_run.generation;
     m_ctx.scheduler.after(kUnhideDelay, m_lifetime.guard([this, pid = app.pid, generation] {
-        if (m_isRunning && generation == m_runGeneration) restoreHiddenLayout(pid);
+        if (m_run.isCurrent(generation)) restoreHiddenLayout(pid);
     }));
 }
 
-void TilingEngine::restoreHiddenLayout(Pid pid) {
-    auto owned = [this, pid] {
-        std::vector<WindowId> ids;
-        for (const auto& [id, owner] : m_windowOwners)
-            if (owner == pid) ids.push_back(id);
-        return ids;
-    };
+void TreePolicy::restoreHiddenLayout(Pid pid) {
     const auto saved = m_hiddenLayouts.find(pid);
     if (saved == m_hiddenLayouts.end()) {
-        for (const WindowId id : owned()) adopt(id);
+        for (const WindowId id : m_tracker.windowsOf(pid)) adopt(id);
         return;
     }
     const auto layouts = std::move(saved->second);
     m_hiddenLayouts.erase(saved);
     for (const auto& [space, tree] : layouts) {
-        const auto info = m_ctx.spaces.spaceInfo(space);
-        if (info && info->isFullScreen) continue;
-        const TilingOverride override = m_ctx.labels.tilingOverride(space);
-        const bool tiles = override == TilingOverride::on ||
-                           (override == TilingOverride::automatic && m_ctx.settings.tilingEnabled());
-        if (!tiles) continue;
-        dropAnimator(space);
+        // Whether the desktop tiles, as shouldTile answers it.
+        if (!shouldTile(space)) continue;
+        m_writer.cancelAnimation(space);
         m_trees[space] = tree;
         adoptSpace(space);
         retile(space, std::nullopt);
     }
-    for (const WindowId id : owned()) {
-        bool inTree = false;
-        for (const auto& [space, tree] : m_trees) inTree = inTree || tree->contains(id);
-        if (!inTree) adopt(id);
-    }
+    for (const WindowId id : m_tracker.windowsOf(pid))
+        if (!isInAnyTree(id)) adopt(id);
 }
 
-void TilingEngine::pruneDeadTrees() {
+void TreePolicy::dropTree(SpaceId space) {
+    m_writer.cancelAnimation(space);
+    m_trees.erase(space);
+    m_lastFocused.erase(space);
+}
+
+void TreePolicy::pruneDeadTrees() {
     if (m_trees.empty()) return;
     const auto current = m_ctx.spaces.allSpaceIDs();
     // An unreadable desktop table says nothing about which desktops are gone.
@@ -279,22 +376,16 @@ void TilingEngine::pruneDeadTrees() {
         if (!current.contains(space)) gone.push_back(space);
     for (const SpaceId space : gone) {
         m_ctx.log.info(kCategory, "space %llu gone — dropping its tree", space);
-        dropAnimator(space);
-        m_trees.erase(space);
-        m_lastFocused.erase(space);
+        dropTree(space);
     }
 }
 
-void TilingEngine::globalTilingChanged() {
-    if (!m_isRunning) return;
+void TreePolicy::globalTilingChanged() {
+    if (!m_run.running) return;
     std::vector<SpaceId> dropped;
     for (const auto& [space, tree] : m_trees)
         if (!shouldTile(space)) dropped.push_back(space);
-    for (const SpaceId space : dropped) {
-        dropAnimator(space);
-        m_trees.erase(space);
-        m_lastFocused.erase(space);
-    }
+    for (const SpaceId space : dropped) dropTree(space);
     const SpaceId active = activeSpace();
     if (shouldTile(active)) {
         adoptSpace(active);
@@ -302,10 +393,10 @@ void TilingEngine::globalTilingChanged() {
     }
 }
 
-void TilingEngine::tilingOverrideChanged(SpaceId space) {
-    if (!m_isRunning) return;
+void TreePolicy::tilingOverrideChanged(SpaceId space) {
+    if (!m_run.running) return;
     if (!shouldTile(space)) {
-        dropAnimator(space);
+        m_writer.cancelAnimation(space);
         m_trees.erase(space);
         return;
     }

@@ -1,14 +1,12 @@
 // Tiling commands on the active desktop: swap the focused window with its neighbour, flip the
 // split around it, spotlight it over the desktop; and the focus bookkeeping adoption relies on.
-#include "tiling/TilingEngine.h"
+#include "tiling/TreePolicy.h"
 
 namespace quorvel {
 
-namespace {
-constexpr const char* kCategory = "tiling";
-} // namespace
+using tiling::kCategory;
 
-std::optional<TilingEngine::CommandLayout> TilingEngine::commandLayout() {
+std::optional<TreePolicy::CommandLayout> TreePolicy::commandLayout() {
     const SpaceId space = activeSpace();
     const auto found = m_trees.find(space);
     if (found == m_trees.end() || !found->second->root()) return std::nullopt;
@@ -16,22 +14,17 @@ std::optional<TilingEngine::CommandLayout> TilingEngine::commandLayout() {
     return CommandLayout{space, found->second, plainLayout(*found->second, space, gap)};
 }
 
-std::optional<WindowId> TilingEngine::focusedTiledWindow(SpaceId space, const FrameMap& frames) {
+std::optional<WindowId> TreePolicy::focusedTiledWindow(SpaceId space, const FrameMap& frames) {
     if (const auto last = lastFocusedWindow(space); last && frames.contains(*last)) return last;
     const auto front = m_ctx.workspace.frontmostApplication();
     if (!front) return std::nullopt;
-    const auto focused =
-        m_ctx.accessibility.copyAttributeValue(m_ctx.accessibility.applicationElement(front->pid), ax::focusedWindow);
-    if (!focused.ok()) return std::nullopt;
-    const auto* element = std::get_if<AXElement>(&focused.value);
-    if (!element) return std::nullopt;
-    for (const auto& [id, known] : m_windowElements)
-        if (known == *element && frames.contains(id)) return id;
-    return std::nullopt;
+    const auto focused = m_ctx.windows.focusedWindow(front->pid);
+    if (!focused || !m_tracker.isTracked(*focused) || !frames.contains(*focused)) return std::nullopt;
+    return *focused;
 }
 
-bool TilingEngine::swapFocusedWindow(Direction direction) {
-    if (!m_isRunning) return false;
+bool TreePolicy::swapFocusedWindow(Direction direction) {
+    if (!m_run.running) return false;
     const auto layout = commandLayout();
     if (!layout) return false;
     const auto focused = focusedTiledWindow(layout->space, layout->frames);
@@ -40,14 +33,13 @@ bool TilingEngine::swapFocusedWindow(Direction direction) {
     if (!target || !layout->tree->swap(*focused, *target)) return false;
     m_ctx.log.info(kCategory, "swap %u with %u on space %llu", *focused, *target, layout->space);
     retile(layout->space, std::nullopt);
-    if (const auto element = m_windowElements.find(*focused); element != m_windowElements.end())
-        m_ctx.accessibility.performAction(element->second, ax::raise);
+    if (m_tracker.isTracked(*focused)) (void)m_ctx.windows.raise(*focused);
     m_lastFocused[layout->space] = *focused;
     return true;
 }
 
-bool TilingEngine::toggleSplitOfFocusedWindow() {
-    if (!m_isRunning) return false;
+bool TreePolicy::toggleSplitOfFocusedWindow() {
+    if (!m_run.running) return false;
     const auto layout = commandLayout();
     if (!layout) return false;
     const auto focused = focusedTiledWindow(layout->space, layout->frames);
@@ -57,8 +49,8 @@ bool TilingEngine::toggleSplitOfFocusedWindow() {
     return true;
 }
 
-void TilingEngine::toggleSpotlight() {
-    if (!m_isRunning) return;
+void TreePolicy::toggleSpotlight() {
+    if (!m_run.running) return;
     const SpaceId active = activeSpace();
     if (!shouldTile(active)) return;
     const auto layout = commandLayout();
@@ -68,26 +60,42 @@ void TilingEngine::toggleSpotlight() {
     if (spotlitWindow(layout->space) == focused) m_spotlit.erase(layout->space);
     else m_spotlit[layout->space] = *focused;
     retile(layout->space, std::nullopt);
-    if (const auto spotlit = spotlitWindow(layout->space)) {
-        if (const auto element = m_windowElements.find(*spotlit); element != m_windowElements.end())
-            m_ctx.accessibility.performAction(element->second, ax::raise);
-    }
+    if (const auto spotlit = spotlitWindow(layout->space); spotlit && m_tracker.isTracked(*spotlit))
+        (void)m_ctx.windows.raise(*spotlit);
     if (onSpotlightChanged) onSpotlightChanged();
 }
 
-void TilingEngine::noteFocus(WindowId window, SpaceId space, bool isTiled) {
+void TreePolicy::noteFocus(WindowId window, SpaceId space, bool isTiled) {
     if (!isTiled) {
         if (const auto last = lastFocusedWindow(space); last && *last != window) m_previousFocused[space] = *last;
     }
     m_lastFocused[space] = window;
 }
 
-void TilingEngine::clearSpotlightIfFocusMoved(SpaceId space, WindowId window) {
+void TreePolicy::clearSpotlightIfFocusMoved(SpaceId space, WindowId window) {
     const auto spotlit = spotlitWindow(space);
     if (!spotlit || *spotlit == window) return;
     m_spotlit.erase(space);
     retile(space, std::nullopt);
     if (onSpotlightChanged) onSpotlightChanged();
+}
+
+std::optional<WindowId> TreePolicy::spotlitWindow(SpaceId space) const {
+    const auto it = m_spotlit.find(space);
+    if (it == m_spotlit.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<WindowId> TreePolicy::lastFocusedWindow(SpaceId space) const {
+    const auto it = m_lastFocused.find(space);
+    if (it == m_lastFocused.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<WindowId> TreePolicy::previousFocusedWindow(SpaceId space) const {
+    const auto it = m_previousFocused.find(space);
+    if (it == m_previousFocused.end()) return std::nullopt;
+    return it->second;
 }
 
 } // namespace quorvel

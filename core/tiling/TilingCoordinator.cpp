@@ -13,9 +13,9 @@ constexpr const char* kCategory = "tiling";
 } // namespace
 
 TilingCoordinator::TilingCoordinator(TilingEngine& engine, Settings& settings, LabelStore& labels,
-                                     Accessibility& accessibility, Workspace& workspace, UserNotifier& notifier,
+                                     WindowControl& windows, Workspace& workspace, UserNotifier& notifier,
                                      Scheduler& scheduler, Log& log)
-    : m_engine(engine), m_settings(settings), m_labels(labels), m_accessibility(accessibility),
+    : m_engine(engine), m_settings(settings), m_labels(labels), m_windows(windows),
       m_workspace(workspace), m_notifier(notifier), m_scheduler(scheduler), m_log(log) {}
 
 bool TilingCoordinator::tilingWanted() const {
@@ -121,7 +121,7 @@ void TilingCoordinator::pollPermission(int attempt) {
     }
     m_permissionPollActive = false;
     AccessibilityGrant::noteCurrentState(
-        m_settings.defaults(), [this] { return m_accessibility.isProcessTrusted(); }, m_workspace.ownExecutablePath(),
+        m_settings.defaults(), [this] { return m_windows.isAvailable(); }, m_workspace.ownExecutablePath(),
         m_log);
     m_notifier.showToast("Tiling on");
     notifyStateChanged(Source::permissionPoll);

@@ -2,7 +2,7 @@
 // for the user and for start-up, handles a missing Accessibility permission and reports each change.
 #pragma once
 
-#include "platform/Accessibility.h"
+#include "platform/WindowControl.h"
 #include "platform/Lifetime.h"
 #include "platform/Log.h"
 #include "platform/Scheduler.h"
@@ -32,7 +32,7 @@ public:
     static constexpr int kPermissionPolls = 60; // after the first attempt: 61 in all
     static constexpr Seconds kPermissionPollDelay{2.0};
 
-    TilingCoordinator(TilingEngine& engine, Settings& settings, LabelStore& labels, Accessibility& accessibility,
+    TilingCoordinator(TilingEngine& engine, Settings& settings, LabelStore& labels, WindowControl& windows,
                       Workspace& workspace, UserNotifier& notifier, Scheduler& scheduler, Log& log);
     TilingCoordinator(const TilingCoordinator&) = delete;
     TilingCoordinator& operator=(const TilingCoordinator&) = delete;
@@ -72,7 +72,7 @@ private:
     TilingEngine& m_engine;
     Settings& m_settings;
     LabelStore& m_labels;
-    Accessibility& m_accessibility;
+    WindowControl& m_windows;
     Workspace& m_workspace;
     UserNotifier& m_notifier;
     Scheduler& m_scheduler;

@@ -38,7 +38,7 @@ std::unique_ptr<HelperWindow> SimHelperWindowFactory::createHelperWindow() {
     // 1×1 and not a standard resizable window: neither the mini-maps nor tiling take it for an
     // application window. Created without focus, like a window not yet ordered front.
     const WindowId id = m_world.openWindow(m_world.ownPid, {0, 0, 1, 1},
-                                           {.title = "", .role = "AXWindow", .subrole = "AXUnknown",
+                                           {.title = "", .kind = WindowKind::other,
                                             .resizable = false, .focus = false});
     auto state = std::make_shared<SimHelperState>();
     state->id = id;

@@ -4,7 +4,7 @@
 
 #include "CapturingLog.h"
 #include "MemoryDefaults.h"
-#include "SimAccessibility.h"
+#include "SimWindowControl.h"
 #include "SimHelperWindow.h"
 #include "SimNotifier.h"
 #include "SimPanelView.h"
@@ -24,7 +24,7 @@ struct SimPlatform {
     MemoryDefaults defaults;
     SimWorld world{scheduler};
     SimWindowServer windowServer{world};
-    SimAccessibility accessibility{world};
+    SimWindowControl windowControl{world};
     SimWorkspace workspace{world};
     SimScreens screens{world};
     SimHotkeySystem hotkeys{world};

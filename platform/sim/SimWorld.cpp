@@ -5,56 +5,11 @@
 
 namespace quorvel::sim {
 
-namespace {
-constexpr std::uint64_t kKindShift = 56;
-constexpr std::uint64_t kApplicationKind = 1;
-constexpr std::uint64_t kWindowKind = 2;
-constexpr std::uint64_t kSystemWideKind = 3;
-constexpr std::uint64_t kValueMask = (std::uint64_t{1} << 32) - 1;
-
-bool isApplicationNotification(std::string_view notification) {
-    return notification == ax::windowCreated || notification == ax::focusedWindowChanged;
-}
-} // namespace
-
 SimWorld::SimWorld(SimScheduler& scheduler) : m_scheduler(scheduler) {}
 
-// --- Element handles ----------------------------------------------------------------------------
-
-AXElement SimWorld::applicationElement(Pid pid) {
-    return AXElement{(kApplicationKind << kKindShift) | (static_cast<std::uint64_t>(static_cast<std::uint32_t>(pid)))};
-}
-
-AXElement SimWorld::windowElement(WindowId window) {
-    return AXElement{(kWindowKind << kKindShift) | window};
-}
-
-AXElement SimWorld::systemWideElement() { return AXElement{kSystemWideKind << kKindShift}; }
-
-std::optional<Pid> SimWorld::pidOfElement(AXElement element) const {
-    const auto kind = element.handle >> kKindShift;
-    if (kind == kApplicationKind) {
-        const auto pid = static_cast<Pid>(static_cast<std::uint32_t>(element.handle & kValueMask));
-        if (m_apps.contains(pid) && !m_apps.at(pid).info.isTerminated) return pid;
-        return std::nullopt;
-    }
-    if (kind == kWindowKind) {
-        const auto it = m_windows.find(static_cast<WindowId>(element.handle & kValueMask));
-        if (it != m_windows.end()) return it->second.pid;
-    }
-    return std::nullopt;
-}
-
-std::optional<WindowId> SimWorld::windowOfElement(AXElement element) const {
-    if ((element.handle >> kKindShift) != kWindowKind) return std::nullopt;
-    const auto id = static_cast<WindowId>(element.handle & kValueMask);
-    if (!m_windows.contains(id)) return std::nullopt;
-    return id;
-}
-
-bool SimWorld::elementExists(AXElement element) const {
-    if (element == systemWideElement()) return true;
-    return pidOfElement(element).has_value();
+bool SimWorld::appRunning(Pid pid) const {
+    const auto it = m_apps.find(pid);
+    return it != m_apps.end() && !it->second.info.isTerminated;
 }
 
 // --- Topology -----------------------------------------------------------------------------------
@@ -126,7 +81,7 @@ void SimWorld::switchToSpace(SpaceId space) {
             const bool focusChanged = a->focusedWindow != id;
             a->focusedWindow = id;
             setFrontmost(w.pid);
-            if (focusChanged) postAX(w.pid, windowElement(id), ax::focusedWindowChanged);
+            if (focusChanged) postWindowEvent(w.pid, id, WindowEvent::focusedWindowChanged);
         }
         break;
     }
@@ -176,8 +131,11 @@ Pid SimWorld::launchApp(const AppOptions& options) {
 void SimWorld::quitApp(Pid pid) {
     auto it = m_apps.find(pid);
     if (it == m_apps.end() || it->second.info.isTerminated) return;
-    // The process is gone: its windows vanish without Accessibility notifications.
-    std::erase_if(m_registrations, [&](const AXRegistration& r) { return m_observers[r.observer].pid == pid; });
+    // The process is gone: its windows vanish without notifications.
+    std::erase_if(m_registrations, [&](const WatchRegistration& r) {
+        const auto observer = m_observers.find(r.observer);
+        return observer == m_observers.end() || observer->second.pid == pid;
+    });
     std::erase_if(m_windows, [&](const auto& entry) { return entry.second.pid == pid; });
     std::erase_if(m_stack, [&](WindowId id) { return !m_windows.contains(id); });
     it->second.info.isTerminated = true;
@@ -229,14 +187,13 @@ WindowId SimWorld::openWindow(Pid pid, const Rect& frame, const WindowOptions& o
     window.title = options.title;
     window.frame = frame;
     window.layer = options.layer;
-    window.role = options.role;
-    window.subrole = options.subrole;
+    window.kind = options.kind;
     window.resizable = options.resizable;
     const SpaceId space = options.space.value_or(activeSpace());
     if (space != 0) window.spaces.push_back(space);
     m_windows[id] = window;
     m_stack.insert(m_stack.begin(), id);
-    postAX(pid, windowElement(id), ax::windowCreated);
+    postWindowEvent(pid, id, WindowEvent::windowCreated);
     if (options.focus) focusWindow(id);
     return id;
 }
@@ -245,8 +202,8 @@ void SimWorld::closeWindow(WindowId id) {
     const auto it = m_windows.find(id);
     if (it == m_windows.end()) return;
     const Pid pid = it->second.pid;
-    postAX(pid, windowElement(id), ax::elementDestroyed);
-    std::erase_if(m_registrations, [&](const AXRegistration& r) { return r.element == windowElement(id); });
+    postWindowEvent(pid, id, WindowEvent::windowDestroyed);
+    std::erase_if(m_registrations, [&](const WatchRegistration& r) { return r.window == id; });
     m_windows.erase(it);
     std::erase(m_stack, id);
     if (SimApp* a = app(pid); a && a->focusedWindow == id) {
@@ -254,7 +211,7 @@ void SimWorld::closeWindow(WindowId id) {
         for (const WindowId next : m_stack) {
             if (m_windows.at(next).pid == pid && !m_windows.at(next).minimized) {
                 a->focusedWindow = next;
-                postAX(pid, windowElement(next), ax::focusedWindowChanged);
+                postWindowEvent(pid, next, WindowEvent::focusedWindowChanged);
                 break;
             }
         }
@@ -277,21 +234,21 @@ void SimWorld::focusWindow(WindowId id) {
     const bool changed = a->focusedWindow != id;
     a->focusedWindow = id;
     setFrontmost(w->pid);
-    if (changed) postAX(w->pid, windowElement(id), ax::focusedWindowChanged);
+    if (changed) postWindowEvent(w->pid, id, WindowEvent::focusedWindowChanged);
 }
 
 void SimWorld::minimizeWindow(WindowId id) {
     SimWindow* w = window(id);
     if (!w || w->minimized) return;
     w->minimized = true;
-    postAX(w->pid, windowElement(id), ax::windowMiniaturized);
+    postWindowEvent(w->pid, id, WindowEvent::minimised);
 }
 
 void SimWorld::unminimizeWindow(WindowId id) {
     SimWindow* w = window(id);
     if (!w || !w->minimized) return;
     w->minimized = false;
-    postAX(w->pid, windowElement(id), ax::windowDeminiaturized);
+    postWindowEvent(w->pid, id, WindowEvent::restored);
     focusWindow(id);
 }
 
@@ -329,26 +286,26 @@ void SimWorld::setUnresolved(WindowServer::Function function, bool unresolved) {
     else m_unresolved.erase(function);
 }
 
-void SimWorld::failNext(const std::string& call, int times) { failNextWith(call, AXError::cannotComplete, times); }
+void SimWorld::failNext(const std::string& call, int times) { failNextWith(call, WindowError::cannotComplete, times); }
 
-void SimWorld::failNextWith(const std::string& call, AXError error, int times) {
+void SimWorld::failNextWith(const std::string& call, WindowError error, int times) {
     auto& pending = m_failNext[call];
     pending.times += times;
     pending.error = error;
 }
 
-void SimWorld::failAlways(const std::string& call, AXError error) { m_failAlways[call] = error; }
+void SimWorld::failAlways(const std::string& call, WindowError error) { m_failAlways[call] = error; }
 
 void SimWorld::clearFailures() {
     m_failNext.clear();
     m_failAlways.clear();
 }
 
-std::optional<AXError> SimWorld::takeFailure(const std::string& call) {
+std::optional<WindowError> SimWorld::takeFailure(const std::string& call) {
     if (const auto it = m_failAlways.find(call); it != m_failAlways.end()) return it->second;
     const auto it = m_failNext.find(call);
     if (it == m_failNext.end() || it->second.times <= 0) return std::nullopt;
-    const AXError error = it->second.error;
+    const WindowError error = it->second.error;
     if (--it->second.times == 0) m_failNext.erase(it);
     return error;
 }
@@ -376,7 +333,7 @@ ObserverToken SimWorld::addScreenObserver(std::function<void()> handler) {
 
 void SimWorld::removeScreenObserver(ObserverToken token) { m_screenObservers.erase(token); }
 
-void SimWorld::killObserver(AXObserverId observer) {
+void SimWorld::killObserver(WindowObserverId observer) {
     if (const auto it = m_observers.find(observer); it != m_observers.end()) it->second.dead = true;
 }
 
@@ -391,16 +348,18 @@ void SimWorld::postWorkspace(WorkspaceEvent event, const std::optional<RunningAp
     }
 }
 
-void SimWorld::postAX(Pid pid, AXElement element, std::string_view notification) {
-    const AXElement target = isApplicationNotification(notification) ? applicationElement(pid) : element;
-    for (const AXRegistration& r : m_registrations) {
-        if (r.element != target || r.notification != notification) continue;
+void SimWorld::postWindowEvent(Pid pid, WindowId window, WindowEvent event) {
+    const bool applicationWide = isApplicationEvent(event);
+    for (const WatchRegistration& r : m_registrations) {
+        if (r.event != event || (applicationWide ? r.window.has_value() : r.window != window)) continue;
         const auto observer = m_observers.find(r.observer);
         if (observer == m_observers.end() || observer->second.pid != pid) continue;
-        m_scheduler.post([this, id = r.observer, element, name = std::string(notification), refcon = r.refcon] {
+        m_scheduler.post([this, id = r.observer, window, event, context = r.context] {
             const auto it = m_observers.find(id);
-            if (it == m_observers.end() || !it->second.scheduled || it->second.dead) return;
-            it->second.callback(id, element, name, refcon);
+            if (it == m_observers.end() || it->second.dead) return;
+            // The callback may release its own observer: keep the function alive while it runs.
+            const WindowControl::ObserverCallback callback = it->second.callback;
+            callback(id, event, window, context);
         });
     }
 }

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "SimScheduler.h"
-#include "platform/Accessibility.h"
 #include "platform/HotkeySystem.h"
 #include "platform/Screens.h"
+#include "platform/WindowControl.h"
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
 
@@ -65,8 +65,7 @@ struct WindowOptions {
     std::string title;
     std::optional<SpaceId> space; // default: the active desktop
     int layer = 0;
-    std::string role = "AXWindow";
-    std::string subrole = "AXStandardWindow";
+    WindowKind kind = WindowKind::standard;
     bool resizable = true;
     bool focus = true; // the new window takes focus and its app comes to the front
 };
@@ -78,26 +77,25 @@ struct SimWindow {
     Rect frame; // window-server space
     int layer = 0;
     std::vector<SpaceId> spaces;
-    std::string role;
-    std::string subrole;
+    WindowKind kind = WindowKind::standard;
     bool resizable = true;
     bool minimized = false;
     bool fullScreen = false;
-    bool refusesMoves = false; // answers position and size writes with an error
+    bool refusesMoves = false; // answers frame writes with an error
 };
 
-// One attribute write, as the window server saw it.
-struct AttributeWrite {
+// One frame write that the window accepted, as the window server saw it.
+struct FrameWrite {
     WindowId window;
-    std::string attribute;
-    AXValue value;
+    FrameChange change;
 };
 
-struct AXRegistration {
-    AXObserverId observer;
-    AXElement element;
-    std::string notification;
-    std::optional<std::uint64_t> refcon;
+// One observer registration: on the application (no window) or on one of its windows.
+struct WatchRegistration {
+    WindowObserverId observer;
+    WindowEvent event;
+    std::optional<WindowId> window;
+    std::optional<std::uint64_t> context;
 };
 
 class SimWorld {
@@ -155,22 +153,21 @@ public:
     // --- Faults -------------------------------------------------------------------------------
     void setUnresolved(WindowServer::Function function, bool unresolved = true);
     bool resolves(WindowServer::Function function) const { return !m_unresolved.contains(function); }
-    void setWindowLookupResolves(bool resolves) { m_windowLookupResolves = resolves; }
-    bool windowLookupResolves() const { return m_windowLookupResolves; }
     void setUUIDLookupResolves(bool resolves) { m_uuidLookupResolves = resolves; }
     bool uuidLookupResolves() const { return m_uuidLookupResolves; }
     // The next `times` calls named `call` fail: a window-server function by its name
-    // ("CGSGetActiveSpace", "SLSCopySpacesForWindows", "CGWindowListCopyWindowInfo", ...), an
-    // attribute by its name ("AXPosition"), a notification registration by its notification name,
-    // "AXObserverCreate", "registerHotkey"; an attribute write as "set AXPosition".
+    // ("CGSGetActiveSpace", "SLSCopySpacesForWindows", "CGWindowListCopyWindowInfo", ...), a
+    // window-control call by its function name ("title", "focusedWindow", "setFrame",
+    // "createObserver"), a registration as "watch " and the event's name ("watch windowDestroyed"),
+    // "registerHotkey".
     void failNext(const std::string& call, int times = 1);
     // The next `times` calls named `call` fail with `error`.
-    void failNextWith(const std::string& call, AXError error, int times = 1);
+    void failNextWith(const std::string& call, WindowError error, int times = 1);
     // Every call named `call` fails with `error` until cleared.
-    void failAlways(const std::string& call, AXError error = AXError::cannotComplete);
+    void failAlways(const std::string& call, WindowError error = WindowError::cannotComplete);
     void clearFailures();
     // Consumes one injected failure of `call`, if any.
-    std::optional<AXError> takeFailure(const std::string& call);
+    std::optional<WindowError> takeFailure(const std::string& call);
     // Replaces the answer of the table or window-list read with raw data (malformed input).
     void setRawDisplayTable(std::optional<Json> table) { m_rawTable = std::move(table); }
     void setRawWindowList(std::optional<Json> list) { m_rawWindowList = std::move(list); }
@@ -181,7 +178,7 @@ public:
     void countCall(const std::string& name) { ++m_calls[name]; }
     std::size_t calls(const std::string& name) const;
     void resetCalls() { m_calls.clear(); }
-    std::vector<AttributeWrite>& writes() { return m_writes; }
+    std::vector<FrameWrite>& writes() { return m_writes; }
 
     // --- Observers (served by the adapters) ---------------------------------------------------
     ObserverToken addWorkspaceObserver(WorkspaceEvent event, Workspace::Observer observer);
@@ -189,18 +186,17 @@ public:
     ObserverToken addScreenObserver(std::function<void()> handler);
     void removeScreenObserver(ObserverToken token);
 
-    // Accessibility observers.
+    // Window observers.
     struct SimObserver {
         Pid pid = 0;
-        Accessibility::ObserverCallback callback;
-        bool scheduled = false;
-        bool dead = false; // registrations fail with invalidUIElementObserver
+        WindowControl::ObserverCallback callback;
+        bool dead = false; // delivers nothing; registrations fail with observerGone
     };
-    std::map<AXObserverId, SimObserver>& observers() { return m_observers; }
-    std::vector<AXRegistration>& registrations() { return m_registrations; }
-    AXObserverId newObserverId() { return m_nextObserver++; }
+    std::map<WindowObserverId, SimObserver>& observers() { return m_observers; }
+    std::vector<WatchRegistration>& registrations() { return m_registrations; }
+    WindowObserverId newObserverId() { return m_nextObserver++; }
     // Makes an observer stop working, as when its process restarted.
-    void killObserver(AXObserverId observer);
+    void killObserver(WindowObserverId observer);
 
     // Hot keys held by another program.
     void takeHotkey(std::uint32_t keyCode, std::uint32_t modifierFlags) { m_foreignHotkeys.insert({keyCode, modifierFlags}); }
@@ -208,16 +204,12 @@ public:
         return m_foreignHotkeys.contains({keyCode, modifierFlags});
     }
 
-    // Element handles: the kind in the top byte, the pid or window number below.
-    static AXElement applicationElement(Pid pid);
-    static AXElement windowElement(WindowId window);
-    static AXElement systemWideElement();
-    std::optional<Pid> pidOfElement(AXElement element) const;
-    std::optional<WindowId> windowOfElement(AXElement element) const;
-    bool elementExists(AXElement element) const;
+    // A running (not terminated) application.
+    bool appRunning(Pid pid) const;
 
-    // How long each attribute write into another application takes (virtual time).
-    Seconds attributeWriteCost{0};
+    // How long a frame write into another application takes per part it changes (origin, size),
+    // in virtual time.
+    Seconds writeCostPerPart{0};
 
     Point pointer{0, 0};
     Pid ownPid = 1000;
@@ -227,7 +219,7 @@ public:
 
 private:
     void postWorkspace(WorkspaceEvent event, const std::optional<RunningApplication>& app);
-    void postAX(Pid pid, AXElement element, std::string_view notification);
+    void postWindowEvent(Pid pid, WindowId window, WindowEvent event);
     void raise(WindowId window);
     void setFrontmost(std::optional<Pid> pid);
 
@@ -242,18 +234,17 @@ private:
     bool m_trusted = true;
 
     std::set<WindowServer::Function> m_unresolved;
-    bool m_windowLookupResolves = true;
     bool m_uuidLookupResolves = true;
     struct PendingFailure {
         int times;
-        AXError error;
+        WindowError error;
     };
     std::map<std::string, PendingFailure> m_failNext;
-    std::map<std::string, AXError> m_failAlways;
+    std::map<std::string, WindowError> m_failAlways;
     std::optional<Json> m_rawTable;
     std::optional<Json> m_rawWindowList;
     std::map<std::string, std::size_t> m_calls;
-    std::vector<AttributeWrite> m_writes;
+    std::vector<FrameWrite> m_writes;
 
     struct WorkspaceObserver {
         WorkspaceEvent event;
@@ -262,9 +253,9 @@ private:
     std::map<ObserverToken, WorkspaceObserver> m_workspaceObservers;
     std::map<ObserverToken, std::function<void()>> m_screenObservers;
     ObserverToken m_nextToken = 1;
-    std::map<AXObserverId, SimObserver> m_observers;
-    std::vector<AXRegistration> m_registrations;
-    AXObserverId m_nextObserver = 1;
+    std::map<WindowObserverId, SimObserver> m_observers;
+    std::vector<WatchRegistration> m_registrations;
+    WindowObserverId m_nextObserver = 1;
     std::set<std::pair<std::uint32_t, std::uint32_t>> m_foreignHotkeys;
 
     SpaceId m_nextSpace = 1;

@@ -1,6 +1,6 @@
 // The window manager's client windows as the backend's other parts see them: the managed set with
 // owners, the active window, minimised/full-screen state and the current desktop, kept from X events.
-// X11Accessibility and X11Workspace turn its events into notifications on the main queue.
+// X11WindowControl and X11Workspace turn its events into notifications on the main queue.
 #pragma once
 
 #include "X11Connection.h"

@@ -38,7 +38,7 @@ protected:
     sim::SimPlatform sim;
     ui::QtUserNotifier notifier{sim.scheduler};
     // The simulated machine, with Qt's toasts.
-    PlatformServices platform{sim.windowServer, sim.accessibility, sim.workspace, sim.screens, sim.hotkeys, sim.helpers,
+    PlatformServices platform{sim.windowServer, sim.windowControl, sim.workspace, sim.screens, sim.hotkeys, sim.helpers,
                               notifier,         sim.outline,       sim.panels,    sim.defaults,  sim.scheduler, sim.log,
                               sim.tray};
     std::unique_ptr<CoreServices> core;

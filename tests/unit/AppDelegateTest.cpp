@@ -352,7 +352,7 @@ TEST_F(AppDelegateTest, RevokedAccessAndFocusDisplayOutcomesReachTheUser) {
     // As the engine reports it: every window refused to move, trust is gone, it has stopped.
     world.revokeTrust();
     core->engine.stop();
-    core->engine.onAccessibilityRevoked();
+    core->engine.onAccessLost();
     EXPECT_EQ(toasts().back(), "Tiling paused — Accessibility access was revoked");
     EXPECT_TRUE(core->coordinator.permissionPollActive());
     EXPECT_GE(app->settingsController().tilingRefreshCount(), 1);

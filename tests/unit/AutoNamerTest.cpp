@@ -33,9 +33,9 @@ TEST_F(AutoNamerTest, DocumentTitleLosesTheApplicationSuffix) {
     EXPECT_EQ(namer.documentTitle(app), std::nullopt);
 
     world.setTitle(window, "Report.txt");
-    world.failNext("AXTitle");
+    world.failNext("title");
     EXPECT_EQ(namesNow()[desktop(0)], "TextEdit");
-    world.failNext("AXFocusedWindow");
+    world.failNext("focusedWindow");
     EXPECT_EQ(namer.documentTitle(app), std::nullopt);
 }
 
@@ -133,7 +133,7 @@ TEST_F(AutoNamerTest, StoppedOrDestroyedNamerIgnoresLateNotifications) {
     sim.scheduler.advance(Seconds(1));
     EXPECT_FALSE(namer.lastAppPerSpace().contains(desktop(1)));
 
-    auto other = std::make_unique<AutoNamer>(api, sim.workspace, sim.accessibility, sim.scheduler, sim.defaults);
+    auto other = std::make_unique<AutoNamer>(api, sim.workspace, sim.windowControl, sim.scheduler, sim.defaults);
     other->startObserving();
     switchTo(desktop(0));
     other.reset();

@@ -17,7 +17,7 @@ inline constexpr Seconds kDay{86400};
 
 class DesktopNamesFixture : public SpaceFixture {
 protected:
-    AutoNamer namer{api, sim.workspace, sim.accessibility, sim.scheduler, sim.defaults};
+    AutoNamer namer{api, sim.workspace, sim.windowControl, sim.scheduler, sim.defaults};
     LabelStore labels{settings, namer, [this] { return sim.scheduler.wallClock(); }};
     SpaceLabelPersistence persistence{labels, settings, spaces, sim.log};
 

@@ -25,24 +25,27 @@ protected:
     }
 
     FrameAnimator::Move move(WindowId window, const Rect& from, const Rect& to) {
-        return {sim::SimWorld::windowElement(window), from, to, std::nullopt};
+        return {window, from, to, std::nullopt};
     }
     std::unique_ptr<FrameAnimator> animator(std::vector<FrameAnimator::Move> moves, std::function<void()> completion = {}) {
         if (!completion) completion = [this] { ++completions; };
-        return std::make_unique<FrameAnimator>(std::move(moves), std::move(completion), sim.accessibility,
+        return std::make_unique<FrameAnimator>(std::move(moves), std::move(completion), sim.windowControl,
                                                sim.scheduler, sim.log);
     }
-    // "AXPosition AXSize …" for one window's writes.
-    std::vector<std::string> attributesWritten(WindowId window) {
+    // What each of one window's writes named: "origin", "size" or "origin+size".
+    std::vector<std::string> partsWritten(WindowId window) {
         std::vector<std::string> out;
-        for (const auto& write : sim.world.writes())
-            if (write.window == window) out.push_back(write.attribute);
+        for (const auto& write : sim.world.writes()) {
+            if (write.window != window) continue;
+            const auto& change = write.change;
+            out.push_back(change.origin && change.size ? "origin+size" : change.origin ? "origin" : "size");
+        }
         return out;
     }
     std::vector<double> xsWritten(WindowId window) {
         std::vector<double> out;
         for (const auto& write : sim.world.writes())
-            if (write.window == window && write.attribute == "AXPosition") out.push_back(std::get<Point>(write.value).x);
+            if (write.window == window && write.change.origin) out.push_back(write.change.origin->x);
         return out;
     }
 };
@@ -58,9 +61,9 @@ TEST_F(FrameAnimatorTest, EasesEveryWindowToItsTileThenCompletesOnce) {
                           completedAt = sim.scheduler.now();
                       });
     a->start();
-    // The starting frames, size first.
-    EXPECT_EQ(attributesWritten(sliding), (std::vector<std::string>{"AXSize", "AXPosition"}));
-    EXPECT_EQ(attributesWritten(growing), (std::vector<std::string>{"AXSize", "AXPosition"}));
+    // The starting frames, whole, in one write each.
+    EXPECT_EQ(partsWritten(sliding), (std::vector<std::string>{"origin+size"}));
+    EXPECT_EQ(partsWritten(growing), (std::vector<std::string>{"origin+size"}));
     sim.world.writes().clear();
 
     sim.scheduler.advance(Seconds(1.0 / 30));
@@ -78,8 +81,8 @@ TEST_F(FrameAnimatorTest, EasesEveryWindowToItsTileThenCompletesOnce) {
 
     // A move that keeps its size writes only positions, one that keeps its place only sizes;
     // the windows stop at their last intermediate frame, short of the target.
-    EXPECT_EQ(attributesWritten(sliding), std::vector<std::string>(8, "AXPosition"));
-    EXPECT_EQ(attributesWritten(growing), std::vector<std::string>(8, "AXSize"));
+    EXPECT_EQ(partsWritten(sliding), std::vector<std::string>(8, "origin"));
+    EXPECT_EQ(partsWritten(growing), std::vector<std::string>(8, "size"));
     const std::vector<double> xs = xsWritten(sliding);
     EXPECT_TRUE(std::is_sorted(xs.begin(), xs.end()));
     EXPECT_LT(xs.back(), 800);
@@ -94,13 +97,13 @@ TEST_F(FrameAnimatorTest, FirstTickSkipsWindowsStillWithinHalfAPoint) {
     sim.world.writes().clear();
     sim.scheduler.advance(Seconds(1.0 / 30));
     EXPECT_EQ(a->tickCount(), 1);
-    EXPECT_TRUE(attributesWritten(nudged).empty());
-    EXPECT_EQ(attributesWritten(moved), (std::vector<std::string>{"AXPosition"}));
+    EXPECT_TRUE(partsWritten(nudged).empty());
+    EXPECT_EQ(partsWritten(moved), (std::vector<std::string>{"origin"}));
 }
 
 TEST_F(FrameAnimatorTest, SlowWritesCutTheAnimationShortAfterTwoTicks) {
-    // 30 ms a write: one write a tick stays within the 50 ms budget...
-    sim.world.attributeWriteCost = 30ms;
+    // 30 ms a part written: moving only stays within the 50 ms budget a tick...
+    sim.world.writeCostPerPart = 30ms;
     const WindowId window = sim.world.openWindow(pid, {0, 0, 800, 600});
     auto withinBudget = animator({move(window, {0, 0, 800, 600}, {800, 0, 800, 600})});
     withinBudget->start();
@@ -108,7 +111,8 @@ TEST_F(FrameAnimatorTest, SlowWritesCutTheAnimationShortAfterTwoTicks) {
     EXPECT_EQ(completions, 1);
     EXPECT_EQ(sim.log.lines("tiling"), (std::vector<std::string>{"animation finished: 8 tick(s), 0 over budget"}));
 
-    // ...two do not, and the second slow tick ends it; the completion places the windows.
+    // ...moving and resizing does not, and the second slow tick ends it; the completion places
+    // the windows.
     sim.log.clear();
     sim.world.writes().clear();
     auto slow = animator({move(window, {800, 0, 800, 600}, {0, 0, 400, 600})});
@@ -118,7 +122,7 @@ TEST_F(FrameAnimatorTest, SlowWritesCutTheAnimationShortAfterTwoTicks) {
     EXPECT_EQ(slow->tickCount(), 2);
     EXPECT_EQ(sim.log.lines("tiling"), (std::vector<std::string>{"animation finished: 2 tick(s), 2 over budget"}));
     EXPECT_EQ(sim.log.entries().back().level, LogLevel::info);
-    EXPECT_EQ(sim.world.writes().size(), 2u + 2 * 2); // the starting frame, then two ticks of size and position
+    EXPECT_EQ(sim.world.writes().size(), 1u + 2); // the starting frame, then two ticks of size and position
     EXPECT_EQ(sim.scheduler.pendingCount(), 0u);
 }
 
@@ -128,7 +132,7 @@ TEST_F(FrameAnimatorTest, DroppedOrCancelledAnimatorNeverCompletes) {
     dropped->start();
     dropped.reset();
     sim.scheduler.advance(1s);
-    EXPECT_EQ(sim.world.writes().size(), 2u); // only the starting frame
+    EXPECT_EQ(sim.world.writes().size(), 1u); // only the starting frame
     EXPECT_EQ(sim.scheduler.pendingCount(), 0u);
 
     sim.world.writes().clear();
@@ -152,7 +156,7 @@ TEST_F(FrameAnimatorTest, DroppedOrCancelledAnimatorNeverCompletes) {
 TEST_F(FrameAnimatorTest, CompletionMayDropTheAnimator) {
     const WindowId window = sim.world.openWindow(pid, {0, 0, 800, 600});
     for (const Seconds cost : {Seconds(0), Seconds(0.03)}) { // finishing on time, and cut short
-        sim.world.attributeWriteCost = cost;
+        sim.world.writeCostPerPart = cost;
         completions = 0;
         std::unique_ptr<FrameAnimator> owned;
         owned = animator({move(window, {0, 0, 800, 600}, {400, 0, 400, 600})}, [&] {

@@ -14,7 +14,7 @@ protected:
     sim::SimPlatform sim;
     sim::SimWorld& world = sim.world;
     Settings settings{sim.defaults};
-    WindowServerApi api{sim.windowServer, sim.accessibility, sim.log};
+    WindowServerApi api{sim.windowServer, sim.log};
     WindowSnapshotSource snapshots{api, sim.scheduler, sim.log};
     SpaceManager spaces{api, sim.screens, settings, snapshots};
 

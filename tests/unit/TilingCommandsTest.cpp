@@ -60,13 +60,13 @@ TEST_F(TilingCommandsTest, SwapWalksTheFocusedWindowAroundATwoByTwoGrid) {
     EXPECT_EQ(frameOf(a), topLeft);
     EXPECT_EQ(layout(desktop(0), names), "V[H[A B] H[D C]]");
     EXPECT_EQ(world.frontmost(), app);
-    EXPECT_EQ(engine.lastFocusedWindow(desktop(0)), a) << "the moved window keeps focus";
+    EXPECT_EQ(engine.view().lastFocusedWindow(desktop(0)), a) << "the moved window keeps focus";
 }
 
 TEST_F(TilingCommandsTest, CommandsDoNothingWithoutATiledFocusedWindowOrWhenStopped) {
     const Pid other = launch("Viewer");
     grid();
-    world.openWindow(other, {0, 0, 300, 300}, {.subrole = "AXFloatingWindow"});
+    world.openWindow(other, {0, 0, 300, 300}, {.kind = WindowKind::floating});
     settle();
     EXPECT_FALSE(engine.swapFocusedWindow(Direction::right)) << "focus is on a window outside the tree";
     engine.stop();
@@ -98,7 +98,7 @@ TEST_F(TilingCommandsTest, SpotlightZoomsTheFocusedWindowAndOutlinesItUntilToggl
     settle();
     EXPECT_EQ(frameOf(a), (Rect{0, 25, 1440, 875})) << "the whole usable area, edge to edge";
     EXPECT_EQ(frameOf(b), topRight) << "the others keep their tiles underneath";
-    EXPECT_EQ(engine.spotlitWindow(desktop(0)), a);
+    EXPECT_EQ(engine.view().spotlitWindow(desktop(0)), a);
     ASSERT_TRUE(sim.outline.shown);
     EXPECT_EQ(*sim.outline.shown, (Rect{0, 25, 1440, 875})) << "exactly over the zoomed window";
     EXPECT_TRUE(sim.log.contains("retile space 1: 4 window(s), gap 8.000000, spotlit"));
@@ -111,7 +111,7 @@ TEST_F(TilingCommandsTest, SpotlightZoomsTheFocusedWindowAndOutlinesItUntilToggl
     engine.toggleSpotlight();
     settle();
     focus(d);
-    EXPECT_FALSE(engine.spotlitWindow(desktop(0)));
+    EXPECT_FALSE(engine.view().spotlitWindow(desktop(0)));
     EXPECT_EQ(frameOf(a), topLeft);
     EXPECT_FALSE(sim.outline.shown);
     EXPECT_EQ(changes, 4);
@@ -126,7 +126,7 @@ TEST_F(TilingCommandsTest, SpotlightSurvivesADesktopSwitchAndItsBorderFollowsThe
     EXPECT_FALSE(sim.outline.shown) << "switching desktops hides the border at once";
     world.switchToSpace(desktop(0));
     settle();
-    EXPECT_EQ(engine.spotlitWindow(desktop(0)), a);
+    EXPECT_EQ(engine.view().spotlitWindow(desktop(0)), a);
     EXPECT_TRUE(sim.outline.shown);
 
     sim.defaults.set(Settings::spotlightBorderKey, false);
@@ -143,7 +143,7 @@ TEST_F(TilingCommandsTest, SpotlightOnASingleWindowChangesNoFrameButIsRecorded) 
     engine.onSpotlightChanged = [&] { ++changes; };
     engine.toggleSpotlight();
     EXPECT_EQ(frameOf(a), (Rect{8, 33, 1424, 859}));
-    EXPECT_EQ(engine.spotlitWindow(desktop(0)), a);
+    EXPECT_EQ(engine.view().spotlitWindow(desktop(0)), a);
     EXPECT_EQ(changes, 1);
 }
 

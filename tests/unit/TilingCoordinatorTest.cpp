@@ -17,9 +17,9 @@ constexpr const char* kPermissionURL = "x-apple.systempreferences:com.apple.pref
 class TilingCoordinatorTest : public DesktopNamesFixture {
 protected:
     SpotlightBorder border{sim.outline};
-    TilingEngine engine{TilingContext{api, sim.accessibility, sim.workspace, sim.screens, settings, labels, spaces,
+    TilingEngine engine{TilingContext{api, sim.windowControl, sim.workspace, sim.screens, settings, labels, spaces,
                                       border, sim.scheduler, sim.log}};
-    TilingCoordinator coordinator{engine,        settings,     labels,        sim.accessibility,
+    TilingCoordinator coordinator{engine,        settings,     labels,        sim.windowControl,
                                   sim.workspace, sim.notifier, sim.scheduler, sim.log};
     std::vector<Source> reported;
 
@@ -215,7 +215,7 @@ TEST_F(TilingCoordinatorTest, ForcingADesktopOnWithoutTrustAsksAndPolls) {
 TEST_F(TilingCoordinatorTest, RetriesOfAGoneCoordinatorDoNothing) {
     switchStoredOn();
     sim.world.revokeTrust();
-    auto other = std::make_unique<TilingCoordinator>(engine, settings, labels, sim.accessibility, sim.workspace,
+    auto other = std::make_unique<TilingCoordinator>(engine, settings, labels, sim.windowControl, sim.workspace,
                                                      sim.notifier, sim.scheduler, sim.log);
     other->startAtLaunchIfEnabled();
     other.reset();

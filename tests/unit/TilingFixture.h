@@ -12,7 +12,7 @@ using namespace std::chrono_literals;
 class TilingFixture : public DesktopNamesFixture {
 protected:
     SpotlightBorder border{sim.outline};
-    TilingEngine engine{TilingContext{api, sim.accessibility, sim.workspace, sim.screens, settings, labels, spaces,
+    TilingEngine engine{TilingContext{api, sim.windowControl, sim.workspace, sim.screens, settings, labels, spaces,
                                       border, sim.scheduler, sim.log}};
 
     // One 1440×900 display whose usable area is (0, 25, 1440, 875), `count` desktops, tiling on.

@@ -20,7 +20,7 @@ class Driver {
 public:
     virtual ~Driver() = default;
     virtual WindowServer& windowServer() = 0;
-    virtual Accessibility& accessibility() = 0;
+    virtual WindowControl& windowControl() = 0;
     virtual Workspace& workspace() = 0;
     virtual Screens& screens() = 0;
     virtual HotkeySystem& hotkeys() = 0;
@@ -47,7 +47,7 @@ public:
         sim.world.addDisplay({.uuid = "MAIN", .bounds = {0, 0, 1920, 1080}, .topInset = 0, .spaceCount = 4});
     }
     WindowServer& windowServer() override { return sim.windowServer; }
-    Accessibility& accessibility() override { return sim.accessibility; }
+    WindowControl& windowControl() override { return sim.windowControl; }
     Workspace& workspace() override { return sim.workspace; }
     Screens& screens() override { return sim.screens; }
     HotkeySystem& hotkeys() override { return sim.hotkeys; }
@@ -78,7 +78,7 @@ class X11Driver final : public Driver {
 public:
     X11Driver() : platform(server), hotkeySystem(*platform.connection, platform.loop, platform.log) {}
     WindowServer& windowServer() override { return *platform.windowServer; }
-    Accessibility& accessibility() override { return *platform.accessibility; }
+    WindowControl& windowControl() override { return *platform.windowControl; }
     Workspace& workspace() override { return *platform.workspace; }
     Screens& screens() override { return *platform.screens; }
     HotkeySystem& hotkeys() override { return hotkeySystem; }
@@ -178,53 +178,51 @@ TEST_P(ContractTest, WindowServerListsWindowsFrontToBackWithTheirDesktops) {
         << "a window that is gone is on no desktop";
 }
 
-TEST_P(ContractTest, AccessibilityReadsAndMovesAWindowAndReportsItsEnd) {
-    Accessibility& ax = driver->accessibility();
+TEST_P(ContractTest, WindowControlReadsAndMovesAWindowAndReportsItsEnd) {
+    WindowControl& control = driver->windowControl();
     const auto [window, pid] = driver->openWindow("movable");
-    AXElement element;
-    ASSERT_TRUE(driver->waitFor([&] {
-        const auto windows = ax.copyAttributeValue(ax.applicationElement(pid), ax::windows);
-        const auto* list = std::get_if<std::vector<AXElement>>(&windows.value);
-        if (!windows.ok() || !list || list->empty()) return false;
-        element = list->front();
-        return true;
+    ASSERT_TRUE(driver->waitFor([&, pid = pid] {
+        const auto windows = control.windows(pid);
+        return windows && !windows->empty();
     }));
-    EXPECT_EQ(ax.windowId(element), window);
-    EXPECT_EQ(std::get<std::string>(ax.copyAttributeValue(element, ax::role).value), "AXWindow");
-    EXPECT_EQ(std::get<std::string>(ax.copyAttributeValue(element, ax::subrole).value), "AXStandardWindow");
-    EXPECT_EQ(std::get<std::string>(ax.copyAttributeValue(element, ax::title).value), "movable");
-    EXPECT_TRUE(ax.isAttributeSettable(element, ax::size).value);
+    EXPECT_EQ(control.windows(pid)->front(), window);
+    EXPECT_EQ(control.owner(window).valueOr(0), pid);
+    EXPECT_EQ(control.kind(window).valueOr(WindowKind::other), WindowKind::standard);
+    EXPECT_EQ(control.title(window).valueOr(""), "movable");
+    EXPECT_TRUE(control.canResize(window).valueOr(false));
+    EXPECT_FALSE(control.isMinimised(window).valueOr(true));
 
     const Rect target{100, 120, 640, 480};
-    EXPECT_EQ(ax.setAttributeValue(element, ax::position, target.origin()), AXError::success);
-    EXPECT_EQ(ax.setAttributeValue(element, ax::size, target.size()), AXError::success);
+    EXPECT_TRUE(control.setFrame(window, target).ok());
     EXPECT_TRUE(driver->waitFor([&] {
-        const auto p = ax.copyAttributeValue(element, ax::position);
-        const auto s = ax.copyAttributeValue(element, ax::size);
-        const auto* point = std::get_if<Point>(&p.value);
-        const auto* size = std::get_if<Size>(&s.value);
-        return point && size && std::abs(point->x - 100) <= 1 && std::abs(point->y - 120) <= 1 &&
-               std::abs(size->width - 640) <= 1 && std::abs(size->height - 480) <= 1;
+        const auto frame = control.frame(window);
+        return frame && std::abs(frame->x - 100) <= 1 && std::abs(frame->y - 120) <= 1 &&
+               std::abs(frame->width - 640) <= 1 && std::abs(frame->height - 480) <= 1;
     })) << "the frame lands on the rectangle within a pixel";
 
-    std::vector<std::pair<std::string, std::optional<std::uint64_t>>> heard;
-    const auto observer = ax.createObserver(pid, [&](AXObserverId, AXElement, const std::string& name,
-                                                     std::optional<std::uint64_t> refcon) {
-        heard.emplace_back(name, refcon);
-    });
+    std::vector<std::pair<WindowEvent, std::optional<std::uint64_t>>> heard;
+    const auto observer = control.createObserver(
+        pid, [&](WindowObserverId, WindowEvent event, WindowId, std::optional<std::uint64_t> context) {
+            heard.emplace_back(event, context);
+        });
     ASSERT_TRUE(observer.ok());
-    EXPECT_EQ(ax.addNotification(observer.value, element, ax::elementDestroyed, window), AXError::success);
-    EXPECT_EQ(ax.addNotification(observer.value, element, ax::elementDestroyed, window),
-              AXError::notificationAlreadyRegistered);
-    ax.scheduleObserver(observer.value);
+    EXPECT_TRUE(control.watch(*observer, WindowEvent::windowDestroyed, window, window).ok());
+    const WindowStatus again = control.watch(*observer, WindowEvent::windowDestroyed, window, window);
+    ASSERT_FALSE(again.ok());
+    EXPECT_EQ(again.error(), WindowError::alreadyWatching);
+    EXPECT_EQ(control.watch(*observer, WindowEvent::windowCreated, window, std::nullopt).error(),
+              WindowError::unsupported)
+        << "a window appearing is heard on its application";
     driver->closeWindow(window);
     EXPECT_TRUE(driver->waitFor([&] { return !heard.empty(); }));
     ASSERT_FALSE(heard.empty());
-    EXPECT_EQ(heard.front().first, std::string(ax::elementDestroyed));
+    EXPECT_EQ(heard.front().first, WindowEvent::windowDestroyed);
     EXPECT_EQ(heard.front().second, window);
-    EXPECT_EQ(ax.setAttributeValue(element, ax::position, Point{0, 0}) == AXError::success, false)
-        << "a window that is gone refuses to move";
-    ax.releaseObserver(observer.value);
+    const FrameWritten gone = control.setFrame(window, Rect{0, 0, 100, 100});
+    EXPECT_FALSE(gone.ok()) << "a window that is gone refuses to move";
+    EXPECT_EQ(gone.origin.error(), WindowError::windowGone);
+    EXPECT_EQ(control.title(window).error(), WindowError::windowGone);
+    control.releaseObserver(*observer);
 }
 
 TEST_P(ContractTest, WorkspaceKnowsTheAppsAndHearsDesktopChanges) {

@@ -1,4 +1,4 @@
-// Shared by the accessibility and workspace tests: a private server, our connection, the client
+// Shared by the window-control and workspace tests: a private server, our connection, the client
 // tracker and a poll loop, plus windows owned by the test process itself (so a test can watch an
 // application before its window exists, and destroy a window without ending its process).
 #pragma once

@@ -6,7 +6,7 @@
 #include "MemoryDefaults.h"
 #include "PollLoop.h"
 #include "SimNotifier.h"
-#include "X11Accessibility.h"
+#include "X11WindowControl.h"
 #include "X11ClientTracker.h"
 #include "X11Connection.h"
 #include "X11Screens.h"
@@ -32,15 +32,15 @@ struct X11Platform {
         windowServer = std::make_unique<x11::X11WindowServer>(*connection, log);
         screens = std::make_unique<x11::X11Screens>(*connection, loop);
         tracker = std::make_unique<x11::X11ClientTracker>(*connection, loop, log);
-        accessibility = std::make_unique<x11::X11Accessibility>(*connection, *tracker, loop, log);
+        windowControl = std::make_unique<x11::X11WindowControl>(*connection, *tracker, loop, log);
         workspace = std::make_unique<x11::X11Workspace>(*connection, *tracker, loop, log);
-        api = std::make_unique<WindowServerApi>(*windowServer, *accessibility, log);
+        api = std::make_unique<WindowServerApi>(*windowServer, log);
         snapshots = std::make_unique<WindowSnapshotSource>(*api, loop, log);
         spaces = std::make_unique<SpaceManager>(*api, *screens, settings, *snapshots);
-        namer = std::make_unique<AutoNamer>(*api, *workspace, *accessibility, loop, defaults);
+        namer = std::make_unique<AutoNamer>(*api, *workspace, *windowControl, loop, defaults);
         labels = std::make_unique<LabelStore>(settings, *namer, [this] { return loop.wallClock(); });
         border = std::make_unique<SpotlightBorder>(outline);
-        engine = std::make_unique<TilingEngine>(TilingContext{*api, *accessibility, *workspace, *screens, settings,
+        engine = std::make_unique<TilingEngine>(TilingContext{*api, *windowControl, *workspace, *screens, settings,
                                                               *labels, *spaces, *border, loop, log});
     }
     ~X11Platform() {
@@ -61,7 +61,7 @@ struct X11Platform {
     std::unique_ptr<x11::X11WindowServer> windowServer;
     std::unique_ptr<x11::X11Screens> screens;
     std::unique_ptr<x11::X11ClientTracker> tracker;
-    std::unique_ptr<x11::X11Accessibility> accessibility;
+    std::unique_ptr<x11::X11WindowControl> windowControl;
     std::unique_ptr<x11::X11Workspace> workspace;
     std::unique_ptr<WindowServerApi> api;
     std::unique_ptr<WindowSnapshotSource> snapshots;

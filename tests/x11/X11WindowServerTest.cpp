@@ -3,7 +3,6 @@
 #include "CapturingLog.h"
 #include "MemoryDefaults.h"
 #include "PollLoop.h"
-#include "SimAccessibility.h"
 #include "X11Connection.h"
 #include "X11Screens.h"
 #include "X11WindowServer.h"
@@ -177,11 +176,8 @@ TEST(X11WindowServerTest, SpacesOfAWindowFollowMovesAndAGoneWindowHasNone) {
 TEST(X11WindowServerTest, SpaceManagerNumbersTheDesktopsAndDrawsTheMiniMaps) {
     Session s;
     PollLoop loop;
-    sim::SimScheduler simScheduler;
-    sim::SimWorld world(simScheduler);
-    sim::SimAccessibility accessibility(world); // only asked for window ids, which these reads never need
     x11::X11Screens screens(*s.connection, loop);
-    WindowServerApi api(*s.windowServer, accessibility, s.log);
+    WindowServerApi api(*s.windowServer, s.log);
     WindowSnapshotSource snapshots(api, loop, s.log);
     sim::MemoryDefaults defaults;
     Settings settings(defaults);
@@ -229,8 +225,5 @@ TEST(X11WindowServerTest, WithoutAnEWMHWindowManagerNothingResolves) {
 
     x11::X11WindowServer withoutManager(*s.connection, s.log);
     EXPECT_FALSE(withoutManager.resolves(WindowServer::Function::getActiveSpace));
-    sim::SimScheduler scheduler;
-    sim::SimWorld world(scheduler);
-    sim::SimAccessibility accessibility(world);
-    EXPECT_FALSE(WindowServerApi(withoutManager, accessibility, s.log).hasRequiredFunctions());
+    EXPECT_FALSE(WindowServerApi(withoutManager, s.log).hasRequiredFunctions());
 }

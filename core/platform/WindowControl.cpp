@@ -1,0 +1,31 @@
+// Names of window-control errors and events, as log lines print them.
+#include "platform/WindowControl.h"
+
+namespace quorvel {
+
+const char* errorName(WindowError error) {
+    switch (error) {
+    case WindowError::windowGone: return "windowGone";
+    case WindowError::notPermitted: return "notPermitted";
+    case WindowError::unsupported: return "unsupported";
+    case WindowError::invalidArgument: return "invalidArgument";
+    case WindowError::cannotComplete: return "cannotComplete";
+    case WindowError::noValue: return "noValue";
+    case WindowError::observerGone: return "observerGone";
+    case WindowError::alreadyWatching: return "alreadyWatching";
+    }
+    return "?";
+}
+
+const char* eventName(WindowEvent event) {
+    switch (event) {
+    case WindowEvent::windowCreated: return "windowCreated";
+    case WindowEvent::focusedWindowChanged: return "focusedWindowChanged";
+    case WindowEvent::windowDestroyed: return "windowDestroyed";
+    case WindowEvent::minimised: return "minimised";
+    case WindowEvent::restored: return "restored";
+    }
+    return "?";
+}
+
+} // namespace quorvel

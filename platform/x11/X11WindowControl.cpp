@@ -1,0 +1,417 @@
+// Window control over EWMH: attributes read from window properties, frame writes as
+// _NET_MOVERESIZE_WINDOW, raise as _NET_ACTIVE_WINDOW, and observers fed by the client tracker.
+#include "X11WindowControl.h"
+
+#include <xcb/xcb_icccm.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace quorvel::x11 {
+
+namespace {
+constexpr const char* kCategory = "x11";
+
+// How long an availability answer is reused: every call checks it, the window manager rarely goes.
+constexpr double kAvailabilityRecheckSeconds = 1.0;
+// How long a write to a maximised window waits for the window manager to restore it.
+constexpr Seconds kRestoreBound{0.5};
+
+// _NET_MOVERESIZE_WINDOW's first datum: gravity, which fields are given, and who asks.
+constexpr std::uint32_t kNorthWestGravity = 1; // x,y name the frame's top-left corner
+constexpr std::uint32_t kMoveX = 1u << 8;
+constexpr std::uint32_t kMoveY = 1u << 9;
+constexpr std::uint32_t kMoveWidth = 1u << 10;
+constexpr std::uint32_t kMoveHeight = 1u << 11;
+constexpr std::uint32_t kSourcePager = 2; // a pager or tool: window managers honour it without a timestamp
+constexpr std::uint32_t kStateRemove = 0;
+constexpr std::uint32_t kIconicState = 3;
+
+// A protocol coordinate: X carries 16-bit positions and sizes.
+std::int32_t coordinate(double value) { return static_cast<std::int32_t>(std::clamp(std::lround(value), -32768L, 32767L)); }
+} // namespace
+
+X11WindowControl::X11WindowControl(X11Connection& connection, X11ClientTracker& tracker, Scheduler& scheduler,
+                                   Log& log)
+    : m_connection(connection), m_tracker(tracker), m_scheduler(scheduler), m_log(log) {
+    m_subscription = m_tracker.subscribe([this](const X11ClientTracker::Event& event) { onTrackerEvent(event); });
+    m_listener = m_connection.addListener([this](const xcb_generic_event_t& event) { onXEvent(event); });
+}
+
+X11WindowControl::~X11WindowControl() {
+    m_tracker.unsubscribe(m_subscription);
+    m_connection.removeListener(m_listener);
+    for (auto& [window, pending] : m_pending) pending.fallback.cancel();
+}
+
+// --- Availability -------------------------------------------------------------------------------
+
+bool X11WindowControl::isAvailable() {
+    if (m_availabilityOverride) return *m_availabilityOverride;
+    m_windowManagerPresent = m_connection.hasEWMHWindowManager();
+    m_checkedAt = m_scheduler.now();
+    return m_windowManagerPresent;
+}
+
+bool X11WindowControl::available() {
+    if (m_availabilityOverride) return *m_availabilityOverride;
+    if (!m_checkedAt || m_scheduler.now() - *m_checkedAt > kAvailabilityRecheckSeconds) return isAvailable();
+    return m_windowManagerPresent;
+}
+
+WindowResult<XWindow> X11WindowControl::managed(WindowId window) {
+    if (!available()) return WindowError::notPermitted;
+    if (window == 0 || !m_tracker.isManaged(window)) return WindowError::windowGone;
+    return XWindow{window};
+}
+
+bool X11WindowControl::processExists(Pid pid) const {
+    return pid > 0 && (m_tracker.ownsWindows(pid) || X11ClientTracker::processRunning(pid));
+}
+
+// --- Applications -------------------------------------------------------------------------------
+
+WindowResult<std::vector<WindowId>> X11WindowControl::windows(Pid pid) {
+    if (!available()) return WindowError::notPermitted;
+    if (!processExists(pid)) return WindowError::windowGone;
+    std::vector<WindowId> windows;
+    for (const XWindow window : m_tracker.windowsOf(pid)) windows.push_back(window);
+    return windows;
+}
+
+WindowResult<WindowId> X11WindowControl::focusedWindow(Pid pid) {
+    if (!available()) return WindowError::notPermitted;
+    if (!processExists(pid)) return WindowError::windowGone;
+    if (const auto window = focusedWindowOf(pid)) return WindowId{*window};
+    return WindowError::noValue;
+}
+
+WindowResult<Pid> X11WindowControl::owner(WindowId window) {
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return managedWindow.error();
+    const Pid owner = m_tracker.pidOf(*managedWindow);
+    // A window that names no process has no application to answer for it.
+    if (owner == 0) return WindowError::cannotComplete;
+    return owner;
+}
+
+// --- Attributes ---------------------------------------------------------------------------------
+
+WindowResult<WindowKind> X11WindowControl::kind(WindowId window) {
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return managedWindow.error();
+    return kindOf(*managedWindow);
+}
+
+WindowResult<std::string> X11WindowControl::title(WindowId window) {
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return managedWindow.error();
+    return m_connection.windowTitle(*managedWindow).value_or("");
+}
+
+WindowResult<Rect> X11WindowControl::frame(WindowId window) {
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return managedWindow.error();
+    const auto frame = m_connection.frameRect(*managedWindow);
+    if (!frame) return WindowError::windowGone;
+    return *frame;
+}
+
+bool X11WindowControl::hasState(XWindow window, xcb_atom_t state) {
+    const auto states = m_connection.atoms(window, m_connection.ewmh()->_NET_WM_STATE);
+    return std::find(states.begin(), states.end(), state) != states.end();
+}
+
+WindowResult<bool> X11WindowControl::isMinimised(WindowId window) {
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return managedWindow.error();
+    return hasState(*managedWindow, m_connection.ewmh()->_NET_WM_STATE_HIDDEN);
+}
+
+WindowResult<bool> X11WindowControl::isFullScreen(WindowId window) {
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return managedWindow.error();
+    return hasState(*managedWindow, m_connection.ewmh()->_NET_WM_STATE_FULLSCREEN);
+}
+
+WindowResult<bool> X11WindowControl::canResize(WindowId window) {
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return managedWindow.error();
+    return !isFixedSize(*managedWindow);
+}
+
+WindowKind X11WindowControl::kindOf(XWindow window) {
+    const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
+    // The first type this program knows counts; unknown (vendor) types before it are skipped.
+    const xcb_atom_t known[] = {ewmh._NET_WM_WINDOW_TYPE_NORMAL,        ewmh._NET_WM_WINDOW_TYPE_DIALOG,
+                                ewmh._NET_WM_WINDOW_TYPE_UTILITY,       ewmh._NET_WM_WINDOW_TYPE_TOOLBAR,
+                                ewmh._NET_WM_WINDOW_TYPE_MENU,          ewmh._NET_WM_WINDOW_TYPE_SPLASH,
+                                ewmh._NET_WM_WINDOW_TYPE_DOCK,          ewmh._NET_WM_WINDOW_TYPE_DESKTOP,
+                                ewmh._NET_WM_WINDOW_TYPE_DROPDOWN_MENU, ewmh._NET_WM_WINDOW_TYPE_POPUP_MENU,
+                                ewmh._NET_WM_WINDOW_TYPE_TOOLTIP,       ewmh._NET_WM_WINDOW_TYPE_NOTIFICATION,
+                                ewmh._NET_WM_WINDOW_TYPE_COMBO,         ewmh._NET_WM_WINDOW_TYPE_DND};
+    std::optional<xcb_atom_t> type;
+    for (const xcb_atom_t candidate : m_connection.atoms(window, ewmh._NET_WM_WINDOW_TYPE)) {
+        if (std::find(std::begin(known), std::end(known), candidate) != std::end(known)) {
+            type = candidate;
+            break;
+        }
+    }
+    if (type && *type == ewmh._NET_WM_WINDOW_TYPE_DIALOG) return WindowKind::dialog;
+    if (type && (*type == ewmh._NET_WM_WINDOW_TYPE_UTILITY || *type == ewmh._NET_WM_WINDOW_TYPE_TOOLBAR))
+        return WindowKind::floating;
+    if (type && *type != ewmh._NET_WM_WINDOW_TYPE_NORMAL) return WindowKind::other;
+    // A window that names a parent belongs to it (a dialog or a secondary window), whatever its type.
+    xcb_window_t parent = XCB_WINDOW_NONE;
+    xcb_generic_error_t* error = nullptr;
+    const bool transient = xcb_icccm_get_wm_transient_for_reply(
+                               m_connection.raw(), xcb_icccm_get_wm_transient_for(m_connection.raw(), window), &parent,
+                               &error) == 1 &&
+                           parent != XCB_WINDOW_NONE;
+    std::free(error);
+    return transient ? WindowKind::dialog : WindowKind::standard;
+}
+
+bool X11WindowControl::isFixedSize(XWindow window) {
+    xcb_size_hints_t hints{};
+    xcb_generic_error_t* error = nullptr;
+    if (!xcb_icccm_get_wm_normal_hints_reply(m_connection.raw(), xcb_icccm_get_wm_normal_hints(m_connection.raw(), window),
+                                             &hints, &error)) {
+        std::free(error);
+        return false;
+    }
+    const bool bounded = (hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) && (hints.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE);
+    return bounded && hints.min_width > 0 && hints.min_height > 0 && hints.min_width == hints.max_width &&
+           hints.min_height == hints.max_height;
+}
+
+std::optional<XWindow> X11WindowControl::focusedWindowOf(Pid pid) {
+    const auto active =
+        m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW);
+    if (active && m_tracker.isManaged(*active) && m_tracker.pidOf(*active) == pid) return *active;
+    // Not the active application: the window that would take focus were it activated.
+    for (const XWindow window : m_tracker.windowsOf(pid))
+        if (!m_tracker.isMinimised(window)) return window;
+    return std::nullopt;
+}
+
+// --- Writes -------------------------------------------------------------------------------------
+
+FrameWritten X11WindowControl::setFrame(WindowId window, const FrameChange& change) {
+    const auto failed = [&](WindowError error) {
+        return FrameWritten{change.origin ? WindowStatus(error) : WindowStatus(),
+                            change.size ? WindowStatus(error) : WindowStatus()};
+    };
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return failed(managedWindow.error());
+    const bool finite = (!change.origin || (std::isfinite(change.origin->x) && std::isfinite(change.origin->y))) &&
+                        (!change.size || (std::isfinite(change.size->width) && std::isfinite(change.size->height)));
+    if (!finite) return failed(WindowError::invalidArgument);
+    if (!change.origin && !change.size) return {};
+    if (!stillThere(*managedWindow, change.origin ? "moved" : "resized")) return failed(WindowError::cannotComplete);
+    FrameWritten result;
+    std::optional<Size> size = change.size;
+    // A fixed-size window moves but keeps its size.
+    if (size && isFixedSize(*managedWindow)) {
+        result.size = WindowError::cannotComplete;
+        size.reset();
+    }
+    if (change.origin || size) place(*managedWindow, change.origin, size);
+    return result;
+}
+
+WindowStatus X11WindowControl::setMinimised(WindowId window, bool minimise) {
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return managedWindow.error();
+    if (!stillThere(*managedWindow, minimise ? "minimised" : "restored")) return WindowError::cannotComplete;
+    if (minimise) m_connection.sendRootMessage(*managedWindow, m_connection.atom("WM_CHANGE_STATE"), kIconicState);
+    else activate(*managedWindow); // activating restores a minimised window, as restoring focuses it
+    return {};
+}
+
+WindowStatus X11WindowControl::raise(WindowId window) {
+    const auto managedWindow = managed(window);
+    if (!managedWindow) return managedWindow.error();
+    activate(*managedWindow);
+    return {};
+}
+
+bool X11WindowControl::stillThere(XWindow window, const char* what) {
+    xcb_generic_error_t* error = nullptr;
+    auto* geometry = xcb_get_geometry_reply(m_connection.raw(), xcb_get_geometry(m_connection.raw(), window), &error);
+    const bool there = geometry != nullptr && error == nullptr;
+    std::free(geometry);
+    std::free(error);
+    // Gone before the client list says so: report it once, the list will follow.
+    if (!there && m_reportedGone.insert(window).second)
+        m_log.error(kCategory, "window %u is gone — it cannot be %s", window, what);
+    return there;
+}
+
+bool X11WindowControl::isMaximised(XWindow window) {
+    const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
+    const auto states = m_connection.atoms(window, ewmh._NET_WM_STATE);
+    return std::any_of(states.begin(), states.end(), [&](xcb_atom_t state) {
+        return state == ewmh._NET_WM_STATE_MAXIMIZED_VERT || state == ewmh._NET_WM_STATE_MAXIMIZED_HORZ;
+    });
+}
+
+void X11WindowControl::place(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize) {
+    if (const auto pending = m_pending.find(window); pending != m_pending.end()) {
+        if (origin) pending->second.origin = origin;
+        if (frameSize) pending->second.frameSize = frameSize;
+        if (pending->second.restored) moveResize(window, origin, frameSize);
+        return;
+    }
+    if (!isMaximised(window)) {
+        moveResize(window, origin, frameSize);
+        return;
+    }
+    // The window manager ignores moves of a maximised window, and restoring it changes its frame
+    // extents: restore it, place it once its state says so, and again when its extents follow
+    // (the state may be announced first); after a bound the window is left to itself.
+    const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
+    m_connection.sendRootMessage(window, ewmh._NET_WM_STATE, kStateRemove, ewmh._NET_WM_STATE_MAXIMIZED_VERT,
+                                 ewmh._NET_WM_STATE_MAXIMIZED_HORZ, kSourcePager);
+    PendingFrame& pending = m_pending[window];
+    pending.origin = origin;
+    pending.frameSize = frameSize;
+    pending.restored = false;
+    pending.fallback = m_scheduler.after(kRestoreBound, m_lifetime.guard([this, window] {
+        const auto it = m_pending.find(window);
+        if (it == m_pending.end()) return;
+        const PendingFrame last = it->second;
+        m_pending.erase(it);
+        if (!last.restored && m_tracker.isManaged(window)) moveResize(window, last.origin, last.frameSize);
+    }));
+}
+
+void X11WindowControl::applyPending(XWindow window) {
+    const auto it = m_pending.find(window);
+    if (it == m_pending.end() || !m_tracker.isManaged(window)) return;
+    moveResize(window, it->second.origin, it->second.frameSize);
+}
+
+void X11WindowControl::onXEvent(const xcb_generic_event_t& event) {
+    if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY || m_pending.empty()) return;
+    const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    const auto pending = m_pending.find(notify.window);
+    if (pending == m_pending.end()) return;
+    if (notify.atom == m_connection.ewmh()->_NET_WM_STATE && !pending->second.restored &&
+        !isMaximised(notify.window)) {
+        pending->second.restored = true;
+        applyPending(notify.window);
+    } else if (notify.atom == m_connection.ewmh()->_NET_FRAME_EXTENTS && pending->second.restored) {
+        applyPending(notify.window);
+    }
+}
+
+void X11WindowControl::moveResize(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize) {
+    // Only the fields given are changed: a position write keeps the size the window manager has,
+    // even when an earlier size write is still on its way, and the other way round.
+    std::uint32_t flags = kNorthWestGravity | (kSourcePager << 12);
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+    if (origin) {
+        flags |= kMoveX | kMoveY;
+        x = coordinate(origin->x);
+        y = coordinate(origin->y);
+    }
+    if (frameSize) {
+        // The size names the frame; the window manager is asked for the client inside it.
+        const auto extents = m_connection.frameExtents(window);
+        flags |= kMoveWidth | kMoveHeight;
+        width = std::max(1, coordinate(frameSize->width - extents.left - extents.right));
+        height = std::max(1, coordinate(frameSize->height - extents.top - extents.bottom));
+    }
+    m_connection.sendRootMessage(window, m_connection.ewmh()->_NET_MOVERESIZE_WINDOW, flags,
+                                 static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
+                                 static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+}
+
+void X11WindowControl::activate(XWindow window) {
+    m_connection.sendRootMessage(window, m_connection.ewmh()->_NET_ACTIVE_WINDOW, kSourcePager, XCB_CURRENT_TIME,
+                                 m_tracker.activeWindow());
+}
+
+// --- Observers ----------------------------------------------------------------------------------
+
+WindowResult<WindowObserverId> X11WindowControl::createObserver(Pid pid, ObserverCallback callback) {
+    if (!available()) return WindowError::notPermitted;
+    if (!processExists(pid)) return WindowError::windowGone;
+    if (!callback) return WindowError::invalidArgument;
+    const WindowObserverId id = m_nextObserver++;
+    m_observers[id] = Observer{pid, std::move(callback)};
+    return id;
+}
+
+WindowStatus X11WindowControl::watch(WindowObserverId observer, WindowEvent event, std::optional<WindowId> window,
+                                     std::optional<std::uint64_t> context) {
+    if (!available()) return WindowError::notPermitted;
+    const auto it = m_observers.find(observer);
+    if (it == m_observers.end()) return WindowError::observerGone;
+    // Application-wide events are watched on the application, the others on one of its windows.
+    if (isApplicationEvent(event) == window.has_value()) return WindowError::unsupported;
+    if (window) {
+        if (!m_tracker.isManaged(*window)) return WindowError::windowGone;
+    } else if (!processExists(it->second.pid)) {
+        return WindowError::windowGone;
+    }
+    const std::optional<XWindow> target = window ? std::optional<XWindow>(*window) : std::nullopt;
+    for (const Registration& r : m_registrations)
+        if (r.observer == observer && r.event == event && r.window == target) return WindowError::alreadyWatching;
+    m_registrations.push_back({observer, event, target, context});
+    return {};
+}
+
+void X11WindowControl::releaseObserver(WindowObserverId observer) {
+    std::erase_if(m_registrations, [&](const Registration& r) { return r.observer == observer; });
+    m_observers.erase(observer);
+}
+
+void X11WindowControl::onTrackerEvent(const X11ClientTracker::Event& event) {
+    using Kind = X11ClientTracker::Event::Kind;
+    switch (event.kind) {
+    case Kind::windowAdded:
+        if (event.pid != 0) deliver(event.pid, event.window, WindowEvent::windowCreated);
+        break;
+    case Kind::windowRemoved:
+        m_reportedGone.erase(event.window);
+        if (const auto pending = m_pending.find(event.window); pending != m_pending.end()) {
+            pending->second.fallback.cancel();
+            m_pending.erase(pending);
+        }
+        if (event.pid != 0) deliver(event.pid, event.window, WindowEvent::windowDestroyed);
+        // The window is gone: its registrations go with it (the delivery above is already queued).
+        std::erase_if(m_registrations, [window = event.window](const Registration& r) { return r.window == window; });
+        break;
+    case Kind::activeWindowChanged:
+        if (const Pid pid = m_tracker.pidOf(event.window); event.window != 0 && pid != 0)
+            deliver(pid, event.window, WindowEvent::focusedWindowChanged);
+        break;
+    case Kind::windowStateChanged:
+        if (event.pid != 0)
+            deliver(event.pid, event.window, event.minimisedNow ? WindowEvent::minimised : WindowEvent::restored);
+        break;
+    case Kind::currentDesktopChanged:
+        break;
+    }
+}
+
+void X11WindowControl::deliver(Pid pid, XWindow window, WindowEvent event) {
+    const bool applicationWide = isApplicationEvent(event);
+    for (const Registration& r : m_registrations) {
+        if (r.event != event || (applicationWide ? r.window.has_value() : r.window != window)) continue;
+        const auto observer = m_observers.find(r.observer);
+        if (observer == m_observers.end() || observer->second.pid != pid) continue;
+        m_scheduler.post(m_lifetime.guard([this, id = r.observer, window, event, context = r.context] {
+            const auto it = m_observers.find(id);
+            if (it == m_observers.end()) return;
+            // The callback may release its own observer: keep the function alive while it runs.
+            const ObserverCallback callback = it->second.callback;
+            callback(id, event, window, context);
+        }));
+    }
+}
+
+} // namespace quorvel::x11
