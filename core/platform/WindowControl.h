@@ -41,8 +41,8 @@ public:
     const T& operator*() const { return *m_value; }
     const T* operator->() const { return &*m_value; }
     T valueOr(T fallback) const { return m_value ? *m_value : std::move(fallback); }
-    // Only when !ok().
-    WindowError error() const { return m_error; }
+    // None when ok().
+    std::optional<WindowError> error() const { return ok() ? std::nullopt : std::optional(m_error); }
 
 private:
     std::optional<T> m_value;
@@ -58,7 +58,8 @@ public:
 
     bool ok() const { return !m_error.has_value(); }
     explicit operator bool() const { return ok(); }
-    WindowError error() const { return *m_error; }
+    // None when ok().
+    std::optional<WindowError> error() const { return m_error; }
     // "ok" or the error's name, for log lines.
     const char* name() const { return m_error ? errorName(*m_error) : "ok"; }
 

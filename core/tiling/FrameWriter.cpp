@@ -109,7 +109,8 @@ void FrameWriter::cancelAnimation(SpaceId space) {
     m_animators.erase(it);
 }
 
-void FrameWriter::dropUnresponsive(SpaceId space, const std::vector<WindowId>& refused, std::size_t leafCount) {
+void FrameWriter::dropUnresponsive(SpaceId space, const std::vector<WindowId>& refused, std::size_t leafCount,
+                                   double gap) {
     if (refused.empty()) return;
     if (refused.size() == leafCount && !m_ctx.windows.isAvailable()) {
         m_ctx.log.error(kCategory, "retile space %llu: all %ld window(s) refused and AX trust is gone — pausing tiling",
@@ -118,7 +119,7 @@ void FrameWriter::dropUnresponsive(SpaceId space, const std::vector<WindowId>& r
         return;
     }
     m_ctx.log.error(kCategory, "retile space %llu: dropping unresponsive windows %s", space, bracketed(refused));
-    m_listener.dropWindows(space, refused);
+    m_listener.dropWindows(space, refused, gap);
 }
 
 } // namespace quorvel

@@ -23,8 +23,9 @@ class FrameWriter {
 public:
     class Listener {
     public:
-        // Some windows of the desktop refused their frames: they leave its tree.
-        virtual void dropWindows(SpaceId space, const std::vector<WindowId>& refused) = 0;
+        // Some windows of the desktop refused their frames: they leave its tree, and the others are
+        // laid out again with the gap of the retile that placed them.
+        virtual void dropWindows(SpaceId space, const std::vector<WindowId>& refused, double gap) = 0;
         // Every window refused and window control is gone.
         virtual void accessLost() = 0;
 
@@ -61,7 +62,7 @@ public:
 
     // Windows of a desktop whose tree holds `leafCount` windows refused their frames: either all
     // refused and window control is gone (the listener stops tiling), or they are dropped.
-    void dropUnresponsive(SpaceId space, const std::vector<WindowId>& refused, std::size_t leafCount);
+    void dropUnresponsive(SpaceId space, const std::vector<WindowId>& refused, std::size_t leafCount, double gap);
 
 private:
     const TilingContext& m_ctx;

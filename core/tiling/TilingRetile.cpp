@@ -98,17 +98,17 @@ void TreePolicy::retile(SpaceId space, std::optional<WindowId> grew) {
                            static_cast<long>(moves.size()), std::string(rawValue(style)), grew.value_or(0));
             const std::weak_ptr<BSPTree> weakTree = tree;
             m_writer.animate(space, std::move(moves),
-                             m_lifetime.guard([this, space, weakTree, frames, settled](const FrameAnimator* finished) {
+                             m_lifetime.guard([this, space, weakTree, frames, settled, gap](const FrameAnimator* finished) {
                                  const auto current = m_trees.find(space);
                                  const auto treeNow = weakTree.lock();
                                  if (!treeNow || current == m_trees.end() || current->second != treeNow) return;
                                  m_writer.dropUnresponsive(space, m_writer.landFrames(frames, finished, settled),
-                                                           treeNow->leafCount());
+                                                           treeNow->leafCount(), gap);
                              }));
             return;
         }
     }
-    m_writer.dropUnresponsive(space, m_writer.applyFrames(frames), tree->leafCount());
+    m_writer.dropUnresponsive(space, m_writer.applyFrames(frames), tree->leafCount(), gap);
 }
 
 void TreePolicy::retileAllSpaces() {
@@ -118,7 +118,7 @@ void TreePolicy::retileAllSpaces() {
     for (const SpaceId space : spaces) retile(space, std::nullopt);
 }
 
-void TreePolicy::dropWindows(SpaceId space, const std::vector<WindowId>& refused) {
+void TreePolicy::dropWindows(SpaceId space, const std::vector<WindowId>& refused, double gap) {
     const auto found = m_trees.find(space);
     if (found == m_trees.end()) return;
     const std::shared_ptr<BSPTree> tree = found->second;
@@ -128,7 +128,6 @@ void TreePolicy::dropWindows(SpaceId space, const std::vector<WindowId>& refused
     }
     if (!tree->root()) return;
     // Once more without them: no spotlight rule, no second drop.
-    const double gap = static_cast<double>(m_ctx.settings.tilingGap());
     for (const auto& [id, rect] : plainLayout(*tree, space, gap))
         if (m_tracker.isTracked(id)) (void)m_writer.setFrame(id, rect);
 }

@@ -116,7 +116,9 @@ WindowFit WindowTracker::fit(WindowId window) {
 }
 
 std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
-    if (fit(window) == WindowFit::notTileable) return std::nullopt;
+    // Asked of a tracked window again too: one that became a dialog or fixed its size is not
+    // taken as a tracked window to adopt.
+    if (!isTileable(window)) return std::nullopt;
     m_owners[window] = pid;
 
     const auto observer = m_observers.find(pid);

@@ -81,7 +81,7 @@ private:
     void applicationAttached() override;
     void applicationQuit(Pid pid, const std::vector<WindowId>& windows) override;
     // FrameWriter::Listener
-    void dropWindows(SpaceId space, const std::vector<WindowId>& refused) override;
+    void dropWindows(SpaceId space, const std::vector<WindowId>& refused, double gap) override;
     void accessLost() override;
 
     // Adoption (TilingAdoption.cpp).

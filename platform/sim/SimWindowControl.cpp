@@ -40,43 +40,43 @@ WindowResult<WindowId> SimWindowControl::focusedWindow(Pid pid) {
 
 WindowResult<Pid> SimWindowControl::owner(WindowId window) {
     const auto w = lookUp("owner", window);
-    if (!w) return w.error();
+    if (!w) return *w.error();
     return (*w)->pid;
 }
 
 WindowResult<WindowKind> SimWindowControl::kind(WindowId window) {
     const auto w = lookUp("kind", window);
-    if (!w) return w.error();
+    if (!w) return *w.error();
     return (*w)->kind;
 }
 
 WindowResult<std::string> SimWindowControl::title(WindowId window) {
     const auto w = lookUp("title", window);
-    if (!w) return w.error();
+    if (!w) return *w.error();
     return (*w)->title;
 }
 
 WindowResult<Rect> SimWindowControl::frame(WindowId window) {
     const auto w = lookUp("frame", window);
-    if (!w) return w.error();
+    if (!w) return *w.error();
     return (*w)->frame;
 }
 
 WindowResult<bool> SimWindowControl::isMinimised(WindowId window) {
     const auto w = lookUp("isMinimised", window);
-    if (!w) return w.error();
+    if (!w) return *w.error();
     return (*w)->minimized;
 }
 
 WindowResult<bool> SimWindowControl::isFullScreen(WindowId window) {
     const auto w = lookUp("isFullScreen", window);
-    if (!w) return w.error();
+    if (!w) return *w.error();
     return (*w)->fullScreen;
 }
 
 WindowResult<bool> SimWindowControl::canResize(WindowId window) {
     const auto w = lookUp("canResize", window);
-    if (!w) return w.error();
+    if (!w) return *w.error();
     return (*w)->resizable;
 }
 
@@ -113,7 +113,7 @@ FrameWritten SimWindowControl::setFrame(WindowId window, const FrameChange& chan
 
 WindowStatus SimWindowControl::setMinimised(WindowId window, bool minimised) {
     const auto w = lookUp("setMinimised", window);
-    if (!w) return w.error();
+    if (!w) return *w.error();
     if (minimised) m_world.minimizeWindow(window);
     else m_world.unminimizeWindow(window);
     return {};
@@ -121,7 +121,7 @@ WindowStatus SimWindowControl::setMinimised(WindowId window, bool minimised) {
 
 WindowStatus SimWindowControl::raise(WindowId window) {
     const auto w = lookUp("raise", window);
-    if (!w) return w.error();
+    if (!w) return *w.error();
     m_world.focusWindow(window);
     return {};
 }

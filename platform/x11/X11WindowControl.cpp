@@ -89,7 +89,7 @@ WindowResult<WindowId> X11WindowControl::focusedWindow(Pid pid) {
 
 WindowResult<Pid> X11WindowControl::owner(WindowId window) {
     const auto managedWindow = managed(window);
-    if (!managedWindow) return managedWindow.error();
+    if (!managedWindow) return *managedWindow.error();
     const Pid owner = m_tracker.pidOf(*managedWindow);
     // A window that names no process has no application to answer for it.
     if (owner == 0) return WindowError::cannotComplete;
@@ -100,19 +100,19 @@ WindowResult<Pid> X11WindowControl::owner(WindowId window) {
 
 WindowResult<WindowKind> X11WindowControl::kind(WindowId window) {
     const auto managedWindow = managed(window);
-    if (!managedWindow) return managedWindow.error();
+    if (!managedWindow) return *managedWindow.error();
     return kindOf(*managedWindow);
 }
 
 WindowResult<std::string> X11WindowControl::title(WindowId window) {
     const auto managedWindow = managed(window);
-    if (!managedWindow) return managedWindow.error();
+    if (!managedWindow) return *managedWindow.error();
     return m_connection.windowTitle(*managedWindow).value_or("");
 }
 
 WindowResult<Rect> X11WindowControl::frame(WindowId window) {
     const auto managedWindow = managed(window);
-    if (!managedWindow) return managedWindow.error();
+    if (!managedWindow) return *managedWindow.error();
     const auto frame = m_connection.frameRect(*managedWindow);
     if (!frame) return WindowError::windowGone;
     return *frame;
@@ -125,19 +125,19 @@ bool X11WindowControl::hasState(XWindow window, xcb_atom_t state) {
 
 WindowResult<bool> X11WindowControl::isMinimised(WindowId window) {
     const auto managedWindow = managed(window);
-    if (!managedWindow) return managedWindow.error();
+    if (!managedWindow) return *managedWindow.error();
     return hasState(*managedWindow, m_connection.ewmh()->_NET_WM_STATE_HIDDEN);
 }
 
 WindowResult<bool> X11WindowControl::isFullScreen(WindowId window) {
     const auto managedWindow = managed(window);
-    if (!managedWindow) return managedWindow.error();
+    if (!managedWindow) return *managedWindow.error();
     return hasState(*managedWindow, m_connection.ewmh()->_NET_WM_STATE_FULLSCREEN);
 }
 
 WindowResult<bool> X11WindowControl::canResize(WindowId window) {
     const auto managedWindow = managed(window);
-    if (!managedWindow) return managedWindow.error();
+    if (!managedWindow) return *managedWindow.error();
     return !isFixedSize(*managedWindow);
 }
 
@@ -204,7 +204,7 @@ FrameWritten X11WindowControl::setFrame(WindowId window, const FrameChange& chan
                             change.size ? WindowStatus(error) : WindowStatus()};
     };
     const auto managedWindow = managed(window);
-    if (!managedWindow) return failed(managedWindow.error());
+    if (!managedWindow) return failed(*managedWindow.error());
     const bool finite = (!change.origin || (std::isfinite(change.origin->x) && std::isfinite(change.origin->y))) &&
                         (!change.size || (std::isfinite(change.size->width) && std::isfinite(change.size->height)));
     if (!finite) return failed(WindowError::invalidArgument);
@@ -223,7 +223,7 @@ FrameWritten X11WindowControl::setFrame(WindowId window, const FrameChange& chan
 
 WindowStatus X11WindowControl::setMinimised(WindowId window, bool minimise) {
     const auto managedWindow = managed(window);
-    if (!managedWindow) return managedWindow.error();
+    if (!managedWindow) return *managedWindow.error();
     if (!stillThere(*managedWindow, minimise ? "minimised" : "restored")) return WindowError::cannotComplete;
     if (minimise) m_connection.sendRootMessage(*managedWindow, m_connection.atom("WM_CHANGE_STATE"), kIconicState);
     else activate(*managedWindow); // activating restores a minimised window, as restoring focuses it
@@ -232,7 +232,7 @@ WindowStatus X11WindowControl::setMinimised(WindowId window, bool minimise) {
 
 WindowStatus X11WindowControl::raise(WindowId window) {
     const auto managedWindow = managed(window);
-    if (!managedWindow) return managedWindow.error();
+    if (!managedWindow) return *managedWindow.error();
     activate(*managedWindow);
     return {};
 }
@@ -353,7 +353,9 @@ WindowStatus X11WindowControl::watch(WindowObserverId observer, WindowEvent even
     // Application-wide events are watched on the application, the others on one of its windows.
     if (isApplicationEvent(event) == window.has_value()) return WindowError::unsupported;
     if (window) {
-        if (!m_tracker.isManaged(*window)) return WindowError::windowGone;
+        // Events are delivered to the observer of the window's owner only: a window of another
+        // process is none of this observer's, as if it were gone.
+        if (!m_tracker.isManaged(*window) || m_tracker.pidOf(*window) != it->second.pid) return WindowError::windowGone;
     } else if (!processExists(it->second.pid)) {
         return WindowError::windowGone;
     }

@@ -213,6 +213,11 @@ TEST_P(ContractTest, WindowControlReadsAndMovesAWindowAndReportsItsEnd) {
     EXPECT_EQ(control.watch(*observer, WindowEvent::windowCreated, window, std::nullopt).error(),
               WindowError::unsupported)
         << "a window appearing is heard on its application";
+    const auto [otherWindow, otherPid] = driver->openWindow("another application's window");
+    ASSERT_TRUE(driver->waitFor([&, w = otherWindow] { return control.owner(w).ok(); }));
+    EXPECT_EQ(control.watch(*observer, WindowEvent::windowDestroyed, otherWindow, otherWindow).error(),
+              WindowError::windowGone)
+        << "an observer watches its own application's windows only";
     driver->closeWindow(window);
     EXPECT_TRUE(driver->waitFor([&] { return !heard.empty(); }));
     ASSERT_FALSE(heard.empty());
