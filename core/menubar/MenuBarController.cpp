@@ -80,7 +80,7 @@ void MenuBarController::refreshSpaces() {
 bool MenuBarController::activeDesktopTiles() {
     const TilingEngine& engine = m_core.engine;
     if (!engine.isRunning()) return false;
-    const SpaceId active = m_core.api.getActiveSpace(m_core.api.defaultConnection());
+    const SpaceId active = m_core.api.currentDesktop();
     return engine.trees().contains(active);
 }
 

@@ -119,20 +119,17 @@ TilingEngine::AdoptResult TilingEngine::adoptSpace(SpaceId space) {
         if (stale) tree->remove(id, std::nullopt);
     }
 
-    const Json list = m_ctx.api.server().copyWindowList(windowListOnScreenOnly, 0);
+    const auto list = m_ctx.api.windows(WindowFilter::onScreenOnly);
     std::vector<WindowId> numbers;
-    if (list.is_array()) {
+    if (list) {
         std::set<Pid> seen;
-        for (const Json& window : list) {
-            if (!window.is_object()) continue;
-            const auto pid = window.find(windowkeys::ownerPid);
-            if (pid == window.end() || !pid->is_number_integer()) continue;
-            const Pid owner = pid->get<Pid>();
+        for (const WindowInfo& window : *list) {
+            if (!window.ownerPid) continue;
+            const Pid owner = *window.ownerPid;
             if (!seen.insert(owner).second) continue;
             if (const auto app = m_ctx.workspace.runningApplication(owner)) attach(*app);
         }
-        for (const Json& window : list)
-            if (const auto number = WindowServerApi::windowNumber(window)) numbers.push_back(*number);
+        for (const WindowInfo& window : *list) numbers.push_back(window.id);
     }
 
     std::vector<WindowId> candidates;

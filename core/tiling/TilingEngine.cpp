@@ -14,11 +14,11 @@ const std::set<std::string> TilingEngine::kSkipApps = {
     "WindowManager"};
 
 TilingEngine::TilingEngine(const TilingContext& context)
-    : m_ctx(context), m_connection(context.api.defaultConnection()) {}
+    : m_ctx(context) {}
 
 TilingEngine::~TilingEngine() { stop(); }
 
-SpaceId TilingEngine::activeSpace() { return m_ctx.api.getActiveSpace(m_connection); }
+SpaceId TilingEngine::activeSpace() { return m_ctx.api.currentDesktop(); }
 
 // --- Lifecycle ----------------------------------------------------------------------------------
 
@@ -137,9 +137,9 @@ bool TilingEngine::isTrackable(AXElement element) {
 }
 
 std::optional<SpaceId> TilingEngine::spaceFor(WindowId id) {
-    const auto spaces = m_ctx.api.spacesForWindow(m_connection, id);
+    const auto spaces = m_ctx.api.desktopsOfWindow(id);
     if (!spaces) {
-        m_ctx.log.error(kCategory, "space lookup failed for window %u — SLSCopySpacesForWindows returned nil", id);
+        m_ctx.log.error(kCategory, "space lookup failed for window %u — _NET_WM_DESKTOP gave no answer", id);
         return std::nullopt;
     }
     if (spaces->empty()) {

@@ -176,7 +176,6 @@ private:
 
     TilingContext m_ctx;
     bool m_isRunning = false;
-    ConnectionId m_connection;
     std::map<Pid, AXObserverId> m_axObservers;
     std::map<WindowId, AXElement> m_windowElements;
     std::map<WindowId, Pid> m_windowOwners;

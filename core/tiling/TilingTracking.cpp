@@ -217,10 +217,9 @@ void TilingEngine::sweepForClosedWindows() {
     // Every window that still exists, on any desktop: a window on a desktop not shown is not gone,
     // and dropping it would lose its place in its tree.
     std::set<WindowId> existing;
-    const Json list = m_ctx.api.server().copyWindowList(windowListExcludeDesktopElements, 0);
-    if (!list.is_array()) return; // no answer is not an empty desktop: try again next time
-    for (const Json& window : list)
-        if (const auto number = WindowServerApi::windowNumber(window)) existing.insert(*number);
+    const auto list = m_ctx.api.windows(WindowFilter::excludeDesktopElements);
+    if (!list) return; // no answer is not an empty desktop: try again next time
+    for (const WindowInfo& window : *list) existing.insert(window.id);
     for (const WindowId id : candidates) {
         if (existing.contains(id)) continue;
         const auto element = m_windowElements.find(id);
