@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
 
     JsonFileDefaults defaults(JsonFileDefaults::defaultPath(), log, scheduler.wallClock());
     x11::X11WindowServer windowServer(*connection, log);
-    x11::X11Screens screens(*connection, scheduler, log);
+    x11::X11Screens screens(*connection, scheduler);
     x11::X11ClientTracker tracker(*connection, scheduler, log);
     x11::X11Accessibility accessibility(*connection, tracker, scheduler, log);
     x11::X11Workspace workspace(*connection, tracker, scheduler, log);

@@ -1,14 +1,12 @@
-// The outline window: screen space flipped to Qt's y-down space on the primary screen's height,
-// then a 3-pixel rounded stroke just inside the window's edge.
+// The outline window: placed over the window server's rectangle in Qt's pixels (ScreenSpace.h),
+// drawn as a 3-pixel rounded stroke just inside the window's edge.
 #include "QtOutlineWindow.h"
 
 #include "OverlayWindow.h"
+#include "ScreenSpace.h"
 
 #include <QGuiApplication>
 #include <QPainter>
-#include <QScreen>
-
-#include <cmath>
 
 namespace quorvel::ui {
 
@@ -38,8 +36,6 @@ protected:
         painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), kCornerRadius, kCornerRadius);
     }
 };
-
-int rounded(double value) { return static_cast<int>(std::lround(value)); }
 } // namespace
 
 QtOutlineWindow::QtOutlineWindow() : m_window(std::make_unique<OutlineWidget>()) {}
@@ -48,10 +44,8 @@ QtOutlineWindow::~QtOutlineWindow() = default;
 
 void QtOutlineWindow::show(double x, double y, double width, double height) {
     m_window->hide();
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary) return; // no screen to draw on
-    const double qtY = primary->geometry().height() - y - height;
-    m_window->setGeometry(rounded(x), rounded(qtY), rounded(width), rounded(height));
+    if (!QGuiApplication::primaryScreen()) return; // no screen to draw on
+    m_window->setGeometry(toDeviceIndependent(Rect{x, y, width, height}));
     m_window->show();
     m_window->raise();
 }

@@ -15,7 +15,7 @@ public:
     QtOutlineWindow();
     ~QtOutlineWindow() override;
 
-    // The rectangle is in screen space (y up from the primary screen's bottom-left).
+    // The rectangle is in the window server's pixels (y down from the X screen's top-left).
     void show(double x, double y, double width, double height) override;
     void hide() override;
 

@@ -20,8 +20,8 @@ std::string linuxShortcutText(std::int64_t raw, const std::string& keyName) {
     return out + keyName;
 }
 
-MenuBarController::MenuBarController(const PlatformServices& platform, CoreServices& core)
-    : m_platform(platform), m_core(core), m_view(platform.tray) {}
+MenuBarController::MenuBarController(Dependencies dependencies)
+    : m_deps(std::move(dependencies)), m_view(m_deps.view) {}
 
 // --- Presence -------------------------------------------------------------------------------------
 
@@ -34,14 +34,14 @@ void MenuBarController::setup() {
         // Tray mode without a tray would leave the user with nothing to click.
         m_toldNoTray = true;
         const std::string message = noTrayMessage();
-        m_platform.log.info(kCategory, "no system tray; waiting for one: %s", message);
-        m_platform.notifier.showToast(message);
+        m_deps.log.info(kCategory, "no system tray; waiting for one: %s", message);
+        m_deps.notifier.showToast(message);
     }
     refresh();
 }
 
 std::string MenuBarController::noTrayMessage() const {
-    const Shortcut panel = ShortcutStore(m_platform.defaults).shortcut(HotkeyAction::togglePanel);
+    const Shortcut panel = ShortcutStore(m_deps.defaults).shortcut(HotkeyAction::togglePanel);
     return "No system tray — " + linuxShortcutText(panel.modifiers.rawValue, Shortcut::keyName(panel.keyCode)) +
            " opens the desktop panel";
 }
@@ -60,7 +60,7 @@ void MenuBarController::removeStatusItem() {
 
 void MenuBarController::refresh() {
     refreshSpaces();
-    m_core.labels.refreshAutoNames(m_cachedSpaces);
+    m_deps.labels.refreshAutoNames(m_cachedSpaces);
     updateMenuBarTitle();
     if (m_renamingRow && m_hasStatusItem) {
         // The rows keep the desktops they were built with; their callbacks carry their own Space.
@@ -71,16 +71,16 @@ void MenuBarController::refresh() {
 }
 
 void MenuBarController::refreshSpaces() {
-    m_cachedDisplays = m_core.spaces.getDisplays();
+    m_cachedDisplays = m_deps.spaces.getDisplays();
     m_cachedSpaces.clear();
     for (const Display& display : m_cachedDisplays)
         m_cachedSpaces.insert(m_cachedSpaces.end(), display.spaces.begin(), display.spaces.end());
 }
 
 bool MenuBarController::activeDesktopTiles() {
-    const TilingEngine& engine = m_core.engine;
+    const TilingEngine& engine = m_deps.engine;
     if (!engine.isRunning()) return false;
-    const SpaceId active = m_core.api.currentDesktop();
+    const SpaceId active = m_deps.activeSpace();
     return engine.trees().contains(active);
 }
 
@@ -90,14 +90,14 @@ void MenuBarController::updateMenuBarTitle() {
     std::string iconText("?");
     for (const Space& space : m_cachedSpaces) {
         if (!space.isCurrent) continue;
-        name = m_core.labels.displayName(space);
+        name = m_deps.labels.displayName(space);
         iconText = space.isFullScreen ? std::string("⊞") : std::to_string(space.index);
         break;
     }
     title.iconText = std::move(iconText);
     title.tilingMark = name && activeDesktopTiles();
     title.text = trayTitle(name, title.tilingMark);
-    if (title.text != m_title.text) m_platform.log.info(kCategory, "tray title: %s", title.text);
+    if (title.text != m_title.text) m_deps.log.info(kCategory, "tray title: %s", title.text);
     m_title = title;
     if (m_hasStatusItem) m_view.setTitle(m_title);
 }
@@ -112,15 +112,15 @@ MenuItem MenuBarController::makeIndicatorItem(MenuDensity density) const {
 }
 
 std::vector<MenuItem> MenuBarController::makeSpaceRowItems() {
-    const Settings& settings = m_core.settings;
+    const Settings& settings = m_deps.settings;
     RowSectionInput in;
     in.density = settings.menuDensity();
     in.editMode = settings.editMode();
     in.showTilingBadges = settings.showTilingBadges();
     in.showMiniMaps = settings.showMiniMaps();
     in.tilingEnabled = settings.tilingEnabled();
-    if (in.showMiniMaps) in.layouts = m_core.spaces.windowLayouts(m_cachedDisplays);
-    LabelStore& labels = m_core.labels;
+    if (in.showMiniMaps) in.layouts = m_deps.spaces.windowLayouts(m_cachedDisplays);
+    LabelStore& labels = m_deps.labels;
     for (const Display& display : m_cachedDisplays) {
         RowSectionInput::DisplayRows rows{.label = display.label};
         for (const Space& space : display.spaces)
@@ -134,12 +134,11 @@ std::vector<MenuItem> MenuBarController::makeSpaceRowItems() {
 }
 
 std::optional<MenuItem> MenuBarController::accessibilityItem() const {
-    Accessibility& accessibility = m_platform.accessibility;
-    if (accessibility.isProcessTrusted()) return std::nullopt;
+    if (m_deps.isTrusted()) return std::nullopt;
     MenuItem item{.kind = MenuItemKind::command, .command = MenuCommand::openAccessibility};
     // Access to other windows on X11 is a window manager that speaks EWMH.
     const auto state =
-        AccessibilityGrant::classify(false, m_platform.defaults, m_platform.workspace.ownBundlePath());
+        AccessibilityGrant::classify(false, m_deps.defaults, m_deps.workspace.ownExecutablePath());
     if (std::holds_alternative<AccessibilityGrant::NotGranted>(state)) {
         item.title = "Tiling Needs an EWMH Window Manager…";
     } else if (std::holds_alternative<AccessibilityGrant::DuplicateCopy>(state)) {
@@ -153,11 +152,11 @@ std::optional<MenuItem> MenuBarController::accessibilityItem() const {
 }
 
 std::vector<MenuItem> MenuBarController::makeTail(MenuDensity density) {
-    const Settings& settings = m_core.settings;
+    const Settings& settings = m_deps.settings;
     TailInput in{.density = density,
                  .editMode = settings.editMode(),
                  .tilingEnabled = settings.tilingEnabled(),
-                 .engineRunning = m_core.engine.isRunning(),
+                 .engineRunning = m_deps.engine.isRunning(),
                  .accessibilityItem = accessibilityItem()};
     m_hasToggleRow = density == MenuDensity::full;
     return makeMenuTail(in);
@@ -165,7 +164,7 @@ std::vector<MenuItem> MenuBarController::makeTail(MenuDensity density) {
 
 void MenuBarController::buildMenuBarMenu() {
     if (!m_hasStatusItem) return;
-    const MenuDensity density = m_core.settings.menuDensity();
+    const MenuDensity density = m_deps.settings.menuDensity();
     MenuItem indicator = makeIndicatorItem(density);
     std::vector<MenuItem> rows = makeSpaceRowItems();
     std::vector<MenuItem> tail = makeTail(density);
@@ -186,13 +185,13 @@ void MenuBarController::rebuildRowSection() {
 
 void MenuBarController::refreshMenuTail() {
     if (!m_hasStatusItem || m_menu.menuTailStartIndex() < 0) return;
-    m_view.applyEdit(m_menu.replaceTail(makeTail(m_core.settings.menuDensity())));
+    m_view.applyEdit(m_menu.replaceTail(makeTail(m_deps.settings.menuDensity())));
 }
 
 void MenuBarController::tilingStateChanged(bool fromMenu) {
     if (!m_hasStatusItem) return;
     if (!fromMenu) return refresh();
-    if (m_hasToggleRow) m_view.setTilingSwitch(m_core.settings.tilingEnabled());
+    if (m_hasToggleRow) m_view.setTilingSwitch(m_deps.settings.tilingEnabled());
     // The icon's ring follows at once; the title does not touch the open menu.
     updateMenuBarTitle();
 }
@@ -205,7 +204,7 @@ void MenuBarController::rowSwitch(const Space& space) {
 }
 
 void MenuBarController::rowRename(const Space& space, const std::optional<std::string>& name) {
-    m_core.labels.setLabel(name, space.id);
+    m_deps.labels.setLabel(name, space.id);
     updateMenuBarTitle();
     rebuildRowSection();
 }
@@ -226,8 +225,8 @@ void MenuBarController::menuClosed() {
 }
 
 void MenuBarController::rowCycleTiling(const Space& space, TilingOverride value) {
-    m_core.labels.setTilingOverride(value, space.id);
-    m_core.coordinator.spaceOverrideChanged(space.id, TilingCoordinator::Source::menu);
+    m_deps.labels.setTilingOverride(value, space.id);
+    m_deps.coordinator.spaceOverrideChanged(space.id, TilingCoordinator::Source::menu);
 }
 
 void MenuBarController::indicatorSwitch(const Space& space) {
@@ -236,38 +235,38 @@ void MenuBarController::indicatorSwitch(const Space& space) {
 }
 
 void MenuBarController::cycleDensity(MenuDensity next) {
-    m_platform.defaults.set(Settings::menuDensityKey, std::string(rawValue(next)));
+    m_deps.defaults.set(Settings::menuDensityKey, std::string(rawValue(next)));
     rebuildRowSection();
     refreshMenuTail();
     // The indicator being replaced is the one handling this click: replace it on a later turn.
-    m_platform.scheduler.post(m_lifetime.guard([this] {
+    m_deps.scheduler.post(m_lifetime.guard([this] {
         if (!m_hasStatusItem) return;
-        if (auto edit = m_menu.replaceIndicator(makeIndicatorItem(m_core.settings.menuDensity())))
+        if (auto edit = m_menu.replaceIndicator(makeIndicatorItem(m_deps.settings.menuDensity())))
             m_view.applyEdit(*edit);
     }));
 }
 
 void MenuBarController::editToggled(bool on) {
-    m_platform.defaults.set(Settings::editModeKey, on);
-    if (m_hasToggleRow) m_menu.setToggles({.editOn = on, .tilingOn = m_core.settings.tilingEnabled()});
+    m_deps.defaults.set(Settings::editModeKey, on);
+    if (m_hasToggleRow) m_menu.setToggles({.editOn = on, .tilingOn = m_deps.settings.tilingEnabled()});
     rebuildRowSection();
     if (onEditModeChanged) onEditModeChanged();
 }
 
 void MenuBarController::tilingToggled(bool on) {
-    m_core.coordinator.setEnabled(on, TilingCoordinator::Source::menu,
+    m_deps.coordinator.setEnabled(on, TilingCoordinator::Source::menu,
                                   m_lifetime.guard([this] { m_view.closeMenu(); }));
     // The coordinator may have refused.
-    if (m_hasStatusItem && m_hasToggleRow) m_view.setTilingSwitch(m_core.settings.tilingEnabled());
+    if (m_hasStatusItem && m_hasToggleRow) m_view.setTilingSwitch(m_deps.settings.tilingEnabled());
 }
 
 void MenuBarController::perform(MenuCommand command) {
     switch (command) {
     case MenuCommand::flipSplit:
-        if (!m_core.engine.toggleSplitOfFocusedWindow()) m_platform.notifier.showToast("Nothing to flip");
+        if (!m_deps.engine.toggleSplitOfFocusedWindow()) m_deps.notifier.showToast("Nothing to flip");
         break;
     case MenuCommand::openAccessibility:
-        m_core.coordinator.openAccessibilitySettings();
+        m_deps.coordinator.openAccessibilitySettings();
         break;
     case MenuCommand::reportProblem:
         ProblemReporter::report();

@@ -5,9 +5,18 @@
 
 #include "menubar/MenuModel.h"
 #include "menubar/TrayView.h"
+#include "platform/DefaultsStore.h"
 #include "platform/Lifetime.h"
-#include "shell/AppServices.h"
+#include "platform/Log.h"
+#include "platform/Scheduler.h"
+#include "platform/UserNotifier.h"
+#include "platform/Workspace.h"
+#include "settings/Settings.h"
+#include "spaces/LabelStore.h"
 #include "spaces/Space.h"
+#include "spaces/SpaceManager.h"
+#include "tiling/TilingCoordinator.h"
+#include "tiling/TilingEngine.h"
 
 #include <functional>
 #include <optional>
@@ -21,7 +30,26 @@ class MenuBarController final : public TrayMenuActions {
 public:
     static constexpr std::string_view kCategory = "app";
 
-    MenuBarController(const PlatformServices& platform, CoreServices& core);
+    // What the tray item reads and drives; shell/AppServices wires it.
+    struct Dependencies {
+        TrayView& view;
+        Settings& settings;
+        DefaultsStore& defaults;
+        LabelStore& labels;
+        SpaceManager& spaces;
+        TilingEngine& engine;
+        TilingCoordinator& coordinator;
+        Workspace& workspace;
+        UserNotifier& notifier;
+        Scheduler& scheduler;
+        Log& log;
+        // The desktop with the keyboard focus.
+        std::function<SpaceId()> activeSpace;
+        // Whether the window manager lets us move other programs' windows.
+        std::function<bool()> isTrusted;
+    };
+
+    explicit MenuBarController(Dependencies dependencies);
 
     std::function<void(const Space&)> onSwitch;
     std::function<void()> onOpenSettings;
@@ -79,8 +107,7 @@ private:
     void refreshMenuTail();
     bool activeDesktopTiles();
 
-    PlatformServices m_platform;
-    CoreServices& m_core;
+    Dependencies m_deps;
     TrayView& m_view;
     bool m_hasStatusItem = false;
     bool m_toldNoTray = false;

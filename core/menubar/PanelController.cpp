@@ -1,6 +1,5 @@
-// The switcher panel's content, selection, keys and rename flow. Frames are laid out from the
-// bottom of the panel up (the buttons and the hint sit at fixed distances from the bottom, the
-// rows hang from the title) and converted once to the window's top-down space.
+// The switcher panel's content, selection, keys and rename flow. Frames are laid out top down: the
+// rows hang from the title, the hint and the buttons sit at fixed distances above the bottom edge.
 #include "menubar/PanelController.h"
 
 #include "menubar/MenuBarController.h"
@@ -93,47 +92,41 @@ PanelContent PanelController::makeContent() {
         miniMaps ? m_spaces.windowLayouts(m_cachedDisplays) : std::map<SpaceId, std::vector<Rect>>{};
 
     const double height = contentHeight(m_cachedSpaces.size(), m_cachedDisplays.size());
-    // Frames measured from the bottom edge, turned top-down.
-    const auto fromBottom = [height](double x, double y, double width, double h) {
-        return Rect{x, height - y - h, width, h};
-    };
-    const double top = height - kTitleHeight;
 
     PanelContent content;
     content.size = {kWidth, height};
     content.accessibleName = "Desktops";
-    content.title = {"Desktops", fromBottom(16, top + 6, 328, 28)};
+    content.title = {"Desktops", {16, 10, 328, 28}};
 
+    // Under the title, each display's header (when there are several) and then its rows.
     const bool headers = m_cachedDisplays.size() >= 2;
-    double headerOffset = 0;
-    int rowCount = 0;
+    double y = kTitleHeight;
     int index = 0; // position in m_cachedSpaces, which lists the displays' desktops in this order
     for (const Display& display : m_cachedDisplays) {
         if (headers) {
-            content.headers.push_back(
-                {display.label, fromBottom(16, top - headerOffset - kHeaderHeight - kRowHeight * rowCount + 4, 328, 18)});
-            headerOffset += kHeaderHeight;
+            content.headers.push_back({display.label, {16, y + 2, 328, 18}});
+            y += kHeaderHeight;
         }
         for (const Space& space : display.spaces) {
-            ++rowCount;
-            const double y = top - headerOffset - kRowHeight * rowCount;
-            const Rect box = fromBottom(8, y + 1, 344, 38);
+            const Rect box{8, y + 1, 344, 38};
             if (space.isCurrent) content.highlights.push_back({PanelHighlight::Kind::current, box});
             else if (index == m_selectedIndex) content.highlights.push_back({PanelHighlight::Kind::selection, box});
 
             const auto layout = layouts.find(space.id);
             PanelRow row = makeRow(space, layout != layouts.end() ? layout->second : std::vector<Rect>{}, editMode,
                                    miniMaps, tilingBadges);
-            row.frame = fromBottom(0, y, kWidth, kRowHeight);
+            row.frame = {0, y, kWidth, kRowHeight};
             content.rows.push_back(std::move(row));
+            y += kRowHeight;
             ++index;
         }
     }
 
-    content.separator = fromBottom(16, 43, 328, 1);
-    content.hint = {editMode ? editModeHint() : std::string(kHint), fromBottom(16, 14, 200, 16)};
-    content.editButton = {editMode ? "✎ On" : "✎ Off", fromBottom(232, 11, 50, 22), editMode};
-    content.settingsButton = {"Settings", fromBottom(290, 11, 54, 22), false};
+    // The footer keeps to the panel's bottom edge.
+    content.separator = {16, height - 44, 328, 1};
+    content.hint = {editMode ? editModeHint() : std::string(kHint), {16, height - 30, 200, 16}};
+    content.editButton = {editMode ? "✎ On" : "✎ Off", {232, height - 33, 50, 22}, editMode};
+    content.settingsButton = {"Settings", {290, height - 33, 54, 22}, false};
     content.takesKeys = !editingSpaceID;
     return content;
 }

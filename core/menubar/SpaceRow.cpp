@@ -10,13 +10,9 @@ namespace quorvel {
 
 namespace {
 
-// The tables are written as frames with y growing up from the row's bottom edge; Qt and core
-// count y down from the top, so every frame goes through here once.
-Rect fromBottom(double height, double x, double y, double w, double h) { return {x, height - y - h, w, h}; }
-
-RowElement element(double height, double x, double y, double w, double h, double size,
-                   FontWeight weight = FontWeight::regular) {
-    return {fromBottom(height, x, y, w, h), size, weight};
+// A child's frame, y down from the row's top edge, and its font.
+RowElement element(double x, double y, double w, double h, double size, FontWeight weight = FontWeight::regular) {
+    return {{x, y, w, h}, size, weight};
 }
 
 std::string countText(std::size_t count) {
@@ -48,33 +44,36 @@ SpaceRowLayout layOutSpaceRow(SpaceRowStyle style, double width, bool showMiniMa
     double nameX = 0;
     double nameInsetRight = 0;
     if (style == SpaceRowStyle::menu) {
-        l.marker = element(H, 6, 6, 14, 16, 8);
-        l.badge = element(H, 22, 4, 20, 20, 12, FontWeight::medium);
-        if (showMiniMap) l.miniMap = fromBottom(H, 44, 6, 22, 16);
-        if (showPencil) l.pencil = element(H, showMiniMap ? 70 : 44, 2, 22, 24, 13);
+        // Every child is centred in the 28-point row.
+        l.marker = element(6, 6, 14, 16, 8);
+        l.badge = element(22, 4, 20, 20, 12, FontWeight::medium);
+        if (showMiniMap) l.miniMap = Rect{44, 6, 22, 16};
+        if (showPencil) l.pencil = element(showMiniMap ? 70 : 44, 2, 22, 24, 13);
         if (showTiling) {
-            l.tilingButton = element(H, W - 68, 4, 18, 20, 12, FontWeight::medium);
-            l.tilingWord = element(H, W - 46, 4, 40, 20, 10, FontWeight::medium);
+            l.tilingButton = element(W - 68, 4, 18, 20, 12, FontWeight::medium);
+            l.tilingWord = element(W - 46, 4, 40, 20, 10, FontWeight::medium);
         }
         nameX = !showMiniMap ? 68 : (showPencil ? 96 : 72);
         nameInsetRight = showTiling ? 76 : 16;
-        l.name = element(H, nameX, 4, W - nameX - nameInsetRight, 20, 13, nameWeight);
-        l.editField = element(H, nameX, 4, (W - nameX) - 6, 20, 13, nameWeight);
+        l.name = element(nameX, 4, W - nameX - nameInsetRight, 20, 13, nameWeight);
+        l.editField = element(nameX, 4, (W - nameX) - 6, 20, 13, nameWeight);
         l.tilingSymbolSize = 10;
     } else {
-        l.marker = element(H, 16, 12, 14, 16, 9);
-        l.badge = element(H, 32, 8, 22, 24, 12, FontWeight::medium);
-        if (showMiniMap) l.miniMap = fromBottom(H, 54, 11, 26, 18);
-        if (showPencil) l.pencil = element(H, showMiniMap ? 86 : 54, 10, 24, 20, 15);
+        // The marker, badge, pencil and mini-map are centred in the 40-point row; the name and the
+        // tiling control sit a point below its middle.
+        l.marker = element(16, 12, 14, 16, 9);
+        l.badge = element(32, 8, 22, 24, 12, FontWeight::medium);
+        if (showMiniMap) l.miniMap = Rect{54, 11, 26, 18};
+        if (showPencil) l.pencil = element(showMiniMap ? 86 : 54, 10, 24, 20, 15);
         if (showTiling) {
-            l.tilingButton = element(H, W - 74, 8, 18, 22, 13, FontWeight::medium);
-            l.tilingWord = element(H, W - 52, 8, 40, 22, 11, FontWeight::medium);
+            l.tilingButton = element(W - 74, 10, 18, 22, 13, FontWeight::medium);
+            l.tilingWord = element(W - 52, 10, 40, 22, 11, FontWeight::medium);
         }
         if (showMiniMap) nameX = showPencil ? 116 : 86;
         else nameX = showPencil ? 80 : 54;
         nameInsetRight = showTiling ? 82 : 16;
-        l.name = element(H, nameX, 8, W - nameX - nameInsetRight, 22, 14, nameWeight);
-        l.editField = element(H, nameX, 8, (W - nameX) - 16, 22, 14, nameWeight);
+        l.name = element(nameX, 10, W - nameX - nameInsetRight, 22, 14, nameWeight);
+        l.editField = element(nameX, 10, (W - nameX) - 16, 22, 14, nameWeight);
         l.tilingSymbolSize = 11;
     }
     const double tilingX = showTiling ? l.tilingButton->frame.x : 0;

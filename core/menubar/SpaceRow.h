@@ -65,7 +65,7 @@ struct SpaceRowLayout {
     double tilingSymbolSize = 0;
 };
 
-// The layout tables of both styles, converted to y-down. Pure.
+// The layout tables of both styles, y down from the row's top edge. Pure.
 double standardRowWidth(SpaceRowStyle style);
 double rowHeight(SpaceRowStyle style);
 SpaceRowLayout layOutSpaceRow(SpaceRowStyle style, double width, bool showMiniMap, bool showPencil, bool showTiling,

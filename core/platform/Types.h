@@ -27,8 +27,8 @@ struct Size {
     friend bool operator==(const Size&, const Size&) = default;
 };
 
-// An origin and a size in points. Which way y grows depends on the space the rectangle lives in:
-// window-server space grows down from the primary display's top-left, screen space grows up.
+// An origin and a size, y down: on screens, X pixels from the top-left of the X screen; for a
+// view's children, Qt's device-independent pixels from the view's top-left (never converted).
 struct Rect {
     double x = 0;
     double y = 0;
@@ -60,9 +60,5 @@ struct Rect {
 
     friend bool operator==(const Rect&, const Rect&) = default;
 };
-
-// Converts between screen space (y up) and window-server space (y down); `primaryHeight` is the
-// height of the first screen. The conversion is its own inverse.
-inline Rect flipped(const Rect& r, double primaryHeight) { return {r.x, primaryHeight - r.maxY(), r.width, r.height}; }
 
 } // namespace quorvel

@@ -38,7 +38,7 @@ public:
     OutlineWindow& operator=(const OutlineWindow&) = delete;
     virtual ~OutlineWindow() = default;
 
-    // Shows the outline at `screenRect` (screen space, y up), replacing any outline shown.
+    // Shows the outline over the rectangle (X pixels, y down), replacing any outline shown.
     virtual void show(double x, double y, double width, double height) = 0;
     virtual void hide() = 0;
 };

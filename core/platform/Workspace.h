@@ -12,14 +12,12 @@
 
 namespace quorvel {
 
-enum class ActivationPolicy { regular, accessory, prohibited };
-
+// A process with windows of its own.
 struct RunningApplication {
     Pid pid = 0;
     std::optional<std::string> localizedName;
-    std::optional<std::string> bundleIdentifier; // the desktop-entry id on Linux ("org.gnome.Nautilus")
-    std::optional<std::string> bundlePath;       // the executable or desktop-entry path
-    ActivationPolicy activationPolicy = ActivationPolicy::regular;
+    std::optional<std::string> desktopFileId;  // its desktop entry's id when known; on X11 so far WM_CLASS's instance, which often is not one
+    std::optional<std::string> executablePath; // the program it runs
     bool isHidden = false;
     bool isTerminated = false;
 
@@ -56,7 +54,8 @@ public:
     virtual ~Workspace() = default;
 
     virtual Pid ownPid() const = 0;
-    virtual std::optional<std::string> ownBundlePath() const = 0;
+    // The program this process runs.
+    virtual std::optional<std::string> ownExecutablePath() const = 0;
 
     virtual std::vector<RunningApplication> runningApplications() = 0;
     virtual std::optional<RunningApplication> runningApplication(Pid pid) = 0;

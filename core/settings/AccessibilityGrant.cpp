@@ -8,31 +8,31 @@ constexpr const char* kCategory = "app";
 } // namespace
 
 void AccessibilityGrant::noteCurrentState(DefaultsStore& defaults, const std::function<bool()>& isTrusted,
-                                          const std::optional<std::string>& bundlePath, Log& log) {
+                                          const std::optional<std::string>& executablePath, Log& log) {
     if (!isTrusted || !isTrusted()) return;
     if (!defaults.boolFor(everGrantedKey)) {
         defaults.set(everGrantedKey, true);
         log.info(kCategory, "accessibility grant seen working — recorded");
     }
-    if (!bundlePath) return;
-    if (defaults.stringFor(grantedBundlePathKey) == *bundlePath) return;
-    defaults.set(grantedBundlePathKey, *bundlePath);
-    log.info(kCategory, "accessibility grant belongs to %s", *bundlePath);
+    if (!executablePath) return;
+    if (defaults.stringFor(grantedExecutablePathKey) == *executablePath) return;
+    defaults.set(grantedExecutablePathKey, *executablePath);
+    log.info(kCategory, "accessibility grant belongs to %s", *executablePath);
 }
 
 AccessibilityGrant::State AccessibilityGrant::classify(bool isTrusted, const DefaultsStore& defaults,
-                                                       const std::optional<std::string>& runningBundlePath) {
+                                                       const std::optional<std::string>& runningExecutablePath) {
     if (isTrusted) return Granted{};
     if (!defaults.boolFor(everGrantedKey)) return NotGranted{};
-    const auto recorded = defaults.stringFor(grantedBundlePathKey);
-    if (recorded && runningBundlePath && *recorded != *runningBundlePath)
-        return DuplicateCopy{.allowed = *recorded, .running = *runningBundlePath};
+    const auto recorded = defaults.stringFor(grantedExecutablePathKey);
+    if (recorded && runningExecutablePath && *recorded != *runningExecutablePath)
+        return DuplicateCopy{.allowed = *recorded, .running = *runningExecutablePath};
     return StaleGrant{};
 }
 
 void AccessibilityGrant::logStaleGrantIfNeeded(bool isTrusted, const DefaultsStore& defaults,
-                                               const std::optional<std::string>& runningBundlePath, Log& log) {
-    if (!std::holds_alternative<StaleGrant>(classify(isTrusted, defaults, runningBundlePath))) return;
+                                               const std::optional<std::string>& runningExecutablePath, Log& log) {
+    if (!std::holds_alternative<StaleGrant>(classify(isTrusted, defaults, runningExecutablePath))) return;
     log.error(kCategory,
               "Accessibility was granted before and is refused now — likely a stale grant after a signature change");
 }

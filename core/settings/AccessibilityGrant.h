@@ -16,7 +16,9 @@ namespace quorvel {
 class AccessibilityGrant {
 public:
     static constexpr std::string_view everGrantedKey = "accessibility_ever_granted"; // boolean
-    static constexpr std::string_view grantedBundlePathKey = "accessibility_granted_bundle_path"; // string
+    // The program the grant was seen working for (a string). The key's text is stored data and keeps
+    // its historical spelling.
+    static constexpr std::string_view grantedExecutablePathKey = "accessibility_granted_bundle_path";
 
     // Access works.
     struct Granted {
@@ -39,20 +41,20 @@ public:
     using State = std::variant<Granted, NotGranted, StaleGrant, DuplicateCopy>;
 
     // Records a working grant: when `isTrusted()` answers true, sets the ever-granted flag (logging
-    // once) and moves the recorded path to `bundlePath` (logging when it changes). Does nothing when
-    // not trusted. Without a known bundle path only the flag is recorded.
+    // once) and moves the recorded path to `executablePath` (logging when it changes). Does nothing when
+    // not trusted. Without a known executable path only the flag is recorded.
     static void noteCurrentState(DefaultsStore& defaults, const std::function<bool()>& isTrusted,
-                                 const std::optional<std::string>& bundlePath, Log& log);
+                                 const std::optional<std::string>& executablePath, Log& log);
 
     // Pure: the present situation. A recorded path that cannot be compared with the running copy
     // (no running path known) counts as the same copy.
     static State classify(bool isTrusted, const DefaultsStore& defaults,
-                          const std::optional<std::string>& runningBundlePath);
+                          const std::optional<std::string>& runningExecutablePath);
 
     // Logs the stale-grant error line when the state is StaleGrant; a second copy logs nothing.
     // Called once at launch, after noteCurrentState.
     static void logStaleGrantIfNeeded(bool isTrusted, const DefaultsStore& defaults,
-                                      const std::optional<std::string>& runningBundlePath, Log& log);
+                                      const std::optional<std::string>& runningExecutablePath, Log& log);
 
     // The advice shown for the state; none when access works.
     static std::optional<std::string> explanation(const State& state);

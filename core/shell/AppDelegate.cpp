@@ -19,7 +19,7 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
       m_spaceSwitcher(core.spaces, core.api, platform.workspace, platform.helperWindows, platform.scheduler,
                       core.settings, platform.log),
       m_panelController(platform.panels, core.spaces, core.labels, core.settings, core.coordinator),
-      m_menuBar(platform, core) {}
+      m_menuBar(menuBarDependencies(platform, core)) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
     if (!m_shortcutsController) m_shortcutsController = std::make_unique<ShortcutsWindowController>();
@@ -96,13 +96,13 @@ void AppDelegate::requestAccessibility() {
     Accessibility& accessibility = m_platform.accessibility;
     const bool trusted = accessibility.isProcessTrustedWithPrompt();
     m_platform.log.info(kCategory, "Accessibility trusted: %s", trusted);
-    const auto bundlePath = m_platform.workspace.ownBundlePath();
+    const auto executablePath = m_platform.workspace.ownExecutablePath();
     AccessibilityGrant::noteCurrentState(
-        m_platform.defaults, [&accessibility] { return accessibility.isProcessTrusted(); }, bundlePath,
+        m_platform.defaults, [&accessibility] { return accessibility.isProcessTrusted(); }, executablePath,
         m_platform.log);
     ProblemReporter::askAboutCrashReportsIfNeeded(m_core.settings);
     CrashReports::sendIfPermitted(m_core.settings);
-    AccessibilityGrant::logStaleGrantIfNeeded(accessibility.isProcessTrusted(), m_platform.defaults, bundlePath,
+    AccessibilityGrant::logStaleGrantIfNeeded(accessibility.isProcessTrusted(), m_platform.defaults, executablePath,
                                               m_platform.log);
 }
 

@@ -11,7 +11,7 @@ CoreServices::CoreServices(const PlatformServices& p)
       namer(api, p.workspace, p.accessibility, p.scheduler, p.defaults),
       labels(settings, namer, [&scheduler = p.scheduler] { return scheduler.wallClock(); }),
       persistence(labels, settings, spaces, p.log),
-      border(p.outline, p.screens),
+      border(p.outline),
       engine(TilingContext{api, p.accessibility, p.workspace, p.screens, settings, labels, spaces, border,
                            p.scheduler, p.log}),
       coordinator(engine, settings, labels, p.accessibility, p.workspace, p.notifier, p.scheduler, p.log),
@@ -21,6 +21,22 @@ CoreServices::CoreServices(const PlatformServices& p)
 CoreServices::~CoreServices() {
     strip.stop();
     engine.stop();
+}
+
+MenuBarController::Dependencies menuBarDependencies(const PlatformServices& p, CoreServices& core) {
+    return {.view = p.tray,
+            .settings = core.settings,
+            .defaults = p.defaults,
+            .labels = core.labels,
+            .spaces = core.spaces,
+            .engine = core.engine,
+            .coordinator = core.coordinator,
+            .workspace = p.workspace,
+            .notifier = p.notifier,
+            .scheduler = p.scheduler,
+            .log = p.log,
+            .activeSpace = [&api = core.api] { return api.currentDesktop(); },
+            .isTrusted = [&accessibility = p.accessibility] { return accessibility.isProcessTrusted(); }};
 }
 
 } // namespace quorvel

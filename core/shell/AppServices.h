@@ -4,6 +4,7 @@
 #pragma once
 
 #include "focusdisplay/FocusDisplayManager.h"
+#include "menubar/MenuBarController.h"
 #include "menubar/PanelView.h"
 #include "menubar/TrayView.h"
 #include "platform/Accessibility.h"
@@ -73,5 +74,8 @@ struct CoreServices {
     AppCatalog catalog;
     std::unique_ptr<WindowOpener> opener;
 };
+
+// The tray item's share of the platform and the shared components.
+MenuBarController::Dependencies menuBarDependencies(const PlatformServices& platform, CoreServices& core);
 
 } // namespace quorvel

@@ -40,7 +40,7 @@ AutoNamer::~AutoNamer() { stopObserving(); }
 
 std::string AutoNamer::appName(const RunningApplication& app) {
     if (app.localizedName) return *app.localizedName;
-    if (app.bundleIdentifier) return *app.bundleIdentifier;
+    if (app.desktopFileId) return *app.desktopFileId;
     return "Unknown";
 }
 

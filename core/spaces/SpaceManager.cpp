@@ -62,19 +62,16 @@ std::map<std::string, Rect> SpaceManager::screenBoundsByUUID() {
 }
 
 std::map<SpaceId, std::vector<Rect>> SpaceManager::windowLayouts(const std::vector<Display>& displays) {
-    const auto screens = m_screens.screens();
-    const double primaryHeight = screens.empty() ? 0 : screens.front().frame.height;
     const auto bounds = screenBoundsByUUID();
 
     std::map<SpaceId, std::vector<Rect>> layouts;
-    // Window bounds are in window-server space, so the display frames are taken there too.
     std::map<SpaceId, Rect> frames;
     for (const Display& display : displays) {
         const auto frame = bounds.find(display.id);
         for (const Space& space : display.spaces) {
             layouts[space.id];
             if (frame != bounds.end() && frame->second.width > 0 && frame->second.height > 0)
-                frames[space.id] = flipped(frame->second, primaryHeight);
+                frames[space.id] = frame->second;
         }
     }
 

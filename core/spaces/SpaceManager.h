@@ -39,7 +39,7 @@ public:
 
     std::optional<std::string> mainDisplayID();
     std::map<std::string, std::string> screenNamesByUUID();
-    // Screen frames in screen space (y up), by display UUID.
+    // Screen frames by display UUID.
     std::map<std::string, Rect> screenBoundsByUUID();
 
     // The table as the window server gives it, or an empty table when it gives none.

@@ -10,7 +10,7 @@ namespace quorvel {
 
 struct CatalogApp {
     std::string name;
-    std::string bundleID;          // the desktop entry's id
+    std::string desktopFileId;     // the desktop entry's id
     std::vector<std::string> argv; // how to start it, never through a shell
     friend bool operator==(const CatalogApp&, const CatalogApp&) = default;
 };

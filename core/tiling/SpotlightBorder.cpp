@@ -1,4 +1,4 @@
-// Spotlight outline placement: clip, size check, and conversion to screen space.
+// Spotlight outline placement: clip and size check.
 #include "tiling/SpotlightBorder.h"
 
 namespace quorvel {
@@ -7,10 +7,7 @@ void SpotlightBorder::show(const Rect& frame, const Rect& area) {
     hide();
     const Rect visible = frame.intersection(area);
     if (visible.isEmpty() || visible.width <= kMinimumSize || visible.height <= kMinimumSize) return;
-    const auto screens = m_screens.screens();
-    const double primaryHeight = screens.empty() ? 0 : screens.front().frame.height;
-    const Rect onScreen = flipped(visible, primaryHeight);
-    m_window.show(onScreen.x, onScreen.y, onScreen.width, onScreen.height);
+    m_window.show(visible.x, visible.y, visible.width, visible.height);
     m_shown = true;
 }
 

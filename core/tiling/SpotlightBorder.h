@@ -2,7 +2,7 @@
 // the UI layer over the visible part of the window's frame.
 #pragma once
 
-#include "platform/Screens.h"
+#include "platform/Types.h"
 #include "platform/UserNotifier.h"
 
 namespace quorvel {
@@ -11,17 +11,16 @@ class SpotlightBorder {
 public:
     static constexpr double kMinimumSize = 6;
 
-    SpotlightBorder(OutlineWindow& window, Screens& screens) : m_window(window), m_screens(screens) {}
+    explicit SpotlightBorder(OutlineWindow& window) : m_window(window) {}
 
-    // Outlines `frame` clipped to `area` (both window-server space); nothing when the visible part
-    // is 6 points or less in either dimension.
+    // Outlines `frame` clipped to `area`; nothing when the visible part is 6 pixels or less in
+    // either dimension.
     void show(const Rect& frame, const Rect& area);
     void hide();
     bool isShown() const { return m_shown; }
 
 private:
     OutlineWindow& m_window;
-    Screens& m_screens;
     bool m_shown = false;
 };
 

@@ -121,7 +121,7 @@ void TilingCoordinator::pollPermission(int attempt) {
     }
     m_permissionPollActive = false;
     AccessibilityGrant::noteCurrentState(
-        m_settings.defaults(), [this] { return m_accessibility.isProcessTrusted(); }, m_workspace.ownBundlePath(),
+        m_settings.defaults(), [this] { return m_accessibility.isProcessTrusted(); }, m_workspace.ownExecutablePath(),
         m_log);
     m_notifier.showToast("Tiling on");
     notifyStateChanged(Source::permissionPoll);

@@ -57,7 +57,6 @@ void TilingEngine::start() {
         m_ctx.screens.observeScreenParameters(m_lifetime.guard([this] { screenParametersChanged(); }));
 
     for (const RunningApplication& app : m_ctx.workspace.runningApplications()) {
-        if (app.activationPolicy != ActivationPolicy::regular) continue;
         if (!attach(app)) scheduleAttach(app, 0);
     }
 

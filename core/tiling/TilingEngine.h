@@ -91,10 +91,8 @@ public:
     // --- Retile (TilingRetile.cpp) ------------------------------------------------------------
     void retile(SpaceId space, std::optional<WindowId> grew);
     void retileAllSpaces();
-    // The desktop's usable area in window-server space.
+    // The desktop's usable area: its monitor without panels and docks.
     Rect frameForSpace(SpaceId space);
-    // Screen space (y up) to window-server space (y down).
-    Rect toWindowServer(const Rect& screenRect);
     std::optional<ScreenInfo> screenFor(const std::optional<std::string>& uuid);
     bool isSpaceVisible(SpaceId space);
     // The windows that could not be placed.

@@ -19,12 +19,6 @@ std::string bracketed(const std::vector<WindowId>& ids) {
 }
 } // namespace
 
-Rect TilingEngine::toWindowServer(const Rect& screenRect) {
-    const auto screens = m_ctx.screens.screens();
-    const double primaryHeight = screens.empty() ? 0 : screens.front().frame.height;
-    return flipped(screenRect, primaryHeight);
-}
-
 std::optional<ScreenInfo> TilingEngine::screenFor(const std::optional<std::string>& uuid) {
     if (!uuid) return std::nullopt;
     for (const ScreenInfo& screen : m_ctx.screens.screens()) {
@@ -43,7 +37,7 @@ Rect TilingEngine::frameForSpace(SpaceId space) {
         if (screens.empty()) return {0, 0, 1280, 800};
         screen = screens.front();
     }
-    return toWindowServer(screen->visibleFrame);
+    return screen->visibleFrame;
 }
 
 bool TilingEngine::isSpaceVisible(SpaceId space) {

@@ -20,7 +20,7 @@ void TilingEngine::axCallback(AXObserverId, AXElement element, const std::string
 
 bool TilingEngine::attach(const RunningApplication& app) {
     if (!m_isRunning) return false;
-    if (app.pid == m_ctx.workspace.ownPid() || app.activationPolicy != ActivationPolicy::regular) return true;
+    if (app.pid == m_ctx.workspace.ownPid()) return true;
     if (app.localizedName && kSkipApps.contains(*app.localizedName)) return true;
 
     Accessibility& ax = m_ctx.accessibility;

@@ -34,10 +34,7 @@ void SimHelperWindow::close() {
 std::unique_ptr<HelperWindow> SimHelperWindowFactory::createHelperWindow() {
     if (m_world.takeFailure("createHelperWindow")) return nullptr;
     if (!m_world.app(m_world.ownPid))
-        m_world.launchApp({.name = "Quorvel",
-                           .bundlePath = m_world.ownBundlePath,
-                           .policy = ActivationPolicy::accessory,
-                           .pid = m_world.ownPid});
+        m_world.launchApp({.name = "Quorvel", .executablePath = m_world.ownExecutablePath, .pid = m_world.ownPid});
     // 1×1 and not a standard resizable window: neither the mini-maps nor tiling take it for an
     // application window. Created without focus, like a window not yet ordered front.
     const WindowId id = m_world.openWindow(m_world.ownPid, {0, 0, 1, 1},

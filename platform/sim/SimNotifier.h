@@ -34,7 +34,7 @@ public:
     }
     void hide() override { shown.reset(); }
 
-    std::optional<Rect> shown; // screen space
+    std::optional<Rect> shown;
     int showCount = 0;
 };
 

@@ -54,15 +54,12 @@ bool SimWorkspace::openURL(const std::string& url) {
 
 std::vector<ScreenInfo> SimScreens::screens() {
     std::vector<ScreenInfo> out;
-    const auto& displays = m_world.displays();
-    if (displays.empty()) return out;
-    const double primaryHeight = displays.front().bounds.height;
-    for (const SimDisplay& d : displays) {
+    for (const SimDisplay& d : m_world.displays()) {
         ScreenInfo screen;
         screen.displayNumber = d.number;
         screen.localizedName = d.name;
-        screen.frame = flipped(d.bounds, primaryHeight);
-        screen.visibleFrame = flipped(d.visibleBounds(), primaryHeight);
+        screen.frame = d.bounds;
+        screen.visibleFrame = d.visibleBounds();
         out.push_back(screen);
     }
     return out;
@@ -110,40 +107,6 @@ Rect SimScreens::displayBounds(DisplayNumber number) {
 bool SimScreens::isBuiltin(DisplayNumber number) {
     const SimDisplay* d = display(number);
     return d && d->builtin;
-}
-
-std::int32_t SimScreens::beginConfiguration(DisplayConfiguration& configuration) {
-    if (m_world.takeFailure("beginConfiguration")) return 1001;
-    m_open = m_next++;
-    m_pendingOrigins.clear();
-    configuration = m_open;
-    return 0;
-}
-
-std::int32_t SimScreens::configureOrigin(DisplayConfiguration configuration, DisplayNumber number, std::int32_t x,
-                                         std::int32_t y) {
-    if (configuration != m_open || !display(number)) return 1001;
-    m_pendingOrigins[number] = {static_cast<double>(x), static_cast<double>(y)};
-    return 0;
-}
-
-std::int32_t SimScreens::completeConfiguration(DisplayConfiguration configuration, ConfigureOption) {
-    if (configuration != m_open) return 1001;
-    m_open = 0;
-    if (m_world.takeFailure("completeConfiguration")) return 1001;
-    for (SimDisplay& d : m_world.displays()) {
-        if (const auto it = m_pendingOrigins.find(d.number); it != m_pendingOrigins.end()) {
-            d.bounds.x = it->second.x;
-            d.bounds.y = it->second.y;
-        }
-    }
-    // The display at the origin becomes primary, as on the real server.
-    for (std::size_t i = 0; i < m_world.displays().size(); ++i) {
-        const Rect& b = m_world.displays()[i].bounds;
-        if (b.x == 0 && b.y == 0) m_world.setPrimaryDisplay(i);
-    }
-    m_world.screensChanged();
-    return 0;
 }
 
 // --- Hot keys -----------------------------------------------------------------------------------

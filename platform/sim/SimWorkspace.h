@@ -10,7 +10,7 @@ public:
     explicit SimWorkspace(SimWorld& world) : m_world(world) {}
 
     Pid ownPid() const override { return m_world.ownPid; }
-    std::optional<std::string> ownBundlePath() const override { return m_world.ownBundlePath; }
+    std::optional<std::string> ownExecutablePath() const override { return m_world.ownExecutablePath; }
     std::vector<RunningApplication> runningApplications() override;
     std::optional<RunningApplication> runningApplication(Pid pid) override;
     std::optional<RunningApplication> frontmostApplication() override;
@@ -39,11 +39,6 @@ public:
     Rect displayBounds(DisplayNumber display) override;
     bool isBuiltin(DisplayNumber display) override;
     Point pointerLocation() override { return m_world.pointer; }
-    bool screensHaveSeparateSpaces() override { return m_world.separateSpaces; }
-    std::int32_t beginConfiguration(DisplayConfiguration& configuration) override;
-    std::int32_t configureOrigin(DisplayConfiguration configuration, DisplayNumber display, std::int32_t x,
-                                 std::int32_t y) override;
-    std::int32_t completeConfiguration(DisplayConfiguration configuration, ConfigureOption option) override;
     ObserverToken observeScreenParameters(std::function<void()> handler) override {
         return m_world.addScreenObserver(std::move(handler));
     }
@@ -53,9 +48,6 @@ private:
     const SimDisplay* display(DisplayNumber number) const;
 
     SimWorld& m_world;
-    DisplayConfiguration m_open = 0;
-    DisplayConfiguration m_next = 1;
-    std::map<DisplayNumber, Point> m_pendingOrigins;
 };
 
 class SimHotkeySystem final : public HotkeySystem {

@@ -166,9 +166,8 @@ Pid SimWorld::launchApp(const AppOptions& options) {
     SimApp app;
     app.info.pid = pid;
     app.info.localizedName = options.name;
-    app.info.bundleIdentifier = options.bundleIdentifier;
-    app.info.bundlePath = options.bundlePath;
-    app.info.activationPolicy = options.policy;
+    app.info.desktopFileId = options.desktopFileId;
+    app.info.executablePath = options.executablePath;
     m_apps[pid] = app;
     postWorkspace(WorkspaceEvent::didLaunchApplication, app.info);
     return pid;

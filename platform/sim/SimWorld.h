@@ -21,7 +21,7 @@ namespace quorvel::sim {
 struct DisplayOptions {
     std::optional<std::string> uuid; // none: the UUID cannot be made for this display
     std::string name = "Built-in Display";
-    Rect bounds{0, 0, 1440, 900}; // window-server space
+    Rect bounds{0, 0, 1440, 900};
     double topInset = 25;         // panel or menu bar
     double bottomInset = 0;       // dock
     int spaceCount = 1;
@@ -44,16 +44,15 @@ struct SimDisplay {
     std::vector<SimSpace> spaces;
     SpaceId current = 0;
 
-    Rect visibleBounds() const { // window-server space
+    Rect visibleBounds() const {
         return {bounds.x, bounds.y + topInset, bounds.width, bounds.height - topInset - bottomInset};
     }
 };
 
 struct AppOptions {
     std::string name;
-    std::optional<std::string> bundleIdentifier;
-    std::optional<std::string> bundlePath;
-    ActivationPolicy policy = ActivationPolicy::regular;
+    std::optional<std::string> desktopFileId;
+    std::optional<std::string> executablePath;
     std::optional<Pid> pid; // none: the next free pid (ownPid makes our own process appear)
 };
 
@@ -219,10 +218,9 @@ public:
     // How long each attribute write into another application takes (virtual time).
     Seconds attributeWriteCost{0};
 
-    Point pointer{0, 0}; // screen space
-    bool separateSpaces = true;
+    Point pointer{0, 0};
     Pid ownPid = 1000;
-    std::optional<std::string> ownBundlePath = "/usr/bin/quorvel";
+    std::optional<std::string> ownExecutablePath = "/usr/bin/quorvel";
     std::vector<LaunchRequest> launches;
     std::vector<std::string> openedURLs;
 

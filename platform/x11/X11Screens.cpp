@@ -13,8 +13,6 @@
 namespace quorvel::x11 {
 
 namespace {
-constexpr const char* kCategory = "x11";
-
 template <class Reply>
 std::unique_ptr<Reply, decltype(&std::free)> owned(Reply* reply) {
     return {reply, &std::free};
@@ -113,8 +111,8 @@ std::vector<Monitor> MonitorReader::read() {
 
 // --- Screens ------------------------------------------------------------------------------------
 
-X11Screens::X11Screens(X11Connection& connection, Scheduler& scheduler, Log& log)
-    : m_connection(connection), m_scheduler(scheduler), m_log(log), m_monitors(connection) {
+X11Screens::X11Screens(X11Connection& connection, Scheduler& scheduler)
+    : m_connection(connection), m_scheduler(scheduler), m_monitors(connection) {
     if (m_monitors.firstEvent() != 0) {
         const std::uint16_t mask = XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
                                    XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE;
@@ -204,7 +202,6 @@ std::vector<ScreenInfo> X11Screens::screensOf(const std::vector<Monitor>& monito
     }
 
     std::vector<ScreenInfo> screens;
-    const double primaryHeight = monitors.front().bounds.height;
     for (const Monitor& monitor : monitors) {
         Rect visible = visibleBounds(monitor.bounds, struts, rootWidth, rootHeight);
         if (workArea) {
@@ -214,8 +211,8 @@ std::vector<ScreenInfo> X11Screens::screensOf(const std::vector<Monitor>& monito
         ScreenInfo screen;
         screen.displayNumber = monitor.nameAtom;
         screen.localizedName = monitor.name;
-        screen.frame = flipped(monitor.bounds, primaryHeight);
-        screen.visibleFrame = flipped(visible, primaryHeight);
+        screen.frame = monitor.bounds;
+        screen.visibleFrame = visible;
         screens.push_back(std::move(screen));
     }
     return screens;
@@ -294,30 +291,7 @@ Point X11Screens::pointerLocation() {
     xcb_connection_t* raw = m_connection.raw();
     const auto pointer = owned(xcb_query_pointer_reply(raw, xcb_query_pointer(raw, m_connection.root()), nullptr));
     if (!pointer) return {};
-    const double primaryHeight = m_monitors.read().front().bounds.height;
-    return {double(pointer->root_x), primaryHeight - double(pointer->root_y)};
-}
-
-void X11Screens::notSupported() {
-    if (m_notSupportedLogged) return;
-    m_notSupportedLogged = true;
-    m_log.error(kCategory, "moving display origins is not supported on X11 yet");
-}
-
-std::int32_t X11Screens::beginConfiguration(DisplayConfiguration& configuration) {
-    configuration = 0;
-    notSupported();
-    return kNotSupported;
-}
-
-std::int32_t X11Screens::configureOrigin(DisplayConfiguration, DisplayNumber, std::int32_t, std::int32_t) {
-    notSupported();
-    return kNotSupported;
-}
-
-std::int32_t X11Screens::completeConfiguration(DisplayConfiguration, ConfigureOption) {
-    notSupported();
-    return kNotSupported;
+    return {double(pointer->root_x), double(pointer->root_y)};
 }
 
 ObserverToken X11Screens::observeScreenParameters(std::function<void()> handler) {

@@ -49,11 +49,10 @@ private:
 
 // Screens as the core sees them. Display numbers are the monitors' name atoms: stable while the X
 // server runs and the same when a monitor of the same name comes back.
-// Window-server space is the root's coordinate space; screen space flips it on the primary
-// monitor's height, the same conversion the core applies (Types.h flipped()).
+// Every rectangle and point is in root coordinates, as the server gives them.
 class X11Screens final : public Screens {
 public:
-    X11Screens(X11Connection& connection, Scheduler& scheduler, Log& log);
+    X11Screens(X11Connection& connection, Scheduler& scheduler);
     ~X11Screens() override;
 
     std::vector<ScreenInfo> screens() override;
@@ -64,14 +63,6 @@ public:
     Rect displayBounds(DisplayNumber display) override;
     bool isBuiltin(DisplayNumber display) override;
     Point pointerLocation() override;
-    bool screensHaveSeparateSpaces() override { return true; }
-
-    // Moving display origins is not supported on X11 yet: every step answers kNotSupported.
-    static constexpr std::int32_t kNotSupported = 1001;
-    std::int32_t beginConfiguration(DisplayConfiguration& configuration) override;
-    std::int32_t configureOrigin(DisplayConfiguration configuration, DisplayNumber display, std::int32_t x,
-                                 std::int32_t y) override;
-    std::int32_t completeConfiguration(DisplayConfiguration configuration, ConfigureOption option) override;
 
     // Fires on RandR screen changes, on root resizes (monitor changes send only those) and when
     // the work area changes (a dock came, went or resized): several events in one turn make one call.
@@ -88,17 +79,14 @@ private:
     std::vector<ScreenInfo> screensOf(const std::vector<Monitor>& monitors);
     std::optional<Monitor> monitor(DisplayNumber display);
     void onEvent(const xcb_generic_event_t& event);
-    void notSupported();
 
     X11Connection& m_connection;
     Scheduler& m_scheduler;
-    Log& m_log;
     MonitorReader m_monitors;
     std::uint64_t m_listener = 0;
     std::map<ObserverToken, std::function<void()>> m_observers;
     ObserverToken m_nextObserver = 1;
     bool m_notifyPending = false;
-    bool m_notSupportedLogged = false;
     Lifetime m_lifetime;
 };
 

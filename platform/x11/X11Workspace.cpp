@@ -47,7 +47,7 @@ X11Workspace::~X11Workspace() {
 
 Pid X11Workspace::ownPid() const { return static_cast<Pid>(::getpid()); }
 
-std::optional<std::string> X11Workspace::ownBundlePath() const { return executablePath("/proc/self/exe"); }
+std::optional<std::string> X11Workspace::ownExecutablePath() const { return executablePath("/proc/self/exe"); }
 
 // --- Applications -------------------------------------------------------------------------------
 
@@ -65,19 +65,18 @@ RunningApplication X11Workspace::describe(Pid pid) {
         app = known->second;
     } else {
         app.pid = pid;
-        app.activationPolicy = ActivationPolicy::regular;
         const auto windows = m_tracker.windowsOf(pid);
         if (!windows.empty()) {
             app.localizedName = m_connection.applicationName(windows.front());
             if (const auto wmClass = m_connection.windowClass(windows.front()); wmClass && !wmClass->first.empty())
-                app.bundleIdentifier = wmClass->first;
+                app.desktopFileId = wmClass->first;
         }
         if (!app.localizedName) {
             if (const auto launched = m_launched.find(pid); launched != m_launched.end())
                 app.localizedName = std::filesystem::path(launched->second).filename().string();
             else app.localizedName = X11ClientTracker::processName(pid);
         }
-        app.bundlePath = executablePath("/proc/" + std::to_string(pid) + "/exe");
+        app.executablePath = executablePath("/proc/" + std::to_string(pid) + "/exe");
     }
     app.isHidden = false; // X11 has no hiding of applications
     app.isTerminated = !X11ClientTracker::processRunning(pid);

@@ -22,7 +22,7 @@ public:
     ~X11Workspace() override;
 
     Pid ownPid() const override;
-    std::optional<std::string> ownBundlePath() const override;
+    std::optional<std::string> ownExecutablePath() const override;
 
     std::vector<RunningApplication> runningApplications() override;
     std::optional<RunningApplication> runningApplication(Pid pid) override;

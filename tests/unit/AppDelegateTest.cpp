@@ -232,7 +232,7 @@ TEST_F(AppDelegateTest, TheFileManagerKeyIsDebouncedAndReportsWhatCouldNotBeDone
     press(3, kControlOption); // within 600 ms: not even a toast
     EXPECT_EQ(toasts(), std::vector<std::string>{"Couldn't find Finder"});
 
-    core->catalog.setFinder(CatalogApp{.name = "Files", .bundleID = "files", .argv = {"files"}});
+    core->catalog.setFinder(CatalogApp{.name = "Files", .desktopFileId = "files", .argv = {"files"}});
     settle(0.6s);
     press(3, kControlOption);
     settle(0.5s);

@@ -41,13 +41,13 @@ TEST_F(AutoNamerTest, DocumentTitleLosesTheApplicationSuffix) {
 
 TEST_F(AutoNamerTest, UnnamedApplicationKeepsItsWholeTitle) {
     desktops(1);
-    const Pid pid = world.launchApp({.name = "", .bundleIdentifier = "org.example.sheets"});
+    const Pid pid = world.launchApp({.name = "", .desktopFileId = "org.example.sheets"});
     world.app(pid)->info.localizedName.reset();
     world.openWindow(pid, {0, 0, 800, 600}, {.title = "Q3 - Budget \u2014 Draft"});
     sim.scheduler.runPending();
     EXPECT_EQ(namer.currentSpaceAutoName(), "org.example.sheets \u2014 Q3 - Budget \u2014 Draft");
 
-    world.app(pid)->info.bundleIdentifier.reset();
+    world.app(pid)->info.desktopFileId.reset();
     EXPECT_EQ(namer.currentSpaceAutoName(), "Unknown \u2014 Q3 - Budget \u2014 Draft");
 }
 

@@ -57,7 +57,7 @@ protected:
         if (tiling) sim.defaults.set(Settings::tilingEnabledKey, true);
         core = std::make_unique<CoreServices>(platform);
         if (tiling) core->coordinator.setEnabled(true, TilingCoordinator::Source::launch);
-        menu = std::make_unique<MenuBarController>(platform, *core);
+        menu = std::make_unique<MenuBarController>(menuBarDependencies(platform, *core));
         menu->onSwitch = [this](const Space& s) { switched.push_back(s.id); };
         menu->onEditModeChanged = [this] { ++editModeChanges; };
         menu->setup();
@@ -140,12 +140,23 @@ TEST_F(MenuBarControllerTest, WindowManagerItemTellsAStaleAccessFromADuplicateCo
     sim.defaults.set(AccessibilityGrant::everGrantedKey, true);
     world.revokeTrust();
     start();
-    const auto fix = std::find_if(sim.tray.items.begin(), sim.tray.items.end(),
-                                  [](const MenuItem& i) { return i.command == MenuCommand::openAccessibility; });
-    ASSERT_NE(fix, sim.tray.items.end());
-    EXPECT_EQ(fix->title, "Fix Window Manager Access…");
-    EXPECT_EQ(fix->toolTip, "The window manager stopped answering as it did before, so Quorvel cannot move windows. "
-                            "Restart the window manager (one that supports EWMH, such as Openbox), then try again.");
+    const auto fixItem = [this]() -> const MenuItem& {
+        const auto fix = std::find_if(sim.tray.items.begin(), sim.tray.items.end(),
+                                      [](const MenuItem& i) { return i.command == MenuCommand::openAccessibility; });
+        if (fix == sim.tray.items.end()) throw std::out_of_range("no window-manager item");
+        return *fix;
+    };
+    EXPECT_EQ(fixItem().title, "Fix Window Manager Access…");
+    EXPECT_EQ(fixItem().toolTip, "The window manager stopped answering as it did before, so Quorvel cannot move windows. "
+                                 "Restart the window manager (one that supports EWMH, such as Openbox), then try again.");
+
+    // Access was last seen working for a program installed elsewhere: this one is a second copy.
+    sim.defaults.set(AccessibilityGrant::grantedExecutablePathKey, std::string("/opt/quorvel/bin/quorvel"));
+    menu->buildMenuBarMenu();
+    EXPECT_EQ(fixItem().title, "Duplicate Copy Blocking Tiling…");
+    world.ownExecutablePath = "/opt/quorvel/bin/quorvel";
+    menu->buildMenuBarMenu();
+    EXPECT_EQ(fixItem().title, "Fix Window Manager Access…") << "the same program again: the access went stale";
 }
 
 TEST_F(MenuBarControllerTest, RowsCarryTheirDesktopTheSettingsAndAReadableTitle) {

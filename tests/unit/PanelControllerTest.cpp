@@ -63,6 +63,8 @@ TEST_F(PanelControllerTest, OneDisplayStacksItsRowsBetweenTitleAndButtons) {
     EXPECT_EQ(content.title.frame, (Rect{16, 10, 328, 28}));
     EXPECT_EQ(content.separator, (Rect{16, 220, 328, 1}));
     EXPECT_EQ(content.settingsButton.frame, (Rect{290, 231, 54, 22}));
+    EXPECT_EQ(content.editButton.frame, (Rect{232, 231, 50, 22}));
+    EXPECT_EQ(content.hint.frame, (Rect{16, 234, 200, 16}));
     EXPECT_EQ(content.highlights, (std::vector<PanelHighlight>{{PanelHighlight::Kind::current, {8, 45, 344, 38}}}));
 }
 
@@ -80,7 +82,12 @@ TEST_F(PanelControllerTest, TwoDisplaysOfThreeDesktopsGetAHeaderAboveEachDisplay
         EXPECT_GE(content.headers[d].frame.y, content.rows[d * 3].frame.y - 24);
         EXPECT_LE(content.headers[d].frame.maxY(), content.rows[d * 3].frame.y);
     }
+    EXPECT_EQ(content.headers[0].frame, (Rect{16, 46, 328, 18}));
+    EXPECT_EQ(content.rows[0].frame.y, 68);
+    EXPECT_EQ(content.headers[1].frame, (Rect{16, 190, 328, 18}));
+    EXPECT_EQ(content.rows[3].frame.y, 212);
     EXPECT_LT(content.rows.back().frame.maxY(), content.separator.y);
+    EXPECT_EQ(content.separator.y, 392 - 44) << "the footer keeps to the bottom edge";
 }
 
 TEST_F(PanelControllerTest, OpeningSelectsTheCurrentDesktopAndTheArrowsWrapBothWays) {

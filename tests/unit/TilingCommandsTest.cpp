@@ -100,7 +100,7 @@ TEST_F(TilingCommandsTest, SpotlightZoomsTheFocusedWindowAndOutlinesItUntilToggl
     EXPECT_EQ(frameOf(b), topRight) << "the others keep their tiles underneath";
     EXPECT_EQ(engine.spotlitWindow(desktop(0)), a);
     ASSERT_TRUE(sim.outline.shown);
-    EXPECT_EQ(*sim.outline.shown, (Rect{0, 0, 1440, 875})) << "in screen space, y up";
+    EXPECT_EQ(*sim.outline.shown, (Rect{0, 25, 1440, 875})) << "exactly over the zoomed window";
     EXPECT_TRUE(sim.log.contains("retile space 1: 4 window(s), gap 8.000000, spotlit"));
 
     engine.toggleSpotlight();

@@ -16,7 +16,7 @@ constexpr const char* kPermissionURL = "x-apple.systempreferences:com.apple.pref
 
 class TilingCoordinatorTest : public DesktopNamesFixture {
 protected:
-    SpotlightBorder border{sim.outline, sim.screens};
+    SpotlightBorder border{sim.outline};
     TilingEngine engine{TilingContext{api, sim.accessibility, sim.workspace, sim.screens, settings, labels, spaces,
                                       border, sim.scheduler, sim.log}};
     TilingCoordinator coordinator{engine,        settings,     labels,        sim.accessibility,

@@ -178,9 +178,9 @@ TEST_F(TilingEngineTest, AnAppLaunchedWhileTilingRunsIsAttachedAfterHalfASecondT
     EXPECT_EQ(sim.log.count("attached Slow"), 1u);
 }
 
-TEST_F(TilingEngineTest, AppsThatAreNotRegularOrAreSkippedAreNeverAttached) {
+TEST_F(TilingEngineTest, OurOwnProcessAndSkippedAppsAreNeverAttached) {
     const Pid dock = world.launchApp({.name = "Dock"});
-    const Pid helper = world.launchApp({.name = "Helper", .policy = ActivationPolicy::accessory});
+    const Pid helper = world.launchApp({.name = "Helper", .pid = world.ownPid}); // our own, under another name
     engine.start();
     sim.scheduler.advance(5s);
     EXPECT_FALSE(engine.observers().contains(dock));

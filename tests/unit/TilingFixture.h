@@ -11,7 +11,7 @@ using namespace std::chrono_literals;
 
 class TilingFixture : public DesktopNamesFixture {
 protected:
-    SpotlightBorder border{sim.outline, sim.screens};
+    SpotlightBorder border{sim.outline};
     TilingEngine engine{TilingContext{api, sim.accessibility, sim.workspace, sim.screens, settings, labels, spaces,
                                       border, sim.scheduler, sim.log}};
 

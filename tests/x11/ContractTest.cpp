@@ -35,6 +35,8 @@ public:
     virtual void takeHotkey(std::uint32_t keyCode, std::uint32_t flags) = 0;
     // The user presses a combination.
     virtual void press(std::uint32_t keyCode, std::uint32_t flags) = 0;
+    // The user moves the pointer to a point of the root, y down from its top-left.
+    virtual void movePointer(int x, int y) = 0;
     // Runs the platform (events, posted tasks) until `condition` holds, within a bound.
     virtual bool waitFor(const std::function<bool()>& condition) = 0;
 };
@@ -63,6 +65,7 @@ public:
     void switchDesktop(int index) override { sim.world.switchToSpace(sim.world.displays()[0].spaces[std::size_t(index)].id); }
     void takeHotkey(std::uint32_t keyCode, std::uint32_t flags) override { sim.world.takeHotkey(keyCode, flags); }
     void press(std::uint32_t keyCode, std::uint32_t flags) override { sim.hotkeys.press(keyCode, flags); }
+    void movePointer(int x, int y) override { sim.world.pointer = {double(x), double(y)}; }
     bool waitFor(const std::function<bool()>& condition) override {
         for (int i = 0; i < 300 && !condition(); ++i) sim.scheduler.advance(10ms);
         return condition();
@@ -103,6 +106,9 @@ public:
         if (flags & 0x0100) combo += "super+";
         const std::map<std::uint32_t, std::string> keys = {{35, "p"}, {14, "e"}, {18, "1"}, {123, "Left"}};
         server.run("xdotool key " + combo + keys.at(keyCode));
+    }
+    void movePointer(int x, int y) override {
+        server.run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
     }
     bool waitFor(const std::function<bool()>& condition) override { return platform.waitFor(condition); }
 
@@ -246,14 +252,18 @@ TEST_P(ContractTest, WorkspaceKnowsTheAppsAndHearsDesktopChanges) {
     (void)window;
 }
 
-TEST_P(ContractTest, ScreensDescribeThePrimaryScreenInScreenSpace) {
+TEST_P(ContractTest, ScreensDescribeThePrimaryScreenAndThePointerYDownFromTheTopLeft) {
     const auto screens = driver->screens().screens();
     ASSERT_FALSE(screens.empty());
     EXPECT_EQ(screens.front().frame, (Rect{0, 0, 1920, 1080}));
+    EXPECT_EQ(driver->screens().displayBounds(screens.front().displayNumber), screens.front().frame);
     const Rect visible = screens.front().visibleFrame;
     EXPECT_TRUE(visible.width > 0 && visible.height > 0 && visible.x >= 0 && visible.y >= 0 &&
                 visible.maxX() <= 1920 && visible.maxY() <= 1080);
     EXPECT_EQ(screens.front().displayNumber, driver->screens().mainDisplayId());
+
+    driver->movePointer(300, 40); // near the top edge
+    EXPECT_EQ(driver->screens().pointerLocation(), (Point{300, 40}));
 }
 
 TEST_P(ContractTest, HotkeysFireWhenPressedAndReportCombinationsTakenElsewhere) {

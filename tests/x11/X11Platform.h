@@ -30,7 +30,7 @@ struct X11Platform {
         if (!connection) throw std::runtime_error("cannot connect to " + server.display());
         loop.watch(connection->fileDescriptor(), [this] { connection->dispatch(); });
         windowServer = std::make_unique<x11::X11WindowServer>(*connection, log);
-        screens = std::make_unique<x11::X11Screens>(*connection, loop, log);
+        screens = std::make_unique<x11::X11Screens>(*connection, loop);
         tracker = std::make_unique<x11::X11ClientTracker>(*connection, loop, log);
         accessibility = std::make_unique<x11::X11Accessibility>(*connection, *tracker, loop, log);
         workspace = std::make_unique<x11::X11Workspace>(*connection, *tracker, loop, log);
@@ -39,7 +39,7 @@ struct X11Platform {
         spaces = std::make_unique<SpaceManager>(*api, *screens, settings, *snapshots);
         namer = std::make_unique<AutoNamer>(*api, *workspace, *accessibility, loop, defaults);
         labels = std::make_unique<LabelStore>(settings, *namer, [this] { return loop.wallClock(); });
-        border = std::make_unique<SpotlightBorder>(outline, *screens);
+        border = std::make_unique<SpotlightBorder>(outline);
         engine = std::make_unique<TilingEngine>(TilingContext{*api, *accessibility, *workspace, *screens, settings,
                                                               *labels, *spaces, *border, loop, log});
     }

@@ -179,7 +179,7 @@ TEST(X11WindowServerTest, SpaceManagerNumbersTheDesktopsAndDrawsTheMiniMaps) {
     sim::SimScheduler simScheduler;
     sim::SimWorld world(simScheduler);
     sim::SimAccessibility accessibility(world); // only asked for window ids, which these reads never need
-    x11::X11Screens screens(*s.connection, loop, s.log);
+    x11::X11Screens screens(*s.connection, loop);
     WindowServerApi api(*s.windowServer, accessibility, s.log);
     WindowSnapshotSource snapshots(api, loop, s.log);
     sim::MemoryDefaults defaults;

@@ -61,9 +61,9 @@ TEST_F(X11WorkspaceTest, AClientIsLaunchedActivatedAndTerminatedUnderItsName) {
     const auto launched = awaitNotice(WorkspaceEvent::didLaunchApplication, editor.pid);
     ASSERT_TRUE(launched);
     EXPECT_EQ(launched->localizedName, "QuorvelTestClient");
-    EXPECT_EQ(launched->bundleIdentifier, "quorvel-test-client");
-    ASSERT_TRUE(launched->bundlePath);
-    EXPECT_NE(launched->bundlePath->find("quorvel-test-client"), std::string::npos);
+    EXPECT_EQ(launched->desktopFileId, "quorvel-test-client");
+    ASSERT_TRUE(launched->executablePath);
+    EXPECT_NE(launched->executablePath->find("quorvel-test-client"), std::string::npos);
     EXPECT_FALSE(launched->isTerminated);
     EXPECT_TRUE(awaitNotice(WorkspaceEvent::didActivateApplication, editor.pid));
     EXPECT_TRUE(isRunning(editor.pid));
