@@ -52,9 +52,9 @@ void fullDesktopRead(benchmark::State& state) {
         state.ResumeTiming();
     }
     const auto iterations = static_cast<double>(state.iterations());
-    state.counters["windowListReads"] = machine.sim.world.calls("CGWindowListCopyWindowInfo") / iterations;
-    state.counters["spaceLookups"] = machine.sim.world.calls("SLSCopySpacesForWindows") / iterations;
-    state.counters["tableReads"] = machine.sim.world.calls("CGSCopyManagedDisplaySpaces") / iterations;
+    state.counters["windowListReads"] = machine.sim.world.calls("windows") / iterations;
+    state.counters["spaceLookups"] = machine.sim.world.calls("desktopsOfWindow") / iterations;
+    state.counters["tableReads"] = machine.sim.world.calls("desktopTable") / iterations;
 }
 
 // Three views of one refresh (menu, panel, strip) share the snapshot of their turn.
@@ -72,7 +72,7 @@ void refreshOfThreeViews(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.counters["windowListReads"] =
-        machine.sim.world.calls("CGWindowListCopyWindowInfo") / static_cast<double>(state.iterations());
+        machine.sim.world.calls("windows") / static_cast<double>(state.iterations());
 }
 
 } // namespace

@@ -104,9 +104,9 @@ void firstAdoptionSweep(benchmark::State& state) {
         benchmark::DoNotOptimize(result);
 
         state.PauseTiming();
-        lists += desk.world.calls("CGWindowListCopyWindowInfo");
-        lookups += desk.world.calls("SLSCopySpacesForWindows");
-        tables += desk.world.calls("CGSCopyManagedDisplaySpaces");
+        lists += desk.world.calls("windows");
+        lookups += desk.world.calls("desktopsOfWindow");
+        tables += desk.world.calls("desktopTable");
         const bool complete = result.inserted.size() == windows;
         state.ResumeTiming();
         if (!complete) {
@@ -145,9 +145,9 @@ void steadyAdoptionSweep(benchmark::State& state) {
     const auto perSweep = [&](const std::string& call) {
         return static_cast<double>(desk.world.calls(call)) / static_cast<double>(state.iterations());
     };
-    state.counters["windowListReads"] = perSweep("CGWindowListCopyWindowInfo");
-    state.counters["spaceLookups"] = perSweep("SLSCopySpacesForWindows");
-    state.counters["tableReads"] = perSweep("CGSCopyManagedDisplaySpaces");
+    state.counters["windowListReads"] = perSweep("windows");
+    state.counters["spaceLookups"] = perSweep("desktopsOfWindow");
+    state.counters["tableReads"] = perSweep("desktopTable");
 }
 
 bool within(const Rect& a, const Rect& b, double tolerance) {

@@ -8,9 +8,8 @@
 namespace quorvel {
 
 using WindowId = std::uint32_t;      // the window server's window number
-using SpaceId = std::uint64_t;       // the window server's desktop (managed space) id
+using SpaceId = std::uint64_t;       // a desktop id (on X11 the EWMH desktop index + 1)
 using Pid = std::int32_t;            // process id
-using ConnectionId = std::uint32_t;  // window-server connection id
 using DisplayNumber = std::uint32_t; // a display as the display list numbers it
 // The window server's time stamp of the user's input event that led to a request (milliseconds,
 // wrapping); 0 when not known. Window managers weigh focus requests by it.

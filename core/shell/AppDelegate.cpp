@@ -31,12 +31,10 @@ void AppDelegate::showToast(std::string_view text) { m_platform.notifier.showToa
 // --- Launch and quit ------------------------------------------------------------------------------
 
 bool AppDelegate::passesCompatibilityGate() {
-    using F = WindowServer::Function;
     bool ok = true;
-    for (F function : {F::defaultConnection, F::copyManagedDisplaySpaces, F::getActiveSpace,
-                       F::moveWindowsToManagedSpace}) {
-        if (m_platform.windowServer.resolves(function)) continue;
-        m_platform.log.error("privateapi", "%s unavailable", functionName(function));
+    for (const DesktopHint hint : WindowServerApi::kRequiredHints) {
+        if (m_platform.windowServer.announces(hint)) continue;
+        m_platform.log.error("privateapi", "%s unavailable", hintName(hint));
         ok = false;
     }
     if (ok) return true;
@@ -252,7 +250,7 @@ void AppDelegate::perform(HotkeyAction action, InputTime time) {
         break;
     case HotkeyAction::retile: {
         if (!engine.isRunning()) return showToast(kTilingOff);
-        const SpaceId active = m_core.api.getActiveSpace(m_core.api.defaultConnection());
+        const SpaceId active = m_core.api.currentDesktop();
         engine.adoptSpace(active);
         engine.retile(active, std::nullopt);
         showToast("Re-tiled");

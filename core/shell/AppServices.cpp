@@ -35,7 +35,7 @@ MenuBarController::Dependencies menuBarDependencies(const PlatformServices& p, C
             .notifier = p.notifier,
             .scheduler = p.scheduler,
             .log = p.log,
-            .activeSpace = [&api = core.api] { return api.getActiveSpace(api.defaultConnection()); },
+            .activeSpace = [&api = core.api] { return api.currentDesktop(); },
             .isTrusted = [&windows = p.windowControl] { return windows.isAvailable(); }};
 }
 

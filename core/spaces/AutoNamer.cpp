@@ -70,7 +70,7 @@ void AutoNamer::stopObserving() {
 }
 
 void AutoNamer::recordCurrentSpaceApp() {
-    const SpaceId active = m_api.getActiveSpace(m_api.defaultConnection());
+    const SpaceId active = m_api.currentDesktop();
     const auto front = m_workspace.frontmostApplication();
     if (!front) return;
     std::string name = appName(*front);

@@ -6,26 +6,19 @@
 namespace quorvel {
 
 SpaceManager::SpaceManager(WindowServerApi& api, Screens& screens, Settings& settings, WindowSnapshotSource& snapshots)
-    : m_api(api), m_screens(screens), m_settings(settings), m_snapshots(snapshots),
-      m_connection(api.defaultConnection()) {}
+    : m_api(api), m_screens(screens), m_settings(settings), m_snapshots(snapshots) {}
 
-Json SpaceManager::readTable() {
-    Json table = m_api.copyManagedDisplaySpaces(m_connection);
-    if (!table.is_array()) return Json::array();
-    for (const Json& display : table)
-        if (!display.is_object()) return Json::array();
-    return table;
-}
+DesktopTable SpaceManager::readTable() { return m_api.desktopTable(); }
 
 std::vector<Display> SpaceManager::getDisplays() {
-    const Json table = readTable();
-    const SpaceId active = m_api.getActiveSpace(m_connection);
+    const DesktopTable table = readTable();
+    const SpaceId active = m_api.currentDesktop();
 
     std::map<SpaceId, std::string> fullScreenNames;
     const auto fullScreenIds = SpaceParser::fullScreenSpaceIDs(table);
     if (!fullScreenIds.empty()) {
         const std::set<SpaceId> wanted(fullScreenIds.begin(), fullScreenIds.end());
-        fullScreenNames = m_snapshots.current(m_connection).fullScreenAppNames(wanted);
+        fullScreenNames = m_snapshots.current().fullScreenAppNames(wanted);
     }
     const auto mainUUID = mainDisplayID();
     const auto numbering = m_settings.numberingMode();
@@ -83,7 +76,7 @@ std::map<SpaceId, std::vector<Rect>> SpaceManager::windowLayouts(const std::vect
     }
 
     static const Rect unit{0, 0, 1, 1};
-    for (const auto& entry : m_snapshots.current(m_connection).entries) {
+    for (const auto& entry : m_snapshots.current().entries) {
         for (const SpaceId space : entry.spaceIDs) {
             const auto frame = frames.find(space);
             if (frame == frames.end()) continue;

@@ -25,8 +25,6 @@ public:
 
     SpaceManager(WindowServerApi& api, Screens& screens, Settings& settings, WindowSnapshotSource& snapshots);
 
-    ConnectionId connection() const { return m_connection; }
-
     std::vector<Display> getDisplays();
     // Every desktop of every display, in display order: the order desktop hot keys count in.
     std::vector<Space> getSpaces();
@@ -44,16 +42,14 @@ public:
     // Screen frames by display UUID.
     std::map<std::string, Rect> screenBoundsByUUID();
 
-    // The table as the window server gives it, or an empty array when it is not an array of
-    // dictionaries.
-    Json readTable();
+    // The table as the window server gives it, or an empty table when it gives none.
+    DesktopTable readTable();
 
 private:
     WindowServerApi& m_api;
     Screens& m_screens;
     Settings& m_settings;
     WindowSnapshotSource& m_snapshots;
-    ConnectionId m_connection;
 };
 
 } // namespace quorvel

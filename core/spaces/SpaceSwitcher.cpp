@@ -29,7 +29,7 @@ void SpaceSwitcher::switchDirectly(const Space& target) {
     ++m_generation; // drops every delayed step of a helper switch under way
     closeHelper();
     m_log.info(kCategory, "direct switch to space %llu on display %s", target.id, target.displayID);
-    m_api.managedDisplaySetCurrentSpace(m_api.defaultConnection(), target.displayID, target.id);
+    m_api.setCurrentDesktop(target.displayID, target.id);
     // Diagnostics only: the direct technique is neither verified nor retried.
     for (const long ms : kDirectDiagnosticsMs) {
         m_scheduler.after(Seconds(static_cast<double>(ms) / 1000.0), m_lifetime.guard([this, target, ms] {
@@ -53,7 +53,7 @@ void SpaceSwitcher::performSwitch(const Space& target, bool isRetry) {
         m_helper->setLevelNormal();
         m_helper->setAlpha(0);
         m_helper->orderBack();
-        m_api.moveWindowsToManagedSpace(m_api.defaultConnection(), {m_helper->windowNumber()}, target.id);
+        m_api.moveWindowsToDesktop({m_helper->windowNumber()}, target.id);
     }
     m_scheduler.after(kFocusDelay, m_lifetime.guard([this, target, gen, before, isRetry] {
         focusHelper(target, gen, before, isRetry);

@@ -1,4 +1,4 @@
-// Window-server wrappers: neutral answers and one error line per call of a missing function.
+// Window-server wrappers: neutral answers and one error line per call that is unavailable.
 #include "spaces/WindowServerApi.h"
 
 namespace quorvel {
@@ -7,61 +7,48 @@ namespace {
 constexpr const char* kCategory = "privateapi";
 }
 
-const char* functionName(WindowServer::Function function) {
-    switch (function) {
-    case WindowServer::Function::defaultConnection: return "CGSDefaultConnection";
-    case WindowServer::Function::copyManagedDisplaySpaces: return "CGSCopyManagedDisplaySpaces";
-    case WindowServer::Function::getActiveSpace: return "CGSGetActiveSpace";
-    case WindowServer::Function::moveWindowsToManagedSpace: return "CGSMoveWindowsToManagedSpace";
-    case WindowServer::Function::managedDisplaySetCurrentSpace: return "CGSManagedDisplaySetCurrentSpace";
-    case WindowServer::Function::copySpacesForWindows: return "SLSCopySpacesForWindows";
-    }
-    return "?";
+bool WindowServerApi::hasRequiredHints() const {
+    for (const DesktopHint hint : kRequiredHints)
+        if (!m_server.announces(hint)) return false;
+    return true;
 }
 
-bool WindowServerApi::hasRequiredFunctions() const {
-    using F = WindowServer::Function;
-    return m_server.resolves(F::defaultConnection) && m_server.resolves(F::copyManagedDisplaySpaces) &&
-           m_server.resolves(F::getActiveSpace) && m_server.resolves(F::moveWindowsToManagedSpace);
+void WindowServerApi::note(const ServerError& error) {
+    if (error.kind == ServerError::Kind::unsupported) m_log.error(kCategory, "%s unavailable", error.what);
 }
 
-bool WindowServerApi::available(WindowServer::Function function) {
-    if (m_server.resolves(function)) return true;
-    m_log.error(kCategory, "%s unavailable", functionName(function));
-    return false;
+DesktopTable WindowServerApi::desktopTable() {
+    auto table = m_server.desktopTable();
+    if (table) return std::move(*table);
+    note(table.error());
+    return {};
 }
 
-ConnectionId WindowServerApi::defaultConnection() {
-    if (!available(WindowServer::Function::defaultConnection)) return 0;
-    return m_server.defaultConnection();
+SpaceId WindowServerApi::currentDesktop() {
+    const auto current = m_server.currentDesktop();
+    if (current) return *current;
+    note(current.error());
+    return 0;
 }
 
-Json WindowServerApi::copyManagedDisplaySpaces(ConnectionId c) {
-    if (!available(WindowServer::Function::copyManagedDisplaySpaces))
-        return Json::array();
-    return m_server.copyManagedDisplaySpaces(c);
+void WindowServerApi::moveWindowsToDesktop(const std::vector<WindowId>& windows, SpaceId desktop) {
+    if (const auto outcome = m_server.moveWindowsToDesktop(windows, desktop); !outcome) note(outcome.error());
 }
 
-SpaceId WindowServerApi::getActiveSpace(ConnectionId c) {
-    if (!available(WindowServer::Function::getActiveSpace)) return 0;
-    return m_server.getActiveSpace(c);
+void WindowServerApi::setCurrentDesktop(const std::string& display, SpaceId desktop) {
+    if (const auto outcome = m_server.setCurrentDesktop(display, desktop); !outcome) note(outcome.error());
 }
 
-void WindowServerApi::moveWindowsToManagedSpace(ConnectionId c, const std::vector<WindowId>& windows, SpaceId space) {
-    if (!available(WindowServer::Function::moveWindowsToManagedSpace)) return;
-    m_server.moveWindowsToManagedSpace(c, windows, space);
+std::optional<std::vector<SpaceId>> WindowServerApi::desktopsOfWindow(WindowId window) {
+    auto desktops = m_server.desktopsOfWindow(window);
+    if (!desktops) return std::nullopt;
+    return std::move(*desktops);
 }
 
-void WindowServerApi::managedDisplaySetCurrentSpace(ConnectionId c, const std::string& display, SpaceId space) {
-    if (!available(WindowServer::Function::managedDisplaySetCurrentSpace))
-        return;
-    m_server.managedDisplaySetCurrentSpace(c, display, space);
-}
-
-std::optional<Json> WindowServerApi::copySpacesForWindows(ConnectionId c, int mask,
-                                                          const std::vector<WindowId>& windows) {
-    if (!m_server.resolves(WindowServer::Function::copySpacesForWindows)) return std::nullopt;
-    return m_server.copySpacesForWindows(c, mask, windows);
+std::optional<std::vector<WindowInfo>> WindowServerApi::windows(WindowFilter filter) {
+    auto list = m_server.windows(filter);
+    if (!list) return std::nullopt;
+    return std::move(*list);
 }
 
 std::optional<std::vector<SpaceId>> WindowServerApi::spacesForWindow(ConnectionId c, WindowId window) {

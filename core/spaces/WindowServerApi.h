@@ -1,5 +1,6 @@
-// The wrappers every other component calls instead of the window server itself: a missing
-// function is logged (category "privateapi") and answered with a neutral value.
+// The wrappers every other component calls instead of the window server itself: a call whose
+// hint the window manager does not announce is logged (category "privateapi", "<hint>
+// unavailable") and answered with a neutral value.
 #pragma once
 
 #include "platform/Log.h"
@@ -15,27 +16,25 @@ class WindowServerApi {
 public:
     WindowServerApi(WindowServer& server, Log& log) : m_server(server), m_log(log) {}
 
-    // The four functions start-up cannot do without.
-    bool hasRequiredFunctions() const;
+    // The hints start-up cannot do without, in the order they are checked.
+    static constexpr DesktopHint kRequiredHints[] = {DesktopHint::numberOfDesktops, DesktopHint::currentDesktop,
+                                                     DesktopHint::windowDesktop};
+    bool hasRequiredHints() const;
 
-    ConnectionId defaultConnection();                 // 0 when missing
-    Json copyManagedDisplaySpaces(ConnectionId c);    // an empty array when missing
-    SpaceId getActiveSpace(ConnectionId c);           // 0 when missing
-    void moveWindowsToManagedSpace(ConnectionId c, const std::vector<WindowId>& windows, SpaceId space);
-    void managedDisplaySetCurrentSpace(ConnectionId c, const std::string& display, SpaceId space);
-    // None when missing or unanswered; the caller takes it as no answer (no log line here).
-    std::optional<Json> copySpacesForWindows(ConnectionId c, int mask, const std::vector<WindowId>& windows);
-
-    // The desktops a window is on, or none when the server has no array of numbers to give.
-    std::optional<std::vector<SpaceId>> spacesForWindow(ConnectionId c, WindowId window);
+    DesktopTable desktopTable(); // an empty table when there is no answer
+    SpaceId currentDesktop();    // 0 when there is no answer
+    void moveWindowsToDesktop(const std::vector<WindowId>& windows, SpaceId desktop);
+    void setCurrentDesktop(const std::string& display, SpaceId desktop);
+    // None when there is no answer; the caller takes it as no answer (no log line here).
+    std::optional<std::vector<SpaceId>> desktopsOfWindow(WindowId window);
+    // None when there is no answer: that is not an empty desktop (no log line here).
+    std::optional<std::vector<WindowInfo>> windows(WindowFilter filter);
 
     WindowServer& server() { return m_server; }
 
-    // The number of a window-list entry, when present and within 32 bits.
-    static std::optional<WindowId> windowNumber(const Json& window);
-
 private:
-    bool available(WindowServer::Function function);
+    // Logs the error when the call is unavailable.
+    void note(const ServerError& error);
 
     WindowServer& m_server;
     Log& m_log;

@@ -39,10 +39,11 @@ public:
     WindowSnapshotSource(WindowServerApi& api, Scheduler& scheduler, Log& log)
         : m_api(api), m_scheduler(scheduler), m_log(log) {}
 
-    // A new read of the window list (and one desktop query per kept window).
-    WindowSnapshot capture(ConnectionId connection);
+    // A new read of the window list (and one desktop query per kept window). Application windows
+    // only: layer 0, an owner name, and wider and taller than 100 points.
+    WindowSnapshot capture();
     // The snapshot of this turn of the main queue, captured on first use.
-    const WindowSnapshot& current(ConnectionId connection);
+    const WindowSnapshot& current();
 
     long captureCount() const { return m_counter; }
 

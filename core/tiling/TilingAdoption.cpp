@@ -38,12 +38,12 @@ void TreePolicy::stop() {
 
 // --- Shared answers -----------------------------------------------------------------------------
 
-SpaceId TreePolicy::activeSpace() { return m_ctx.api.getActiveSpace(m_ctx.api.defaultConnection()); }
+SpaceId TreePolicy::activeSpace() { return m_ctx.api.currentDesktop(); }
 
 std::optional<SpaceId> TreePolicy::spaceFor(WindowId id) {
-    const auto spaces = m_ctx.api.spacesForWindow(m_ctx.api.defaultConnection(), id);
+    const auto spaces = m_ctx.api.desktopsOfWindow(id);
     if (!spaces) {
-        m_ctx.log.error(kCategory, "space lookup failed for window %u — SLSCopySpacesForWindows returned nil", id);
+        m_ctx.log.error(kCategory, "space lookup failed for window %u — _NET_WM_DESKTOP gave no answer", id);
         return std::nullopt;
     }
     if (spaces->empty()) {
@@ -54,19 +54,14 @@ std::optional<SpaceId> TreePolicy::spaceFor(WindowId id) {
 }
 
 std::optional<TreePolicy::OnScreen> TreePolicy::onScreenWindows() {
-    const Json list = m_ctx.api.server().copyWindowList(windowListOnScreenOnly, 0);
-    if (!list.is_array()) return std::nullopt;
+    const auto list = m_ctx.api.windows(WindowFilter::onScreenOnly);
+    if (!list) return std::nullopt;
     OnScreen onScreen;
     std::set<Pid> seen;
-    for (const Json& window : list) {
-        if (!window.is_object()) continue;
-        const auto pid = window.find(windowkeys::ownerPid);
-        if (pid == window.end() || !pid->is_number_integer()) continue;
-        const Pid owner = pid->get<Pid>();
-        if (seen.insert(owner).second) onScreen.owners.push_back(owner);
+    for (const WindowInfo& window : *list) {
+        onScreen.windows.push_back(window.id);
+        if (window.ownerPid && seen.insert(*window.ownerPid).second) onScreen.owners.push_back(*window.ownerPid);
     }
-    for (const Json& window : list)
-        if (const auto number = WindowServerApi::windowNumber(window)) onScreen.windows.push_back(*number);
     return onScreen;
 }
 

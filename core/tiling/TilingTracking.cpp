@@ -212,11 +212,10 @@ void WindowTracker::startCloseSweep() {
 }
 
 std::optional<std::set<WindowId>> WindowTracker::existingWindows() {
-    const Json list = m_ctx.api.server().copyWindowList(windowListExcludeDesktopElements, 0);
-    if (!list.is_array()) return std::nullopt;
+    const auto list = m_ctx.api.windows(WindowFilter::excludeDesktopElements);
+    if (!list) return std::nullopt;
     std::set<WindowId> existing;
-    for (const Json& window : list)
-        if (const auto number = WindowServerApi::windowNumber(window)) existing.insert(*number);
+    for (const WindowInfo& window : *list) existing.insert(window.id);
     return existing;
 }
 

@@ -1,94 +1,73 @@
-// Simulated window-server answers, shaped like the real ones.
+// Simulated window-server answers, with the errors the real one gives.
 #include "SimWindowServer.h"
 
 namespace quorvel::sim {
 
-ConnectionId SimWindowServer::defaultConnection() {
-    m_world.countCall("CGSDefaultConnection");
-    return kConnection;
+std::optional<ServerError> SimWindowServer::enter(const char* call, DesktopHint hint) {
+    m_world.countCall(call);
+    if (!m_world.announces(hint)) return ServerError::unsupported(hint);
+    if (m_world.takeFailure(call)) return ServerError::noAnswer(std::string(call) + " failed");
+    return std::nullopt;
 }
 
-Json SimWindowServer::copyManagedDisplaySpaces(ConnectionId) {
-    m_world.countCall("CGSCopyManagedDisplaySpaces");
-    if (m_world.takeFailure("CGSCopyManagedDisplaySpaces")) return Json(); // null: no answer
-    if (m_world.rawDisplayTable()) return *m_world.rawDisplayTable();
-    Json table = Json::array();
-    for (std::size_t d = 0; d < m_world.displays().size(); ++d) {
-        const SimDisplay& display = m_world.displays()[d];
-        Json dict = Json::object();
-        // Without a UUID the real table still names the display; the sim leaves it out so that
-        // the positional fallback is exercised.
-        if (display.uuid) dict[spacekeys::displayIdentifier] = *display.uuid;
-        Json spaces = Json::array();
-        for (const SimSpace& space : display.spaces) {
-            Json s = {{spacekeys::managedSpaceId, space.id}, {"type", space.fullScreen ? 4 : 0}};
-            if (space.fullScreen) s[spacekeys::tileLayoutManager] = Json::object();
-            spaces.push_back(std::move(s));
-        }
-        dict[spacekeys::spaces] = std::move(spaces);
-        dict[spacekeys::currentSpace] = {{spacekeys::managedSpaceId, display.current}};
-        table.push_back(std::move(dict));
+Answer<DesktopTable> SimWindowServer::desktopTable() {
+    if (auto error = enter("desktopTable", DesktopHint::numberOfDesktops)) return *error;
+    if (m_world.desktopTableOverride()) return *m_world.desktopTableOverride();
+    DesktopTable table;
+    for (const SimDisplay& display : m_world.displays()) {
+        DisplayDesktops entry;
+        entry.identifier = display.uuid.value_or("");
+        entry.currentDesktop = display.current;
+        for (const SimSpace& space : display.spaces)
+            entry.desktops.push_back({space.id, space.fullScreen ? DesktopKind::fullScreen : DesktopKind::normal});
+        table.displays.push_back(std::move(entry));
     }
     return table;
 }
 
-SpaceId SimWindowServer::getActiveSpace(ConnectionId) {
-    m_world.countCall("CGSGetActiveSpace");
-    if (m_world.takeFailure("CGSGetActiveSpace")) return 0;
+Answer<SpaceId> SimWindowServer::currentDesktop() {
+    if (auto error = enter("currentDesktop", DesktopHint::currentDesktop)) return *error;
     return m_world.activeSpace();
 }
 
-void SimWindowServer::moveWindowsToManagedSpace(ConnectionId, const std::vector<WindowId>& windows, SpaceId space) {
-    m_world.countCall("CGSMoveWindowsToManagedSpace");
-    if (m_world.takeFailure("CGSMoveWindowsToManagedSpace") || !m_world.displayOf(space)) return;
+Outcome SimWindowServer::moveWindowsToDesktop(const std::vector<WindowId>& windows, SpaceId desktop) {
+    if (auto error = enter("moveWindowsToDesktop", DesktopHint::windowDesktop)) return *error;
+    if (!m_world.displayOf(desktop)) return done(); // ignored, as window managers do
     // Takes effect on a later turn, as on the real server.
-    m_world.scheduler().post([&world = m_world, windows, space] {
-        for (const WindowId id : windows) world.moveWindowToSpace(id, space);
+    m_world.scheduler().post([&world = m_world, windows, desktop] {
+        for (const WindowId id : windows) world.moveWindowToSpace(id, desktop);
     });
+    return done();
 }
 
-void SimWindowServer::managedDisplaySetCurrentSpace(ConnectionId, const std::string& display, SpaceId space) {
-    m_world.countCall("CGSManagedDisplaySetCurrentSpace");
-    if (m_world.takeFailure("CGSManagedDisplaySetCurrentSpace")) return;
-    const auto position = m_world.displayOf(space);
-    if (!position) return;
+Outcome SimWindowServer::setCurrentDesktop(const std::string& display, SpaceId desktop) {
+    if (auto error = enter("setCurrentDesktop", DesktopHint::currentDesktop)) return *error;
+    const auto position = m_world.displayOf(desktop);
+    if (!position) return done();
     const auto& uuid = m_world.displays()[*position].uuid;
-    if (uuid.value_or("display-" + std::to_string(*position)) != display) return;
-    m_world.scheduler().post([&world = m_world, space] { world.switchToSpace(space); });
+    if (uuid.value_or("display-" + std::to_string(*position)) != display) return done();
+    m_world.scheduler().post([&world = m_world, desktop] { world.switchToSpace(desktop); });
+    return done();
 }
 
-std::optional<Json> SimWindowServer::copySpacesForWindows(ConnectionId, int, const std::vector<WindowId>& windows) {
-    m_world.countCall("SLSCopySpacesForWindows");
-    if (m_world.takeFailure("SLSCopySpacesForWindows")) return std::nullopt;
-    Json spaces = Json::array();
-    for (const WindowId id : windows) {
-        if (const SimWindow* w = m_world.window(id))
-            for (const SpaceId s : w->spaces) spaces.push_back(s);
-    }
-    return spaces;
+Answer<std::vector<SpaceId>> SimWindowServer::desktopsOfWindow(WindowId window) {
+    if (auto error = enter("desktopsOfWindow", DesktopHint::windowDesktop)) return *error;
+    if (const SimWindow* w = m_world.window(window)) return w->spaces;
+    return std::vector<SpaceId>{};
 }
 
-Json SimWindowServer::copyWindowList(unsigned options, WindowId) {
-    m_world.countCall("CGWindowListCopyWindowInfo");
-    if (m_world.takeFailure("CGWindowListCopyWindowInfo")) return Json();
-    if (m_world.rawWindowList()) return *m_world.rawWindowList();
-    Json list = Json::array();
+Answer<std::vector<WindowInfo>> SimWindowServer::windows(WindowFilter filter) {
+    if (auto error = enter("windows", DesktopHint::clientList)) return *error;
+    std::vector<WindowInfo> list;
     for (const WindowId id : m_world.stacking()) {
         const SimWindow& w = m_world.windows().at(id);
-        if ((options & windowListOnScreenOnly) && !m_world.isOnScreen(w)) continue;
-        if ((options & windowListExcludeDesktopElements) && w.layer < 0) continue;
-        Json entry = {
-            {windowkeys::number, w.id},
-            {windowkeys::ownerPid, w.pid},
-            {windowkeys::layer, w.layer},
-            {windowkeys::bounds,
-             {{windowkeys::x, w.frame.x}, {windowkeys::y, w.frame.y}, {windowkeys::width, w.frame.width},
-              {windowkeys::height, w.frame.height}}},
-        };
-        if (const auto it = m_world.apps().find(w.pid); it != m_world.apps().end() && it->second.info.localizedName)
-            entry[windowkeys::ownerName] = *it->second.info.localizedName;
-        if (!w.title.empty()) entry[windowkeys::name] = w.title;
-        list.push_back(std::move(entry));
+        if (filter == WindowFilter::onScreenOnly && !m_world.isOnScreen(w)) continue;
+        if (filter == WindowFilter::excludeDesktopElements && w.layer < 0) continue;
+        WindowInfo info{.id = w.id, .ownerPid = w.pid, .layer = w.layer, .frame = w.frame};
+        if (const auto it = m_world.apps().find(w.pid); it != m_world.apps().end())
+            info.ownerName = it->second.info.localizedName;
+        if (!w.title.empty()) info.title = w.title;
+        list.push_back(std::move(info));
     }
     return list;
 }

@@ -1,5 +1,5 @@
-// The window server's desktop table, active desktop, desktop moves and window list, served from
-// the simulated world.
+// The window server's desktop table, current desktop, desktop moves and window list, served from
+// the simulated world. Each call counts under its own name and can be made to fail (SimWorld).
 #pragma once
 
 #include "SimWorld.h"
@@ -10,20 +10,19 @@ class SimWindowServer final : public WindowServer {
 public:
     explicit SimWindowServer(SimWorld& world) : m_world(world) {}
 
-    bool resolves(Function function) const override { return m_world.resolves(function); }
-    ConnectionId defaultConnection() override;
-    Json copyManagedDisplaySpaces(ConnectionId connection) override;
-    SpaceId getActiveSpace(ConnectionId connection) override;
-    void moveWindowsToManagedSpace(ConnectionId connection, const std::vector<WindowId>& windows,
-                                   SpaceId space) override;
-    void managedDisplaySetCurrentSpace(ConnectionId connection, const std::string& display, SpaceId space) override;
-    std::optional<Json> copySpacesForWindows(ConnectionId connection, int mask,
-                                             const std::vector<WindowId>& windows) override;
-    Json copyWindowList(unsigned options, WindowId relativeTo) override;
-
-    static constexpr ConnectionId kConnection = 0x5151;
+    bool announces(DesktopHint hint) const override { return m_world.announces(hint); }
+    // A display without a UUID is left unnamed, so that the positional fallback is exercised.
+    Answer<DesktopTable> desktopTable() override;
+    Answer<SpaceId> currentDesktop() override;
+    Outcome moveWindowsToDesktop(const std::vector<WindowId>& windows, SpaceId desktop) override;
+    Outcome setCurrentDesktop(const std::string& display, SpaceId desktop) override;
+    Answer<std::vector<SpaceId>> desktopsOfWindow(WindowId window) override;
+    Answer<std::vector<WindowInfo>> windows(WindowFilter filter) override;
 
 private:
+    // Counts the call; an unannounced hint or an injected failure gives its error.
+    std::optional<ServerError> enter(const char* call, DesktopHint hint);
+
     SimWorld& m_world;
 };
 

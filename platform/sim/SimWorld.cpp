@@ -281,9 +281,9 @@ bool SimWorld::isOnScreen(const SimWindow& w) const {
 
 // --- Faults -------------------------------------------------------------------------------------
 
-void SimWorld::setUnresolved(WindowServer::Function function, bool unresolved) {
-    if (unresolved) m_unresolved.insert(function);
-    else m_unresolved.erase(function);
+void SimWorld::setUnannounced(DesktopHint hint, bool unannounced) {
+    if (unannounced) m_unannounced.insert(hint);
+    else m_unannounced.erase(hint);
 }
 
 void SimWorld::failNext(const std::string& call, int times) { failNextWith(call, WindowError::cannotComplete, times); }

@@ -151,12 +151,13 @@ public:
     bool trusted() const { return m_trusted; }
 
     // --- Faults -------------------------------------------------------------------------------
-    void setUnresolved(WindowServer::Function function, bool unresolved = true);
-    bool resolves(WindowServer::Function function) const { return !m_unresolved.contains(function); }
+    // The window manager stops (or starts again) announcing `hint`.
+    void setUnannounced(DesktopHint hint, bool unannounced = true);
+    bool announces(DesktopHint hint) const { return !m_unannounced.contains(hint); }
     void setUUIDLookupResolves(bool resolves) { m_uuidLookupResolves = resolves; }
     bool uuidLookupResolves() const { return m_uuidLookupResolves; }
-    // The next `times` calls named `call` fail: a window-server function by its name
-    // ("CGSGetActiveSpace", "SLSCopySpacesForWindows", "CGWindowListCopyWindowInfo", ...), a
+    // The next `times` calls named `call` fail: a window-server call by its name
+    // ("currentDesktop", "desktopsOfWindow", "windows", ...), a
     // window-control call by its function name ("title", "focusedWindow", "setFrame",
     // "createObserver"), a registration as "watch " and the event's name ("watch windowDestroyed"),
     // "registerHotkey".
@@ -168,11 +169,9 @@ public:
     void clearFailures();
     // Consumes one injected failure of `call`, if any.
     std::optional<WindowError> takeFailure(const std::string& call);
-    // Replaces the answer of the table or window-list read with raw data (malformed input).
-    void setRawDisplayTable(std::optional<Json> table) { m_rawTable = std::move(table); }
-    void setRawWindowList(std::optional<Json> list) { m_rawWindowList = std::move(list); }
-    const std::optional<Json>& rawDisplayTable() const { return m_rawTable; }
-    const std::optional<Json>& rawWindowList() const { return m_rawWindowList; }
+    // Replaces the answer of the desktop-table read until cleared with none.
+    void overrideDesktopTable(std::optional<DesktopTable> table) { m_tableOverride = std::move(table); }
+    const std::optional<DesktopTable>& desktopTableOverride() const { return m_tableOverride; }
 
     // --- What happened ------------------------------------------------------------------------
     void countCall(const std::string& name) { ++m_calls[name]; }
@@ -233,7 +232,7 @@ private:
     std::optional<Pid> m_frontmost;
     bool m_trusted = true;
 
-    std::set<WindowServer::Function> m_unresolved;
+    std::set<DesktopHint> m_unannounced;
     bool m_uuidLookupResolves = true;
     struct PendingFailure {
         int times;
@@ -241,8 +240,7 @@ private:
     };
     std::map<std::string, PendingFailure> m_failNext;
     std::map<std::string, WindowError> m_failAlways;
-    std::optional<Json> m_rawTable;
-    std::optional<Json> m_rawWindowList;
+    std::optional<DesktopTable> m_tableOverride;
     std::map<std::string, std::size_t> m_calls;
     std::vector<FrameWrite> m_writes;
 

@@ -66,13 +66,28 @@ std::optional<Rect> clientRectOf(X11Connection& connection, const WindowReads& r
 } // namespace
 
 X11WindowServer::X11WindowServer(X11Connection& connection, Log& log)
-    : m_connection(connection), m_log(log), m_monitors(connection), m_ewmh(connection.hasEWMHWindowManager()) {
-    if (!m_ewmh)
+    : m_connection(connection), m_log(log), m_monitors(connection) {
+    if (!connection.hasEWMHWindowManager()) {
         m_log.error(kCategory,
                     "no window manager announces EWMH support: desktops and the window list are unavailable");
+        return;
+    }
+    const xcb_ewmh_connection_t& e = *connection.ewmh();
+    const auto supported = connection.cardinals(connection.root(), e._NET_SUPPORTED, XCB_ATOM_ATOM);
+    const auto listed = [&supported](xcb_atom_t atom) {
+        return std::find(supported.begin(), supported.end(), atom) != supported.end();
+    };
+    const std::pair<DesktopHint, xcb_atom_t> hints[] = {
+        {DesktopHint::numberOfDesktops, e._NET_NUMBER_OF_DESKTOPS},
+        {DesktopHint::currentDesktop, e._NET_CURRENT_DESKTOP},
+        {DesktopHint::windowDesktop, e._NET_WM_DESKTOP},
+        {DesktopHint::clientList, e._NET_CLIENT_LIST},
+    };
+    for (const auto& [hint, atom] : hints)
+        if (listed(atom)) m_announced.insert(hint);
 }
 
-bool X11WindowServer::resolves(Function) const { return m_ewmh; }
+bool X11WindowServer::announces(DesktopHint hint) const { return m_announced.contains(hint); }
 
 std::string X11WindowServer::displayIdentifier() { return monitorIdentifier(m_monitors.read().front()); }
 
@@ -80,37 +95,39 @@ std::optional<std::uint32_t> X11WindowServer::desktopCount() {
     return m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_NUMBER_OF_DESKTOPS);
 }
 
-std::optional<std::uint32_t> X11WindowServer::currentDesktop() {
+std::optional<std::uint32_t> X11WindowServer::currentDesktopIndex() {
     return m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_CURRENT_DESKTOP);
 }
 
-Json X11WindowServer::copyManagedDisplaySpaces(ConnectionId) {
+Answer<DesktopTable> X11WindowServer::desktopTable() {
+    if (!announces(DesktopHint::numberOfDesktops)) return ServerError::unsupported(DesktopHint::numberOfDesktops);
     const auto count = desktopCount();
-    if (!count || *count == 0) return Json::array();
-    const auto current = currentDesktop();
+    if (!count) return ServerError::noAnswer("the root window has no _NET_NUMBER_OF_DESKTOPS");
+    DesktopTable table;
+    if (*count == 0) return table;
+    const auto current = currentDesktopIndex();
 
     // EWMH desktops span every monitor: one display carries them all.
-    Json display = Json::object();
-    display[spacekeys::displayIdentifier] = displayIdentifier();
-    Json spaces = Json::array();
-    for (std::uint32_t index = 0; index < *count; ++index)
-        spaces.push_back({{spacekeys::managedSpaceId, SpaceId{index} + 1}});
-    display[spacekeys::spaces] = std::move(spaces);
-    if (current && *current < *count)
-        display[spacekeys::currentSpace] = {{spacekeys::managedSpaceId, SpaceId{*current} + 1}};
-    Json table = Json::array();
-    table.push_back(std::move(display));
+    DisplayDesktops display;
+    display.identifier = displayIdentifier();
+    display.desktops.reserve(*count);
+    for (std::uint32_t index = 0; index < *count; ++index) display.desktops.push_back({SpaceId{index} + 1});
+    if (current && *current < *count) display.currentDesktop = SpaceId{*current} + 1;
+    table.displays.push_back(std::move(display));
     return table;
 }
 
-SpaceId X11WindowServer::getActiveSpace(ConnectionId) {
-    const auto current = currentDesktop();
-    return current ? SpaceId{*current} + 1 : 0;
+Answer<SpaceId> X11WindowServer::currentDesktop() {
+    if (!announces(DesktopHint::currentDesktop)) return ServerError::unsupported(DesktopHint::currentDesktop);
+    const auto current = currentDesktopIndex();
+    if (!current) return ServerError::noAnswer("the root window has no _NET_CURRENT_DESKTOP");
+    return SpaceId{*current} + 1;
 }
 
-void X11WindowServer::moveWindowsToManagedSpace(ConnectionId, const std::vector<WindowId>& windows, SpaceId space) {
+Outcome X11WindowServer::moveWindowsToDesktop(const std::vector<WindowId>& windows, SpaceId space) {
+    if (!announces(DesktopHint::windowDesktop)) return ServerError::unsupported(DesktopHint::windowDesktop);
     const auto count = desktopCount();
-    if (space == 0 || !count || space > *count) return;
+    if (space == 0 || !count || space > *count) return done(); // no such desktop: ignored
     const auto managed = m_connection.cardinals(m_connection.root(), m_connection.ewmh()->_NET_CLIENT_LIST,
                                                 XCB_ATOM_WINDOW);
     const std::uint32_t desktop = std::uint32_t(space - 1);
@@ -125,19 +142,22 @@ void X11WindowServer::moveWindowsToManagedSpace(ConnectionId, const std::vector<
         }
     }
     m_connection.flush();
+    return done();
 }
 
-void X11WindowServer::managedDisplaySetCurrentSpace(ConnectionId, const std::string& display, SpaceId space) {
+Outcome X11WindowServer::setCurrentDesktop(const std::string& display, SpaceId space) {
+    if (!announces(DesktopHint::currentDesktop)) return ServerError::unsupported(DesktopHint::currentDesktop);
     const auto count = desktopCount();
-    if (space == 0 || !count || space > *count || display != displayIdentifier()) return;
+    if (space == 0 || !count || space > *count || display != displayIdentifier()) return done(); // ignored
     m_connection.sendRootMessage(m_connection.root(), m_connection.ewmh()->_NET_CURRENT_DESKTOP,
                                  std::uint32_t(space - 1), XCB_CURRENT_TIME);
+    return done();
 }
 
 void X11WindowServer::activate(WindowId window) {
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     const auto desktop = m_connection.cardinal(window, ewmh->_NET_WM_DESKTOP);
-    const auto current = currentDesktop();
+    const auto current = currentDesktopIndex();
     if (desktop && *desktop != kEveryDesktop && current && *desktop != *current)
         m_connection.sendRootMessage(m_connection.root(), ewmh->_NET_CURRENT_DESKTOP, *desktop, XCB_CURRENT_TIME);
     const auto active = m_connection.cardinal(m_connection.root(), ewmh->_NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW);
@@ -152,30 +172,20 @@ void X11WindowServer::skipTaskbarAndPager(WindowId window) {
     m_connection.flush();
 }
 
-std::optional<Json> X11WindowServer::copySpacesForWindows(ConnectionId, int, const std::vector<WindowId>& windows) {
-    std::vector<PendingProperty> pending;
-    pending.reserve(windows.size());
-    for (const WindowId window : windows)
-        pending.emplace_back(m_connection, window, m_connection.ewmh()->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL);
+Answer<std::vector<SpaceId>> X11WindowServer::desktopsOfWindow(WindowId window) {
+    if (!announces(DesktopHint::windowDesktop)) return ServerError::unsupported(DesktopHint::windowDesktop);
+    PendingProperty request(m_connection, window, m_connection.ewmh()->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL);
     const std::uint32_t count = desktopCount().value_or(0);
-
-    // A window that is gone is on no desktop: it adds nothing, as on the simulator.
-    Json spaces = Json::array();
-    const auto add = [&spaces](SpaceId space) {
-        if (std::find(spaces.begin(), spaces.end(), Json(space)) == spaces.end()) spaces.push_back(space);
-    };
-    // Every reply is collected, even after a window turned out to be gone.
-    for (PendingProperty& request : pending) {
-        const PropertyValue desktop = request.get("reading a window's desktop");
-        const auto index = desktop.cardinal();
-        if (!index) continue; // not placed on a desktop yet
-        if (*index == kEveryDesktop) {
-            for (std::uint32_t i = 0; i < count; ++i) add(SpaceId{i} + 1);
-        } else {
-            add(SpaceId{*index} + 1);
-        }
+    const auto index = request.get("reading a window's desktop").cardinal();
+    std::vector<SpaceId> desktops;
+    if (!index) return desktops; // gone, or not placed on a desktop yet
+    if (*index != kEveryDesktop) {
+        desktops.push_back(SpaceId{*index} + 1);
+        return desktops;
     }
-    return spaces;
+    desktops.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) desktops.push_back(SpaceId{i} + 1);
+    return desktops;
 }
 
 int X11WindowServer::layerOf(const std::vector<xcb_atom_t>& types, bool transient) {
@@ -198,7 +208,8 @@ int X11WindowServer::layerOf(const std::vector<xcb_atom_t>& types, bool transien
     return transient ? layers::floating : layers::normal;
 }
 
-Json X11WindowServer::copyWindowList(unsigned options, WindowId) {
+Answer<std::vector<WindowInfo>> X11WindowServer::windows(WindowFilter filter) {
+    if (!announces(DesktopHint::clientList)) return ServerError::unsupported(DesktopHint::clientList);
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     const XWindow root = m_connection.root();
     PendingProperty stackingRequest(m_connection, root, ewmh->_NET_CLIENT_LIST_STACKING, XCB_ATOM_WINDOW);
@@ -209,7 +220,7 @@ Json X11WindowServer::copyWindowList(unsigned options, WindowId) {
         // The plain client list is in mapping order, oldest first: the best stand-in for stacking.
         PendingProperty plainList(m_connection, root, ewmh->_NET_CLIENT_LIST, XCB_ATOM_WINDOW);
         clients = plainList.get("reading the client list");
-        if (!clients.present) return Json();
+        if (!clients.present) return ServerError::noAnswer("the root window has no _NET_CLIENT_LIST");
     }
     std::vector<XWindow> windows = clients.cardinals();
     std::reverse(windows.begin(), windows.end()); // bottom to top becomes front to back
@@ -218,7 +229,8 @@ Json X11WindowServer::copyWindowList(unsigned options, WindowId) {
     pending.reserve(windows.size());
     for (const XWindow window : windows) pending.emplace_back(m_connection, window);
 
-    Json list = Json::array();
+    std::vector<WindowInfo> list;
+    list.reserve(pending.size());
     for (WindowReads& reads : pending) {
         const char* what = "reading the window list";
         const PropertyValue pid = reads.pid.get(what), type = reads.type.get(what), state = reads.state.get(what),
@@ -230,9 +242,9 @@ Json X11WindowServer::copyWindowList(unsigned options, WindowId) {
 
         const auto transient = transientFor.cardinal();
         const int layer = layerOf(type.cardinals(), transient && *transient != XCB_WINDOW_NONE);
-        if ((options & windowListExcludeDesktopElements) && (layer == layers::desktop || layer == layers::dock))
+        if (filter == WindowFilter::excludeDesktopElements && (layer == layers::desktop || layer == layers::dock))
             continue;
-        if (options & windowListOnScreenOnly) {
+        if (filter == WindowFilter::onScreenOnly) {
             const auto states = state.cardinals();
             if (std::find(states.begin(), states.end(), ewmh->_NET_WM_STATE_HIDDEN) != states.end()) continue;
             const auto index = desktop.cardinal();
@@ -242,25 +254,19 @@ Json X11WindowServer::copyWindowList(unsigned options, WindowId) {
         const auto e = extents.cardinals();
         const double left = e.size() >= 4 ? e[0] : 0, right = e.size() >= 4 ? e[1] : 0;
         const double top = e.size() >= 4 ? e[2] : 0, bottom = e.size() >= 4 ? e[3] : 0;
-        Json entry = {
-            {windowkeys::number, reads.window},
-            {windowkeys::layer, layer},
-            {windowkeys::bounds,
-             {{windowkeys::x, client->x - left},
-              {windowkeys::y, client->y - top},
-              {windowkeys::width, client->width + left + right},
-              {windowkeys::height, client->height + top + bottom}}},
-        };
-        if (const auto owner = pid.cardinal()) entry[windowkeys::ownerPid] = static_cast<Pid>(*owner);
+        WindowInfo info;
+        info.id = reads.window;
+        info.layer = layer;
+        info.frame = {client->x - left, client->y - top, client->width + left + right, client->height + top + bottom};
+        if (const auto owner = pid.cardinal()) info.ownerPid = static_cast<Pid>(*owner);
         // The same name every part of the backend gives the application; the class is already
         // here, the slower fallbacks only when it is missing.
-        auto ownerName = classNameOf(wmClass);
-        if (!ownerName) ownerName = m_connection.applicationName(reads.window);
-        if (ownerName) entry[windowkeys::ownerName] = *ownerName;
+        info.ownerName = classNameOf(wmClass);
+        if (!info.ownerName) info.ownerName = m_connection.applicationName(reads.window);
         auto title = netName.text();
         if (!title) title = name.text();
-        if (title && !title->empty()) entry[windowkeys::name] = *title;
-        list.push_back(std::move(entry));
+        if (title && !title->empty()) info.title = std::move(*title);
+        list.push_back(std::move(info));
     }
     return list;
 }

@@ -1,6 +1,7 @@
 // The window server on X11: EWMH desktops as the desktop table (one display carrying every
 // desktop, named after the primary monitor; see X11Screens.h), _NET_WM_DESKTOP for a window's
-// desktops, and _NET_CLIENT_LIST_STACKING as the window list.
+// desktops, and _NET_CLIENT_LIST_STACKING as the window list. A call resting on a hint the window
+// manager does not list in _NET_SUPPORTED is unavailable.
 #pragma once
 
 #include "X11Connection.h"
@@ -8,12 +9,14 @@
 #include "platform/WindowServer.h"
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace quorvel::x11 {
 
-// Window-list layers: only ordinary application windows are 0, as the core expects.
+// Window-list layers: only ordinary application windows are 0, as the core expects; the desktop
+// window and docks are the desktop elements.
 namespace layers {
 inline constexpr int desktop = -1;
 inline constexpr int normal = 0;
@@ -24,18 +27,21 @@ inline constexpr int popup = 101;  // menus, tooltips, notifications
 
 class X11WindowServer final : public WindowServer {
 public:
-    // Asks once whether a window manager announces EWMH support; without one nothing resolves.
+    // Asks once which hints the window manager announces; without an EWMH window manager, none.
     X11WindowServer(X11Connection& connection, Log& log);
 
-    bool resolves(Function function) const override;
-    ConnectionId defaultConnection() override { return kConnection; }
+    bool announces(DesktopHint hint) const override;
     // Desktop ids are EWMH desktop indexes + 1; 0 means none.
-    Json copyManagedDisplaySpaces(ConnectionId connection) override;
-    SpaceId getActiveSpace(ConnectionId connection) override;
-    void moveWindowsToManagedSpace(ConnectionId connection, const std::vector<WindowId>& windows,
-                                   SpaceId space) override;
+    Answer<DesktopTable> desktopTable() override;
+    Answer<SpaceId> currentDesktop() override;
+    Outcome moveWindowsToDesktop(const std::vector<WindowId>& windows, SpaceId desktop) override;
     // Only for the display the desktop table names.
-    void managedDisplaySetCurrentSpace(ConnectionId connection, const std::string& display, SpaceId space) override;
+    Outcome setCurrentDesktop(const std::string& display, SpaceId desktop) override;
+    // Every desktop for a sticky window; nothing for a window that is gone or not placed yet.
+    Answer<std::vector<SpaceId>> desktopsOfWindow(WindowId window) override;
+    // Managed client windows, front to back. On screen: on the current desktop (or every desktop)
+    // and not minimised. No answer when the window manager publishes no client list at all.
+    Answer<std::vector<WindowInfo>> windows(WindowFilter filter) override;
 
     // Shows the window's desktop and activates the window, as a pager does: window managers mark a
     // window on another desktop as demanding attention rather than switching to it.
@@ -43,29 +49,19 @@ public:
     // Keeps one of our own windows out of taskbars and pagers. For a window not mapped yet (the
     // window manager reads the states when it maps it).
     void skipTaskbarAndPager(WindowId window);
-    // The union of the windows' desktops (every desktop for a sticky window); a window that is gone
-    // adds nothing. The mask is not read: X11 has no narrower question to ask.
-    std::optional<Json> copySpacesForWindows(ConnectionId connection, int mask,
-                                             const std::vector<WindowId>& windows) override;
-    // Managed client windows, front to back. On screen: on the current desktop (or every desktop)
-    // and not minimised. `relativeTo` is not read. Null when the window manager publishes no client
-    // list at all: that is no answer, not an empty desktop.
-    Json copyWindowList(unsigned options, WindowId relativeTo) override;
-
-    static constexpr ConnectionId kConnection = 1;
 
     // The display identifier the desktop table carries.
     std::string displayIdentifier();
 
 private:
     std::optional<std::uint32_t> desktopCount();
-    std::optional<std::uint32_t> currentDesktop();
+    std::optional<std::uint32_t> currentDesktopIndex();
     int layerOf(const std::vector<xcb_atom_t>& types, bool transient);
 
     X11Connection& m_connection;
     Log& m_log;
     MonitorReader m_monitors;
-    bool m_ewmh = false;
+    std::set<DesktopHint> m_announced;
 };
 
 } // namespace quorvel::x11

@@ -92,13 +92,13 @@ TEST_F(AppDelegateTest, AFirstLaunchRegistersKeysShowsTheTrayAndWelcomeAndSavesT
 }
 
 TEST_F(AppDelegateTest, WithoutTheDesktopInterfacesTheUserIsToldAndNothingStarts) {
-    world.setUnresolved(WindowServer::Function::getActiveSpace);
+    world.setUnannounced(DesktopHint::currentDesktop);
     EXPECT_FALSE(launch());
 
     ASSERT_EQ(sim.notifier.alerts.size(), 1u);
     EXPECT_EQ(sim.notifier.alerts[0].buttons, std::vector<std::string>{"Quit"});
     EXPECT_TRUE(sim.notifier.alerts[0].critical);
-    EXPECT_TRUE(sim.log.contains("CGSGetActiveSpace unavailable"));
+    EXPECT_EQ(sim.log.lines("privateapi"), std::vector<std::string>{"_NET_CURRENT_DESKTOP unavailable"});
     EXPECT_EQ(sim.hotkeys.registeredCount(), 0u);
     EXPECT_FALSE(app->menuBar().hasStatusItem());
     EXPECT_FALSE(sim.defaults.boolFor(Settings::hasLaunchedBeforeKey));
@@ -313,12 +313,12 @@ TEST_F(AppDelegateTest, ADesktopChangePrunesVanishedNamesOnlyWhenTheTableReadsAn
     sim.defaults.set(LabelStore::labelsLastSeenKey, Json{{"999", sim.scheduler.wallClock() - 40 * 86400.0}});
     ASSERT_TRUE(launch());
 
-    world.setRawDisplayTable(Json::array()); // the next reads come back empty
+    world.overrideDesktopTable(DesktopTable{}); // the next reads come back empty
     world.switchToSpace(desktop(1));
     settle();
     EXPECT_TRUE(LabelStore::storedLabels(sim.defaults).contains("999"));
 
-    world.setRawDisplayTable(std::nullopt);
+    world.overrideDesktopTable(std::nullopt);
     world.switchToSpace(desktop(2));
     settle();
     const auto labels = LabelStore::storedLabels(sim.defaults);

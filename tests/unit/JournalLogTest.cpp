@@ -97,14 +97,14 @@ TEST_F(JournalLogTest, LinesReachTheJournalAsOneDatagramEach) {
     bindJournal();
     JournalLog log(options());
     log.info("tiling", "close sweep: window %u is gone", 4711u);
-    log.error("privateapi", "CGSGetActiveSpace unavailable");
+    log.error("privateapi", "_NET_CURRENT_DESKTOP unavailable");
     log.error("hotkeys", "register failed:\nkey taken");
 
     const auto datagrams = received();
     ASSERT_EQ(datagrams.size(), 3u);
     EXPECT_EQ(datagrams[0], "MESSAGE=close sweep: window 4711 is gone\nPRIORITY=6\n" + kTail +
                                 "QUORVEL_CATEGORY=tiling\n");
-    EXPECT_EQ(datagrams[1], "MESSAGE=CGSGetActiveSpace unavailable\nPRIORITY=3\n" + kTail +
+    EXPECT_EQ(datagrams[1], "MESSAGE=_NET_CURRENT_DESKTOP unavailable\nPRIORITY=3\n" + kTail +
                                 "QUORVEL_CATEGORY=privateapi\n");
     EXPECT_EQ(datagrams[2], JournalLog::journalDatagram(LogLevel::error, "hotkeys", "register failed:\nkey taken"));
     EXPECT_TRUE(log.usingJournal());

@@ -68,14 +68,14 @@ TEST_F(SpaceLabelPersistenceTest, FailedDesktopReadKeepsTheSavedSnapshot) {
     desktops(2);
     labels.setLabel("Mail", desktop(1));
     persistence.saveSpaceLabels();
-    world.setRawDisplayTable(Json::array());
+    world.overrideDesktopTable(DesktopTable{});
     persistence.saveSpaceLabels();
     EXPECT_EQ(stored("saved_space_ids"), (Json{"1", "2"}));
     EXPECT_EQ(stored("saved_space_labels"), (Json{{"2", "Mail"}}));
 
     // Without any snapshot there is nothing to restore and nothing to log.
     sim.defaults.remove("saved_space_count");
-    world.setRawDisplayTable(std::nullopt);
+    world.overrideDesktopTable(std::nullopt);
     labels.setLabel(std::nullopt, desktop(1));
     persistence.restoreSpaceLabels();
     EXPECT_EQ(labels.label(desktop(1)), std::nullopt);

@@ -60,18 +60,16 @@ TEST_F(SpaceManagerTest, FullScreenDesktopIsNamedAfterItsFrontWideWindow) {
 
 TEST_F(SpaceManagerTest, AnUnreadableTableGivesNoDisplaysAndSaysWhy) {
     twoDisplays();
-    world.setRawDisplayTable(Json::array({Json::object({{"Spaces", Json::array()}}), 7}));
-    EXPECT_TRUE(spaces.getDisplays().empty()) << "an array holding a non-dictionary is not a table";
-    world.setRawDisplayTable(std::nullopt);
-    world.failNext("CGSCopyManagedDisplaySpaces");
+    world.failNext("desktopTable");
     EXPECT_TRUE(spaces.getDisplays().empty());
     EXPECT_TRUE(spaces.allSpaceIDs().size() == 5);
+    EXPECT_TRUE(sim.log.lines("privateapi").empty()) << "a read that failed once is not unavailable";
 
-    world.setUnresolved(WindowServer::Function::copyManagedDisplaySpaces);
-    world.setUnresolved(WindowServer::Function::getActiveSpace);
+    world.setUnannounced(DesktopHint::numberOfDesktops);
+    world.setUnannounced(DesktopHint::currentDesktop);
     EXPECT_TRUE(spaces.getDisplays().empty());
-    EXPECT_TRUE(sim.log.contains("CGSCopyManagedDisplaySpaces unavailable"));
-    EXPECT_TRUE(sim.log.contains("CGSGetActiveSpace unavailable"));
+    EXPECT_TRUE(sim.log.contains("_NET_NUMBER_OF_DESKTOPS unavailable"));
+    EXPECT_TRUE(sim.log.contains("_NET_CURRENT_DESKTOP unavailable"));
     EXPECT_EQ(sim.log.entries().back().category, "privateapi");
 }
 
@@ -118,10 +116,10 @@ TEST_F(SpaceManagerTest, ARefreshReadsTheWindowListOncePerTurnOfTheMainQueue) {
         for (int view = 0; view < 3; ++view) spaces.windowLayouts(spaces.getDisplays());
     };
     refresh();
-    EXPECT_EQ(world.calls("CGWindowListCopyWindowInfo"), 1u);
+    EXPECT_EQ(world.calls("windows"), 1u);
     sim.scheduler.runPending();
     refresh();
-    EXPECT_EQ(world.calls("CGWindowListCopyWindowInfo"), 2u);
+    EXPECT_EQ(world.calls("windows"), 2u);
     EXPECT_EQ(sim.log.lines("app"), (std::vector<std::string>{"window snapshot #1: 1 qualifying windows",
                                                               "window snapshot #2: 1 qualifying windows"}));
 }

@@ -134,7 +134,7 @@ TEST_F(SpaceSwitcherTest, ALaterSwitchDropsEveryStepOfTheEarlierOne) {
 }
 
 TEST_F(SpaceSwitcherTest, DisplayThatDoesNotMoveIsRetriedExactlyOnce) {
-    world.failNext("CGSMoveWindowsToManagedSpace");
+    world.failNext("moveWindowsToDesktop");
     switcher->switchTo(desktop(2));
     sim.scheduler.advance(2s);
     EXPECT_EQ(current(), 2u) << "the retry lands";
@@ -143,7 +143,7 @@ TEST_F(SpaceSwitcherTest, DisplayThatDoesNotMoveIsRetriedExactlyOnce) {
     EXPECT_EQ(errors(), 1u);
 
     sim.log.clear();
-    world.setUnresolved(WindowServer::Function::moveWindowsToManagedSpace);
+    world.failNext("moveWindowsToDesktop", 2); // the retry does not move it either
     switcher->switchTo(desktop(1));
     sim.scheduler.advance(5s);
     EXPECT_EQ(current(), 2u);
@@ -151,6 +151,11 @@ TEST_F(SpaceSwitcherTest, DisplayThatDoesNotMoveIsRetriedExactlyOnce) {
     EXPECT_EQ(errors(), 2u);
     EXPECT_TRUE(sim.log.contains("switch to space 1 did not take — retrying once"));
     EXPECT_TRUE(sim.log.contains("switch to space 1 failed after retry — display still on 2"));
+
+    // A window manager that cannot move windows between desktops says so in the log.
+    world.setUnannounced(DesktopHint::windowDesktop);
+    switcher->switchTo(desktop(3));
+    EXPECT_EQ(sim.log.lines("privateapi"), std::vector<std::string>{"_NET_WM_DESKTOP unavailable"});
 }
 
 TEST_F(SpaceSwitcherTest, SettleReportsAMissingDisplayAndADisplayThatMovedElsewhere) {

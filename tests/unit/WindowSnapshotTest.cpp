@@ -23,7 +23,7 @@ TEST_F(WindowSnapshotTest, KeepsOrdinaryWindowsLargerThanAHundredPointsFrontToBa
     const WindowId big = world.openWindow(app, {0, 0, 800, 600});
     (void)narrow;
     (void)menu;
-    const auto snapshot = snapshots.capture(spaces.connection());
+    const auto snapshot = snapshots.capture();
     EXPECT_EQ(ids(snapshot), (std::vector<WindowId>{big, square}));
     EXPECT_EQ(snapshot.entries[1].title, "Inbox");
     EXPECT_FALSE(snapshot.entries[0].title.has_value());
@@ -34,39 +34,29 @@ TEST_F(WindowSnapshotTest, KeepsOrdinaryWindowsLargerThanAHundredPointsFrontToBa
 TEST_F(WindowSnapshotTest, AWindowWhoseDesktopCannotBeFoundBelongsToNoDesktop) {
     const Pid app = world.launchApp({.name = "Mail"});
     world.openWindow(app, {0, 0, 800, 600});
-    world.failNext("SLSCopySpacesForWindows");
-    auto snapshot = snapshots.capture(spaces.connection());
+    world.failNext("desktopsOfWindow");
+    auto snapshot = snapshots.capture();
     ASSERT_EQ(snapshot.entries.size(), 1u);
     EXPECT_TRUE(snapshot.entries[0].spaceIDs.empty());
     EXPECT_FALSE(snapshot.firstAppName(spaceAt(0, 0), {}).has_value());
 
-    world.setUnresolved(WindowServer::Function::copySpacesForWindows);
-    snapshot = snapshots.capture(spaces.connection());
+    world.setUnannounced(DesktopHint::windowDesktop);
+    snapshot = snapshots.capture();
     EXPECT_TRUE(snapshot.entries[0].spaceIDs.empty());
     EXPECT_EQ(sim.log.count("unavailable"), 0u) << "a missing desktop lookup is no answer, not an error";
 }
 
-TEST_F(WindowSnapshotTest, MalformedWindowListEntriesAreSkipped) {
-    world.setRawWindowList(Json::array({
-        Json(4),
-        {{"kCGWindowNumber", 1}, {"kCGWindowOwnerName", "A"}, {"kCGWindowLayer", 0}},
-        {{"kCGWindowNumber", -1}, {"kCGWindowOwnerName", "B"}, {"kCGWindowLayer", 0},
-         {"kCGWindowBounds", {{"X", 0}, {"Y", 0}, {"Width", 500}, {"Height", 500}}}},
-        {{"kCGWindowNumber", 2}, {"kCGWindowOwnerName", 7}, {"kCGWindowLayer", 0},
-         {"kCGWindowBounds", {{"X", 0}, {"Y", 0}, {"Width", 500}, {"Height", 500}}}},
-        {{"kCGWindowNumber", 3}, {"kCGWindowOwnerName", "C"}, {"kCGWindowLayer", "0"},
-         {"kCGWindowBounds", {{"X", 0}, {"Y", 0}, {"Width", 500}, {"Height", 500}}}},
-        {{"kCGWindowNumber", 4}, {"kCGWindowOwnerName", "D"}, {"kCGWindowLayer", 0}, {"kCGWindowName", 9},
-         {"kCGWindowBounds", {{"X", 0}, {"Y", "0"}, {"Width", 500}, {"Height", 500}}}},
-        {{"kCGWindowNumber", 5}, {"kCGWindowOwnerName", "E"}, {"kCGWindowLayer", 0}, {"kCGWindowName", 9},
-         {"kCGWindowBounds", {{"X", 0}, {"Y", 0}, {"Width", 500.5}, {"Height", 500}}}},
-    }));
-    const auto snapshot = snapshots.capture(spaces.connection());
-    EXPECT_EQ(ids(snapshot), std::vector<WindowId>{5});
-    EXPECT_FALSE(snapshot.entries[0].title.has_value());
+TEST_F(WindowSnapshotTest, AWindowWithoutAnOwnerNameIsSkippedAndAFailedReadGivesNothing) {
+    const Pid nameless = world.launchApp({.name = "Helper"});
+    world.app(nameless)->info.localizedName.reset();
+    world.openWindow(nameless, {0, 0, 500, 500});
+    const Pid editor = world.launchApp({.name = "Editor"});
+    const WindowId kept = world.openWindow(editor, {0, 0, 500.5, 500});
+    EXPECT_EQ(ids(snapshots.capture()), std::vector<WindowId>{kept});
 
-    world.setRawWindowList(Json::object());
-    EXPECT_TRUE(snapshots.capture(spaces.connection()).entries.empty());
+    world.failNext("windows");
+    EXPECT_TRUE(snapshots.capture().entries.empty());
+    EXPECT_EQ(world.calls("desktopsOfWindow"), 1u) << "no desktop lookups without a window list";
 }
 
 TEST_F(WindowSnapshotTest, FirstAppNameSkipsAppsAndAddsADistinctTitle) {
@@ -76,7 +66,7 @@ TEST_F(WindowSnapshotTest, FirstAppNameSkipsAppsAndAddsADistinctTitle) {
     world.openWindow(notes, {0, 0, 500, 500}, {.title = "Notes", .space = spaceAt(0, 1), .focus = false});
     world.openWindow(pages, {0, 0, 500, 500}, {.title = "Essay"});
     world.openWindow(finder, {0, 0, 500, 500}, {.title = "Home"});
-    const auto& snapshot = snapshots.current(spaces.connection());
+    const auto& snapshot = snapshots.current();
     EXPECT_EQ(snapshot.firstAppName(spaceAt(0, 0), {"Finder"}), "Pages \u2014 Essay");
     EXPECT_EQ(snapshot.firstAppName(spaceAt(0, 0), {}), "Finder \u2014 Home");
     EXPECT_EQ(snapshot.firstAppName(spaceAt(0, 1), {}), "Notes") << "a title equal to the app adds nothing";
@@ -100,10 +90,10 @@ TEST_F(WindowSnapshotTest, FullScreenNamesComeFromTheFrontMostWideWindowOfEachDe
 TEST_F(WindowSnapshotTest, TheCachedSnapshotLivesUntilTheNextTurn) {
     const Pid app = world.launchApp({.name = "Mail"});
     world.openWindow(app, {0, 0, 800, 600});
-    const auto first = snapshots.current(spaces.connection()).entries;
+    const auto first = snapshots.current().entries;
     world.openWindow(app, {0, 0, 800, 600});
-    EXPECT_EQ(snapshots.current(spaces.connection()).entries, first) << "same turn, same snapshot";
+    EXPECT_EQ(snapshots.current().entries, first) << "same turn, same snapshot";
     sim.scheduler.runPending();
-    EXPECT_EQ(snapshots.current(spaces.connection()).entries.size(), 2u);
+    EXPECT_EQ(snapshots.current().entries.size(), 2u);
     EXPECT_EQ(snapshots.captureCount(), 2);
 }

@@ -129,52 +129,59 @@ protected:
         driver = GetParam().second();
     }
     std::unique_ptr<Driver> driver;
-    ConnectionId connection() { return driver->windowServer().defaultConnection(); }
-    Json table() { return driver->windowServer().copyManagedDisplaySpaces(connection()); }
-    SpaceId spaceAt(int index) { return table()[0]["Spaces"][std::size_t(index)]["ManagedSpaceID"].get<SpaceId>(); }
-    std::optional<Json> spacesOf(WindowId window) {
-        return driver->windowServer().copySpacesForWindows(connection(), kAllSpacesMask, {window});
+    DesktopTable table() { return driver->windowServer().desktopTable().valueOr({}); }
+    SpaceId spaceAt(int index) { return table().displays.at(0).desktops.at(std::size_t(index)).id; }
+    SpaceId current() { return driver->windowServer().currentDesktop().valueOr(0); }
+    std::optional<std::vector<SpaceId>> spacesOf(WindowId window) {
+        auto answer = driver->windowServer().desktopsOfWindow(window);
+        if (!answer) return std::nullopt;
+        return *answer;
     }
-    Json frontWindow() {
-        for (const Json& w : driver->windowServer().copyWindowList(windowListOnScreenOnly, 0))
-            if (w.value("kCGWindowLayer", -1) == 0) return w;
-        return Json();
+    std::optional<WindowInfo> frontWindow() {
+        for (const WindowInfo& w : driver->windowServer().windows(WindowFilter::onScreenOnly).valueOr({}))
+            if (w.layer == 0) return w;
+        return std::nullopt;
     }
 };
 
 } // namespace
 
 TEST_P(ContractTest, WindowServerDescribesDesktopsAndFollowsSwitches) {
-    const Json t = table();
-    ASSERT_TRUE(t.is_array() && !t.empty());
-    ASSERT_TRUE(t[0]["Display Identifier"].is_string());
-    ASSERT_EQ(t[0]["Spaces"].size(), 4u);
-    EXPECT_EQ(t[0]["Current Space"]["ManagedSpaceID"], driver->windowServer().getActiveSpace(connection()));
+    for (const DesktopHint hint : WindowServerApi::kRequiredHints)
+        EXPECT_TRUE(driver->windowServer().announces(hint)) << hintName(hint);
+    const DesktopTable t = table();
+    ASSERT_EQ(t.displays.size(), 1u);
+    const DisplayDesktops& display = t.displays[0];
+    ASSERT_FALSE(display.identifier.empty());
+    ASSERT_EQ(display.desktops.size(), 4u);
+    for (const Desktop& desktop : display.desktops) EXPECT_EQ(desktop.kind, DesktopKind::normal);
+    EXPECT_EQ(display.currentDesktop, current());
     // The desktop table's display is the main screen's.
-    EXPECT_EQ(driver->screens().displayUUID(driver->screens().mainDisplayId()), t[0]["Display Identifier"]);
+    EXPECT_EQ(driver->screens().displayUUID(driver->screens().mainDisplayId()), display.identifier);
 
     driver->switchDesktop(2);
-    EXPECT_TRUE(driver->waitFor([&] { return driver->windowServer().getActiveSpace(connection()) == spaceAt(2); }));
-    driver->windowServer().managedDisplaySetCurrentSpace(connection(), t[0]["Display Identifier"], spaceAt(0));
-    EXPECT_TRUE(driver->waitFor([&] { return driver->windowServer().getActiveSpace(connection()) == spaceAt(0); }));
+    EXPECT_TRUE(driver->waitFor([&] { return current() == spaceAt(2); }));
+    EXPECT_TRUE(driver->windowServer().setCurrentDesktop(display.identifier, spaceAt(0)).ok());
+    EXPECT_TRUE(driver->waitFor([&] { return current() == spaceAt(0); }));
 }
 
 TEST_P(ContractTest, WindowServerListsWindowsFrontToBackWithTheirDesktops) {
     const auto [first, firstPid] = driver->openWindow("first");
     const auto [second, secondPid] = driver->openWindow("second");
-    ASSERT_TRUE(driver->waitFor([&] { return frontWindow().value("kCGWindowNumber", 0u) == second; }));
-    const Json front = frontWindow();
-    EXPECT_EQ(front["kCGWindowName"], "second");
-    EXPECT_EQ(front["kCGWindowOwnerPID"], secondPid);
-    EXPECT_TRUE(front["kCGWindowOwnerName"].is_string());
-    EXPECT_GT(front["kCGWindowBounds"]["Width"].get<double>(), 100);
+    ASSERT_TRUE(driver->waitFor([&] { return frontWindow() && frontWindow()->id == second; }));
+    const WindowInfo front = *frontWindow();
+    EXPECT_EQ(front.title, "second");
+    EXPECT_EQ(front.ownerPid, secondPid);
+    EXPECT_TRUE(front.ownerName.has_value());
+    EXPECT_GT(front.frame.width, 100);
 
-    EXPECT_EQ(spacesOf(first), Json::array({spaceAt(0)}));
-    driver->windowServer().moveWindowsToManagedSpace(connection(), {first}, spaceAt(1));
-    EXPECT_TRUE(driver->waitFor([&] { return spacesOf(first) == Json::array({spaceAt(1)}); }));
+    using Desktops = std::vector<SpaceId>;
+    EXPECT_EQ(spacesOf(first), Desktops{spaceAt(0)});
+    EXPECT_TRUE(driver->windowServer().moveWindowsToDesktop({first}, spaceAt(1)).ok());
+    EXPECT_TRUE(driver->waitFor([&] { return spacesOf(first) == Desktops{spaceAt(1)}; }));
 
     driver->closeWindow(second);
-    EXPECT_TRUE(driver->waitFor([&] { return spacesOf(second) == Json::array(); }))
+    EXPECT_TRUE(driver->waitFor([&] { return spacesOf(second) == Desktops{}; }))
         << "a window that is gone is on no desktop";
 }
 

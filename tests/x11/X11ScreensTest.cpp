@@ -103,7 +103,7 @@ TEST(X11ScreensTest, TwoMonitorsArePrimaryFirstAndEachKeepsItsOwnStruts) {
 
     // The desktop table is named after the primary monitor, so the core's main display matches.
     x11::X11WindowServer windowServer(*s.connection, s.log);
-    EXPECT_EQ(windowServer.copyManagedDisplaySpaces(1)[0]["Display Identifier"], "x11-monitor-RIGHT");
+    EXPECT_EQ(windowServer.desktopTable()->displays.at(0).identifier, "x11-monitor-RIGHT");
     EXPECT_EQ(s.screens->displayUUID(s.screens->mainDisplayId()), "x11-monitor-RIGHT");
 
     // A panel along the bottom of the left monitor only.

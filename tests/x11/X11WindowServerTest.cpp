@@ -30,10 +30,13 @@ struct Session {
     std::optional<std::uint32_t> currentDesktop() {
         return connection->cardinal(connection->root(), connection->ewmh()->_NET_CURRENT_DESKTOP);
     }
-    Json list(unsigned options = windowListAll) { return windowServer->copyWindowList(options, 0); }
-    std::optional<Json> spacesOf(WindowId window) {
-        return windowServer->copySpacesForWindows(x11::X11WindowServer::kConnection, kAllSpacesMask, {window});
+    std::vector<WindowInfo> list(WindowFilter filter = WindowFilter::all) {
+        auto answer = windowServer->windows(filter);
+        EXPECT_TRUE(answer.ok());
+        return answer.valueOr({});
     }
+    std::vector<SpaceId> spacesOf(WindowId window) { return windowServer->desktopsOfWindow(window).valueOr({}); }
+    SpaceId current() { return windowServer->currentDesktop().valueOr(0); }
 
     XServer server;
     sim::CapturingLog log;
@@ -41,38 +44,33 @@ struct Session {
     std::unique_ptr<x11::X11WindowServer> windowServer;
 };
 
-std::vector<WindowId> numbers(const Json& list) {
+std::vector<WindowId> numbers(const std::vector<WindowInfo>& list) {
     std::vector<WindowId> out;
-    for (const Json& entry : list) out.push_back(entry.at(windowkeys::number).get<WindowId>());
+    for (const WindowInfo& entry : list) out.push_back(entry.id);
     return out;
 }
 
-const Json* entryFor(const Json& list, WindowId window) {
-    for (const Json& entry : list)
-        if (entry.at(windowkeys::number) == window) return &entry;
+const WindowInfo* entryFor(const std::vector<WindowInfo>& list, WindowId window) {
+    for (const WindowInfo& entry : list)
+        if (entry.id == window) return &entry;
     return nullptr;
 }
 
-Json boundsOf(const Rect& r) {
-    return {{windowkeys::x, r.x}, {windowkeys::y, r.y}, {windowkeys::width, r.width}, {windowkeys::height, r.height}};
+DesktopTable oneDisplay(std::optional<SpaceId> current) {
+    return {{{"x11-monitor-screen", current, {{1}, {2}, {3}, {4}}}}};
 }
 
 } // namespace
 
 TEST(X11WindowServerTest, DesktopTableCarriesEveryDesktopAndFollowsSwitches) {
     Session s;
-    for (const auto f : {WindowServer::Function::defaultConnection, WindowServer::Function::copyManagedDisplaySpaces,
-                         WindowServer::Function::getActiveSpace, WindowServer::Function::moveWindowsToManagedSpace,
-                         WindowServer::Function::managedDisplaySetCurrentSpace,
-                         WindowServer::Function::copySpacesForWindows})
-        EXPECT_TRUE(s.windowServer->resolves(f)) << functionName(f);
+    for (const auto hint : {DesktopHint::numberOfDesktops, DesktopHint::currentDesktop, DesktopHint::windowDesktop,
+                            DesktopHint::clientList})
+        EXPECT_TRUE(s.windowServer->announces(hint)) << hintName(hint);
 
-    const Json expected = Json::parse(R"([{
-        "Display Identifier": "x11-monitor-screen",
-        "Spaces": [{"ManagedSpaceID": 1}, {"ManagedSpaceID": 2}, {"ManagedSpaceID": 3}, {"ManagedSpaceID": 4}],
-        "Current Space": {"ManagedSpaceID": 1}}])");
-    EXPECT_EQ(s.windowServer->copyManagedDisplaySpaces(1), expected);
-    EXPECT_EQ(s.windowServer->getActiveSpace(1), 1u);
+    ASSERT_TRUE(s.windowServer->desktopTable().ok());
+    EXPECT_EQ(*s.windowServer->desktopTable(), oneDisplay(1));
+    EXPECT_EQ(s.current(), 1u);
 
     // Every change of the current desktop, as the window manager publishes it.
     PollLoop loop;
@@ -88,18 +86,18 @@ TEST(X11WindowServerTest, DesktopTableCarriesEveryDesktopAndFollowsSwitches) {
     // Someone else switches: desktop index 2 is our desktop 3.
     ASSERT_EQ(s.server.run("xdotool set_desktop 2"), 0);
     ASSERT_TRUE(loop.runUntil([&] { return !changes.empty() && changes.back() == 2u; }, 2000ms));
-    EXPECT_EQ(s.windowServer->getActiveSpace(1), 3u);
-    EXPECT_EQ(s.windowServer->copyManagedDisplaySpaces(1)[0]["Current Space"]["ManagedSpaceID"], 3);
+    EXPECT_EQ(s.current(), 3u);
+    EXPECT_EQ(*s.windowServer->desktopTable(), oneDisplay(3));
 
     // We switch: only on the display the table names, and only to a desktop that exists. The window
     // manager handles requests in order, so a wrong one would show up before the right one.
     changes.clear();
-    s.windowServer->managedDisplaySetCurrentSpace(1, "x11-monitor-elsewhere", 1);
-    s.windowServer->managedDisplaySetCurrentSpace(1, "x11-monitor-screen", 9);
-    s.windowServer->managedDisplaySetCurrentSpace(1, "x11-monitor-screen", 4);
+    EXPECT_TRUE(s.windowServer->setCurrentDesktop("x11-monitor-elsewhere", 1).ok()) << "ignored, not an error";
+    EXPECT_TRUE(s.windowServer->setCurrentDesktop("x11-monitor-screen", 9).ok());
+    EXPECT_TRUE(s.windowServer->setCurrentDesktop("x11-monitor-screen", 4).ok());
     ASSERT_TRUE(loop.runUntil([&] { return !changes.empty() && changes.back() == 3u; }, 2000ms));
     EXPECT_EQ(changes.size(), 1u);
-    EXPECT_EQ(s.windowServer->getActiveSpace(1), 4u);
+    EXPECT_EQ(s.current(), 4u);
 }
 
 TEST(X11WindowServerTest, WindowListIsFrontToBackWithOnlyNormalWindowsAtLayerZero) {
@@ -115,25 +113,24 @@ TEST(X11WindowServerTest, WindowListIsFrontToBackWithOnlyNormalWindowsAtLayerZer
     const std::vector<WindowId> raised{editor.window, dialog.window, browser.window};
     ASSERT_TRUE(XServer::waitFor([&] { return numbers(s.list()) == raised; }));
 
-    const Json list = s.list();
-    const Json* entry = entryFor(list, editor.window);
+    const auto list = s.list();
+    const WindowInfo* entry = entryFor(list, editor.window);
     ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->at(windowkeys::ownerPid), editor.pid);
-    EXPECT_EQ(entry->at(windowkeys::ownerName), "QuorvelTestClient");
-    EXPECT_EQ(entry->at(windowkeys::name), "Notes");
-    EXPECT_EQ(entry->at(windowkeys::layer), 0);
-    EXPECT_EQ(entry->at(windowkeys::bounds), boundsOf(s.server.frameGeometry(editor.window)))
-        << "bounds are the outer frame, decoration included";
-    EXPECT_EQ(entryFor(list, browser.window)->at(windowkeys::layer), 0);
-    EXPECT_NE(entryFor(list, dialog.window)->at(windowkeys::layer), 0) << "a dialog is not an ordinary window";
+    EXPECT_EQ(entry->ownerPid, editor.pid);
+    EXPECT_EQ(entry->ownerName, "QuorvelTestClient");
+    EXPECT_EQ(entry->title, "Notes");
+    EXPECT_EQ(entry->layer, 0);
+    EXPECT_EQ(entry->frame, s.server.frameGeometry(editor.window)) << "the frame is the outer one, decoration included";
+    EXPECT_EQ(entryFor(list, browser.window)->layer, 0);
+    EXPECT_NE(entryFor(list, dialog.window)->layer, 0) << "a dialog is not an ordinary window";
 
     // A window that turns into a dock sits on the dock's layer and is a desktop element.
     const xcb_atom_t dock = s.connection->ewmh()->_NET_WM_WINDOW_TYPE_DOCK;
     xcb_change_property(s.connection->raw(), XCB_PROP_MODE_REPLACE, browser.window,
                         s.connection->ewmh()->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &dock);
     s.connection->sync();
-    EXPECT_EQ(entryFor(s.list(), browser.window)->at(windowkeys::layer), x11::layers::dock);
-    EXPECT_FALSE(entryFor(s.list(windowListExcludeDesktopElements), browser.window));
+    EXPECT_EQ(entryFor(s.list(), browser.window)->layer, x11::layers::dock);
+    EXPECT_FALSE(entryFor(s.list(WindowFilter::excludeDesktopElements), browser.window));
 }
 
 TEST(X11WindowServerTest, OnScreenListLeavesOutOtherDesktopsAndMinimisedWindows) {
@@ -142,34 +139,36 @@ TEST(X11WindowServerTest, OnScreenListLeavesOutOtherDesktopsAndMinimisedWindows)
     const ClientWindow elsewhere = s.server.openWindow({.title = "elsewhere", .desktop = 1});
     const ClientWindow minimised = s.server.openWindow({.title = "minimised"});
     ASSERT_EQ(s.server.run("xdotool windowminimize " + std::to_string(minimised.window)), 0);
-    ASSERT_TRUE(XServer::waitFor([&] { return s.list(windowListOnScreenOnly).size() == 1; }));
+    ASSERT_TRUE(XServer::waitFor([&] { return s.list(WindowFilter::onScreenOnly).size() == 1; }));
 
-    EXPECT_EQ(numbers(s.list(windowListOnScreenOnly)), std::vector<WindowId>{here.window});
-    EXPECT_EQ(s.list(windowListAll).size(), 3u);
-    EXPECT_EQ(s.list(windowListExcludeDesktopElements).size(), 3u)
+    EXPECT_EQ(numbers(s.list(WindowFilter::onScreenOnly)), std::vector<WindowId>{here.window});
+    EXPECT_EQ(s.list(WindowFilter::all).size(), 3u);
+    EXPECT_EQ(s.list(WindowFilter::excludeDesktopElements).size(), 3u)
         << "windows on other desktops and minimised ones still exist";
 
     // Shown on every desktop, the other window is on screen too.
     s.connection->sendRootMessage(elsewhere.window, s.connection->ewmh()->_NET_WM_DESKTOP, 0xFFFFFFFF, 2);
-    EXPECT_TRUE(XServer::waitFor([&] { return s.list(windowListOnScreenOnly).size() == 2; }));
+    EXPECT_TRUE(XServer::waitFor([&] { return s.list(WindowFilter::onScreenOnly).size() == 2; }));
 }
 
 TEST(X11WindowServerTest, SpacesOfAWindowFollowMovesAndAGoneWindowHasNone) {
     Session s;
     const ClientWindow window = s.server.openWindow({.title = "mover"});
-    EXPECT_EQ(s.spacesOf(window.window), Json::array({1}));
+    EXPECT_EQ(s.spacesOf(window.window), std::vector<SpaceId>{1});
 
-    s.windowServer->moveWindowsToManagedSpace(1, {window.window}, 3);
-    ASSERT_TRUE(XServer::waitFor([&] { return s.spacesOf(window.window) == Json::array({3}); }));
+    EXPECT_TRUE(s.windowServer->moveWindowsToDesktop({window.window}, 3).ok());
+    ASSERT_TRUE(XServer::waitFor([&] { return s.spacesOf(window.window) == std::vector<SpaceId>{3}; }));
 
     s.connection->sendRootMessage(window.window, s.connection->ewmh()->_NET_WM_DESKTOP, 0xFFFFFFFF, 2);
-    ASSERT_TRUE(XServer::waitFor([&] { return s.spacesOf(window.window) == Json::array({1, 2, 3, 4}); }));
+    ASSERT_TRUE(
+        XServer::waitFor([&] { return s.spacesOf(window.window) == std::vector<SpaceId>{1, 2, 3, 4}; }));
 
     s.server.close(window);
-    EXPECT_EQ(s.spacesOf(window.window), Json::array());
-    EXPECT_EQ(s.windowServer->copySpacesForWindows(1, kAllSpacesMask, {0x7FFFFF}), Json::array())
-        << "a number that never was a window";
-    EXPECT_EQ(s.list(), Json::array());
+    const auto gone = s.windowServer->desktopsOfWindow(window.window);
+    ASSERT_TRUE(gone.ok()) << "a gone window is on no desktop, which is an answer";
+    EXPECT_TRUE(gone->empty());
+    EXPECT_TRUE(s.spacesOf(0x7FFFFF).empty()) << "a number that never was a window";
+    EXPECT_TRUE(s.list().empty());
     EXPECT_TRUE(s.connection->isAlive());
 }
 
@@ -182,7 +181,7 @@ TEST(X11WindowServerTest, SpaceManagerNumbersTheDesktopsAndDrawsTheMiniMaps) {
     sim::MemoryDefaults defaults;
     Settings settings(defaults);
     SpaceManager spaces(api, screens, settings, snapshots);
-    EXPECT_TRUE(api.hasRequiredFunctions());
+    EXPECT_TRUE(api.hasRequiredHints());
 
     const ClientWindow window = s.server.openWindow({.title = "Report", .width = 900, .height = 500});
     ASSERT_EQ(s.server.run("xdotool set_desktop 1"), 0);
@@ -214,7 +213,7 @@ TEST(X11WindowServerTest, SpaceManagerNumbersTheDesktopsAndDrawsTheMiniMaps) {
     EXPECT_TRUE(layouts.at(2).empty());
 }
 
-TEST(X11WindowServerTest, WithoutAnEWMHWindowManagerNothingResolves) {
+TEST(X11WindowServerTest, WithoutAnEWMHWindowManagerNothingIsAvailable) {
     Session s;
     // The window manager's check window no longer names itself: as after a crash of the window manager.
     const auto check =
@@ -224,6 +223,12 @@ TEST(X11WindowServerTest, WithoutAnEWMHWindowManagerNothingResolves) {
     s.connection->sync();
 
     x11::X11WindowServer withoutManager(*s.connection, s.log);
-    EXPECT_FALSE(withoutManager.resolves(WindowServer::Function::getActiveSpace));
-    EXPECT_FALSE(WindowServerApi(withoutManager, s.log).hasRequiredFunctions());
+    EXPECT_FALSE(withoutManager.announces(DesktopHint::currentDesktop));
+    EXPECT_EQ(withoutManager.currentDesktop().error(), ServerError::unsupported(DesktopHint::currentDesktop));
+    EXPECT_EQ(withoutManager.windows(WindowFilter::all).error().what, "_NET_CLIENT_LIST");
+    WindowServerApi api(withoutManager, s.log);
+    EXPECT_FALSE(api.hasRequiredHints());
+    s.log.clear();
+    EXPECT_EQ(api.currentDesktop(), 0u);
+    EXPECT_EQ(s.log.lines("privateapi"), std::vector<std::string>{"_NET_CURRENT_DESKTOP unavailable"});
 }
