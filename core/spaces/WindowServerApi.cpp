@@ -51,31 +51,4 @@ std::optional<std::vector<WindowInfo>> WindowServerApi::windows(WindowFilter fil
     return std::move(*list);
 }
 
-std::optional<std::vector<SpaceId>> WindowServerApi::spacesForWindow(ConnectionId c, WindowId window) {
-    const auto answer = copySpacesForWindows(c, kAllSpacesMask, {window});
-    if (!answer || !answer->is_array()) return std::nullopt;
-    std::vector<SpaceId> spaces;
-    spaces.reserve(answer->size());
-    for (const auto& value : *answer) {
-        if (!value.is_number_unsigned() && !(value.is_number_integer() && value.get<std::int64_t>() >= 0))
-            return std::nullopt;
-        spaces.push_back(value.get<SpaceId>());
-    }
-    return spaces;
-}
-
-std::optional<WindowId> WindowServerApi::windowNumber(const Json& window) {
-    if (!window.is_object()) return std::nullopt;
-    const auto it = window.find(windowkeys::number);
-    if (it == window.end() || !it->is_number_integer()) return std::nullopt;
-    if (it->is_number_unsigned()) {
-        const auto value = it->get<std::uint64_t>();
-        if (value > UINT32_MAX) return std::nullopt;
-        return static_cast<WindowId>(value);
-    }
-    const auto value = it->get<std::int64_t>();
-    if (value < 0 || value > UINT32_MAX) return std::nullopt;
-    return static_cast<WindowId>(value);
-}
-
 } // namespace quorvel
