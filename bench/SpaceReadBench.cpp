@@ -52,7 +52,7 @@ void fullDesktopRead(benchmark::State& state) {
         state.ResumeTiming();
     }
     const auto iterations = static_cast<double>(state.iterations());
-    state.counters["windowListReads"] = machine.sim.world.calls("windows") / iterations;
+    state.counters["windowListReads"] = machine.sim.world.calls("windowList") / iterations;
     state.counters["spaceLookups"] = machine.sim.world.calls("desktopsOfWindow") / iterations;
     state.counters["tableReads"] = machine.sim.world.calls("desktopTable") / iterations;
 }
@@ -72,7 +72,7 @@ void refreshOfThreeViews(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.counters["windowListReads"] =
-        machine.sim.world.calls("windows") / static_cast<double>(state.iterations());
+        machine.sim.world.calls("windowList") / static_cast<double>(state.iterations());
 }
 
 } // namespace

@@ -104,7 +104,7 @@ void firstAdoptionSweep(benchmark::State& state) {
         benchmark::DoNotOptimize(result);
 
         state.PauseTiming();
-        lists += desk.world.calls("windows");
+        lists += desk.world.calls("windowList");
         lookups += desk.world.calls("desktopsOfWindow");
         tables += desk.world.calls("desktopTable");
         const bool complete = result.inserted.size() == windows;
@@ -145,7 +145,7 @@ void steadyAdoptionSweep(benchmark::State& state) {
     const auto perSweep = [&](const std::string& call) {
         return static_cast<double>(desk.world.calls(call)) / static_cast<double>(state.iterations());
     };
-    state.counters["windowListReads"] = perSweep("windows");
+    state.counters["windowListReads"] = perSweep("windowList");
     state.counters["spaceLookups"] = perSweep("desktopsOfWindow");
     state.counters["tableReads"] = perSweep("desktopTable");
 }

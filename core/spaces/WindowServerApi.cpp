@@ -39,6 +39,10 @@ void WindowServerApi::setCurrentDesktop(const std::string& display, SpaceId desk
     if (const auto outcome = m_server.setCurrentDesktop(display, desktop); !outcome) note(outcome.error());
 }
 
+void WindowServerApi::noteOnce(const ServerError& error) {
+    if (error.kind == ServerError::Kind::unsupported && m_notedOnce.insert(error.what).second) note(error);
+}
+
 std::optional<std::vector<SpaceId>> WindowServerApi::desktopsOfWindow(WindowId window) {
     auto desktops = m_server.desktopsOfWindow(window);
     if (!desktops) return std::nullopt;
@@ -47,8 +51,9 @@ std::optional<std::vector<SpaceId>> WindowServerApi::desktopsOfWindow(WindowId w
 
 std::optional<std::vector<WindowInfo>> WindowServerApi::windows(WindowFilter filter) {
     auto list = m_server.windows(filter);
-    if (!list) return std::nullopt;
-    return std::move(*list);
+    if (list) return std::move(*list);
+    noteOnce(list.error());
+    return std::nullopt;
 }
 
 } // namespace quorvel

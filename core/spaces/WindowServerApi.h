@@ -7,6 +7,7 @@
 #include "platform/WindowServer.h"
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,17 +28,18 @@ public:
     void setCurrentDesktop(const std::string& display, SpaceId desktop);
     // None when there is no answer; the caller takes it as no answer (no log line here).
     std::optional<std::vector<SpaceId>> desktopsOfWindow(WindowId window);
-    // None when there is no answer: that is not an empty desktop (no log line here).
+    // None when there is no answer: that is not an empty desktop. Read every few seconds, so an
+    // unavailable window list is logged the first time only.
     std::optional<std::vector<WindowInfo>> windows(WindowFilter filter);
-
-    WindowServer& server() { return m_server; }
 
 private:
     // Logs the error when the call is unavailable.
     void note(const ServerError& error);
+    void noteOnce(const ServerError& error);
 
     WindowServer& m_server;
     Log& m_log;
+    std::set<std::string> m_notedOnce;
 };
 
 } // namespace quorvel

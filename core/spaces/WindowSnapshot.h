@@ -27,7 +27,7 @@ struct WindowSnapshot {
 
     std::vector<Entry> entries; // front to back
 
-    // Pure. The owner of the front-most window wider than 500 points names each requested desktop.
+    // Pure. The owner of the front-most window wider than 500 pixels names each requested desktop.
     std::map<SpaceId, std::string> fullScreenAppNames(const std::set<SpaceId>& ids) const;
     // Pure. "Owner — Title" of the first window on the desktop whose owner is not skipped.
     std::optional<std::string> firstAppName(SpaceId space, const std::set<std::string>& skipApps) const;
@@ -40,7 +40,7 @@ public:
         : m_api(api), m_scheduler(scheduler), m_log(log) {}
 
     // A new read of the window list (and one desktop query per kept window). Application windows
-    // only: layer 0, an owner name, and wider and taller than 100 points.
+    // only: layer 0, an owner name, and wider and taller than 100 pixels.
     WindowSnapshot capture();
     // The snapshot of this turn of the main queue, captured on first use.
     const WindowSnapshot& current();

@@ -57,7 +57,7 @@ Answer<std::vector<SpaceId>> SimWindowServer::desktopsOfWindow(WindowId window) 
 }
 
 Answer<std::vector<WindowInfo>> SimWindowServer::windows(WindowFilter filter) {
-    if (auto error = enter("windows", DesktopHint::clientList)) return *error;
+    if (auto error = enter("windowList", DesktopHint::clientList)) return *error;
     std::vector<WindowInfo> list;
     for (const WindowId id : m_world.stacking()) {
         const SimWindow& w = m_world.windows().at(id);

@@ -157,7 +157,7 @@ public:
     void setUUIDLookupResolves(bool resolves) { m_uuidLookupResolves = resolves; }
     bool uuidLookupResolves() const { return m_uuidLookupResolves; }
     // The next `times` calls named `call` fail: a window-server call by its name
-    // ("currentDesktop", "desktopsOfWindow", "windows", ...), a
+    // ("currentDesktop", "desktopsOfWindow", "windowList", ...), a
     // window-control call by its function name ("title", "focusedWindow", "setFrame",
     // "createObserver"), a registration as "watch " and the event's name ("watch windowDestroyed"),
     // "registerHotkey".

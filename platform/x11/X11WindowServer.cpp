@@ -92,7 +92,12 @@ bool X11WindowServer::announces(DesktopHint hint) const { return m_announced.con
 std::string X11WindowServer::displayIdentifier() { return monitorIdentifier(m_monitors.read().front()); }
 
 std::optional<std::uint32_t> X11WindowServer::desktopCount() {
-    return m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_NUMBER_OF_DESKTOPS);
+    // Any client may write the root's properties; a count no window manager would publish is
+    // taken as no answer rather than a table of billions of desktops.
+    constexpr std::uint32_t kMostDesktops = 1024;
+    const auto count = m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_NUMBER_OF_DESKTOPS);
+    if (count && *count > kMostDesktops) return std::nullopt;
+    return count;
 }
 
 std::optional<std::uint32_t> X11WindowServer::currentDesktopIndex() {

@@ -116,10 +116,10 @@ TEST_F(SpaceManagerTest, ARefreshReadsTheWindowListOncePerTurnOfTheMainQueue) {
         for (int view = 0; view < 3; ++view) spaces.windowLayouts(spaces.getDisplays());
     };
     refresh();
-    EXPECT_EQ(world.calls("windows"), 1u);
+    EXPECT_EQ(world.calls("windowList"), 1u);
     sim.scheduler.runPending();
     refresh();
-    EXPECT_EQ(world.calls("windows"), 2u);
+    EXPECT_EQ(world.calls("windowList"), 2u);
     EXPECT_EQ(sim.log.lines("app"), (std::vector<std::string>{"window snapshot #1: 1 qualifying windows",
                                                               "window snapshot #2: 1 qualifying windows"}));
 }

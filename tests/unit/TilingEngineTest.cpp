@@ -155,6 +155,25 @@ TEST_F(TilingEngineTest, AWindowWhoseCloseCannotBeObservedLeavesWithinTwoSeconds
     EXPECT_FALSE(engine.view().isTracked(b));
 }
 
+TEST_F(TilingEngineTest, AWindowListWithoutAnAnswerIsNotAnEmptyDesktop) {
+    app = launch();
+    engine.start();
+    a = open(app);
+    world.failAlways("watch windowDestroyed", WindowError::cannotComplete);
+    b = open(app); // only the close sweep can notice b going
+    names = {{a, "A"}, {b, "B"}};
+    sim.scheduler.advance(0.5s);
+    world.failAlways("windowList");
+    sim.scheduler.advance(4.1s); // two sweeps without an answer
+    EXPECT_FALSE(sim.log.contains("close sweep"));
+    EXPECT_TRUE(engine.view().isTracked(b));
+    EXPECT_EQ(layout(desktop(0), names), "V[A B]");
+    world.clearFailures();
+    world.closeWindow(b);
+    sim.scheduler.advance(2.1s);
+    EXPECT_TRUE(sim.log.contains("close sweep: window " + std::to_string(b) + " is gone — removing from tree"));
+}
+
 TEST_F(TilingEngineTest, DialogsAndFixedSizeWindowsAreNeverTracked) {
     app = launch();
     engine.start();

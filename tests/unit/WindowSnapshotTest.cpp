@@ -54,9 +54,15 @@ TEST_F(WindowSnapshotTest, AWindowWithoutAnOwnerNameIsSkippedAndAFailedReadGives
     const WindowId kept = world.openWindow(editor, {0, 0, 500.5, 500});
     EXPECT_EQ(ids(snapshots.capture()), std::vector<WindowId>{kept});
 
-    world.failNext("windows");
+    world.failNext("windowList");
     EXPECT_TRUE(snapshots.capture().entries.empty());
     EXPECT_EQ(world.calls("desktopsOfWindow"), 1u) << "no desktop lookups without a window list";
+
+    // A window manager without a client list: said once in the log, not on every refresh.
+    world.setUnannounced(DesktopHint::clientList);
+    EXPECT_TRUE(snapshots.capture().entries.empty());
+    EXPECT_TRUE(snapshots.capture().entries.empty());
+    EXPECT_EQ(sim.log.lines("privateapi"), std::vector<std::string>{"_NET_CLIENT_LIST unavailable"});
 }
 
 TEST_F(WindowSnapshotTest, FirstAppNameSkipsAppsAndAddsADistinctTitle) {
