@@ -51,7 +51,7 @@ struct Desk {
     }
 
     std::size_t leafCount() const {
-        const BSPTree* tree = engine.tree(space);
+        const BSPTree* tree = engine.view().tree(space);
         return tree ? tree->leafCount() : 0;
     }
 };

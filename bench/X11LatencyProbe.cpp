@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     auto leaves = [&] {
-        const BSPTree* tree = platform.engine->tree(1);
+        const BSPTree* tree = platform.engine->view().tree(1);
         return tree ? tree->leafCount() : std::size_t{0};
     };
 
@@ -96,8 +96,8 @@ int main(int argc, char** argv) {
     auto measure = [&](std::uint32_t client) -> std::optional<double> {
         platform.loop.runFor(std::chrono::milliseconds(60)); // let the last configures arrive
         const double gap = static_cast<double>(platform.settings.tilingGap());
-        const Rect area = platform.engine->frameForSpace(1);
-        const FrameMap tiles = platform.engine->tree(1)->layout(area.insetBy(gap, gap), gap);
+        const Rect area = platform.engine->view().frameForSpace(1);
+        const FrameMap tiles = platform.engine->view().tree(1)->layout(area.insetBy(gap, gap), gap);
         const auto tile = tiles.find(client);
         const xcb_window_t frame = frameOf(c, client, connection.root());
         const auto events = frames.find(frame);

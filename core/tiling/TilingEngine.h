@@ -28,8 +28,10 @@ public:
 
     const BSPTree* tree(SpaceId space) const { return m_policy.tree(space); }
     const std::map<SpaceId, std::shared_ptr<BSPTree>>& trees() const { return m_policy.trees(); }
+    // The desktop's usable area: its monitor without panels and docks.
+    Rect frameForSpace(SpaceId space) const { return m_policy.frameForSpace(space); }
     bool isTracked(WindowId id) const { return m_tracker.isTracked(id); }
-    std::size_t trackedCount() const { return m_tracker.tracked().size(); }
+    std::size_t trackedCount() const { return m_tracker.trackedCount(); }
     bool isDestroyArmed(WindowId id) const { return m_tracker.isDestroyArmed(id); }
     bool hasObserver(Pid pid) const { return m_tracker.hasObserver(pid); }
     std::size_t observerCount() const { return m_tracker.observerCount(); }
@@ -82,10 +84,8 @@ public:
     bool toggleSplitOfFocusedWindow() { return m_policy.toggleSplitOfFocusedWindow(); }
     void toggleSpotlight() { m_policy.toggleSpotlight(); }
 
+    // The desktops that have a tree (the tray shows which are tiled).
     const std::map<SpaceId, std::shared_ptr<BSPTree>>& trees() const { return m_policy.trees(); }
-    const BSPTree* tree(SpaceId space) const { return m_policy.tree(space); }
-    // The desktop's usable area: its monitor without panels and docks.
-    Rect frameForSpace(SpaceId space) { return m_policy.frameForSpace(space); }
     const TilingView& view() const { return m_view; }
 
 private:

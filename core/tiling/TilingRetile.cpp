@@ -14,7 +14,7 @@ namespace {
 constexpr double kAnimationSlack = 2.0;
 } // namespace
 
-std::optional<ScreenInfo> TreePolicy::screenFor(const std::optional<std::string>& uuid) {
+std::optional<ScreenInfo> TreePolicy::screenFor(const std::optional<std::string>& uuid) const {
     if (!uuid) return std::nullopt;
     for (const ScreenInfo& screen : m_ctx.screens.screens()) {
         const auto screenUUID = m_ctx.screens.displayUUID(screen.displayNumber);
@@ -23,7 +23,7 @@ std::optional<ScreenInfo> TreePolicy::screenFor(const std::optional<std::string>
     return std::nullopt;
 }
 
-Rect TreePolicy::frameForSpace(SpaceId space) {
+Rect TreePolicy::frameForSpace(SpaceId space) const {
     const auto info = m_ctx.spaces.spaceInfo(space);
     auto screen = screenFor(info ? std::optional(info->displayUUID) : std::nullopt);
     if (!screen) screen = m_ctx.screens.mainScreen();

@@ -55,7 +55,7 @@ public:
     void retile(SpaceId space, std::optional<WindowId> grew);
     void retileAllSpaces();
     // The desktop's usable area: its monitor without panels and docks.
-    Rect frameForSpace(SpaceId space);
+    Rect frameForSpace(SpaceId space) const;
 
     // --- Commands (TilingCommands.cpp) --------------------------------------------------------
     bool swapFocusedWindow(Direction direction);
@@ -111,7 +111,7 @@ private:
     std::optional<Rect> refitRect(SpaceId space);
 
     // Layout (TilingRetile.cpp).
-    std::optional<ScreenInfo> screenFor(const std::optional<std::string>& uuid);
+    std::optional<ScreenInfo> screenFor(const std::optional<std::string>& uuid) const;
     bool isSpaceVisible(SpaceId space);
     // A desktop's plain layout: its tree over the usable area inset by the gap (no spotlight rule).
     FrameMap plainLayout(const BSPTree& tree, SpaceId space, double gap);

@@ -44,9 +44,6 @@ protected:
 
 class WindowTracker {
 public:
-    // Applications never attached.
-    static const std::set<std::string> kSkipApps;
-
     WindowTracker(const TilingContext& context, const TilingRun& run, TrackerEvents& events);
     WindowTracker(const WindowTracker&) = delete;
     WindowTracker& operator=(const WindowTracker&) = delete;
@@ -71,15 +68,17 @@ public:
 
     WindowFit fit(WindowId window);
     bool isTracked(WindowId window) const { return m_owners.contains(window); }
-    const std::map<WindowId, Pid>& tracked() const { return m_owners; }
+    std::size_t trackedCount() const { return m_owners.size(); }
     std::vector<WindowId> windowsOf(Pid pid) const;
     bool isDestroyArmed(WindowId window) const { return m_destroyArmed.contains(window); }
     bool hasObserver(Pid pid) const { return m_observers.contains(pid); }
     std::size_t observerCount() const { return m_observers.size(); }
 
-    void sweepForClosedWindows();
-
 private:
+    // Applications never attached.
+    static const std::set<std::string> kSkipApps;
+
+    void sweepForClosedWindows();
     void handle(WindowEvent event, WindowId window, std::optional<std::uint64_t> context);
     void dropObserver(Pid pid);
     bool isTileable(WindowId window);

@@ -32,7 +32,7 @@ protected:
     std::size_t refusedStarts() const { return sim.log.count("Tiling requires Accessibility permission"); }
     const std::vector<std::string>& toasts() const { return sim.notifier.toasts; }
     std::size_t tiledOn(SpaceId space) const {
-        const BSPTree* tree = engine.tree(space);
+        const BSPTree* tree = engine.view().tree(space);
         return tree ? tree->leafCount() : 0;
     }
 };

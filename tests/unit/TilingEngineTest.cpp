@@ -86,8 +86,8 @@ TEST_F(TilingEngineTest, MinimisingGivesTheTileAwayAndRestoringTakesItBack) {
     EXPECT_EQ(layout(desktop(0), names), "V[A C]");
     world.unminimizeWindow(b);
     settle();
-    EXPECT_EQ(engine.tree(desktop(0))->leafCount(), 3u);
-    EXPECT_TRUE(engine.tree(desktop(0))->contains(b));
+    EXPECT_EQ(engine.view().tree(desktop(0))->leafCount(), 3u);
+    EXPECT_TRUE(engine.view().tree(desktop(0))->contains(b));
     EXPECT_EQ(frameOf(b).width, 708);
 }
 
@@ -285,10 +285,10 @@ TEST_F(TilingEngineTest, ADesktopSetToOffGetsNoTreeAndOneSetToOnTilesWithTilingO
     engine.start();
     a = open(app);
     b = open(app);
-    EXPECT_EQ(engine.tree(desktop(0))->leafCount(), 2u);
+    EXPECT_EQ(engine.view().tree(desktop(0))->leafCount(), 2u);
     labels.setTilingOverride(TilingOverride::off, desktop(0));
     engine.tilingOverrideChanged(desktop(0));
-    EXPECT_EQ(engine.tree(desktop(0)), nullptr);
+    EXPECT_EQ(engine.view().tree(desktop(0)), nullptr);
     const Rect before = frameOf(a);
     const WindowId c2 = open(app);
     EXPECT_EQ(frameOf(a), before) << "dropping a tree never moves windows";

@@ -39,7 +39,7 @@ protected:
     }
     Rect frameOf(WindowId id) { return world.window(id)->frame; }
     std::string treeOf(SpaceId space) {
-        const BSPTree* tree = engine.tree(space);
+        const BSPTree* tree = engine.view().tree(space);
         return tree ? tree->describe() : "-";
     }
     // The tree text with window ids replaced by names ("V[A H[B C]]").

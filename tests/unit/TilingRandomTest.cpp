@@ -159,7 +159,7 @@ private:
                            std::to_string(other->second) + " and " + std::to_string(space);
                 owner[id] = space;
             }
-            const Rect area = engine.frameForSpace(space);
+            const Rect area = engine.view().frameForSpace(space);
             const Rect inner = area.insetBy(gap, gap);
             const FrameMap tiles = tree->layout(inner, gap);
             constexpr double eps = 1e-6;

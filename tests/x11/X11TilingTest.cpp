@@ -33,7 +33,7 @@ protected:
     }
 
     std::size_t leaves(SpaceId space) {
-        const BSPTree* tree = platform->engine->tree(space);
+        const BSPTree* tree = platform->engine->view().tree(space);
         return tree ? tree->leafCount() : 0;
     }
     // Waits until the frame of `window` lands on `tile` (within a pixel).
