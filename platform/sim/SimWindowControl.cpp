@@ -38,47 +38,19 @@ WindowResult<WindowId> SimWindowControl::focusedWindow(Pid pid) {
     return *focused;
 }
 
-WindowResult<Pid> SimWindowControl::owner(WindowId window) {
-    const auto w = lookUp("owner", window);
-    if (!w) return *w.error();
-    return (*w)->pid;
-}
+WindowResult<Pid> SimWindowControl::owner(WindowId window) { return read("owner", window, &SimWindow::pid); }
 
-WindowResult<WindowKind> SimWindowControl::kind(WindowId window) {
-    const auto w = lookUp("kind", window);
-    if (!w) return *w.error();
-    return (*w)->kind;
-}
+WindowResult<WindowKind> SimWindowControl::kind(WindowId window) { return read("kind", window, &SimWindow::kind); }
 
-WindowResult<std::string> SimWindowControl::title(WindowId window) {
-    const auto w = lookUp("title", window);
-    if (!w) return *w.error();
-    return (*w)->title;
-}
+WindowResult<std::string> SimWindowControl::title(WindowId window) { return read("title", window, &SimWindow::title); }
 
-WindowResult<Rect> SimWindowControl::frame(WindowId window) {
-    const auto w = lookUp("frame", window);
-    if (!w) return *w.error();
-    return (*w)->frame;
-}
+WindowResult<Rect> SimWindowControl::frame(WindowId window) { return read("frame", window, &SimWindow::frame); }
 
-WindowResult<bool> SimWindowControl::isMinimised(WindowId window) {
-    const auto w = lookUp("isMinimised", window);
-    if (!w) return *w.error();
-    return (*w)->minimized;
-}
+WindowResult<bool> SimWindowControl::isMinimised(WindowId window) { return read("isMinimised", window, &SimWindow::minimized); }
 
-WindowResult<bool> SimWindowControl::isFullScreen(WindowId window) {
-    const auto w = lookUp("isFullScreen", window);
-    if (!w) return *w.error();
-    return (*w)->fullScreen;
-}
+WindowResult<bool> SimWindowControl::isFullScreen(WindowId window) { return read("isFullScreen", window, &SimWindow::fullScreen); }
 
-WindowResult<bool> SimWindowControl::canResize(WindowId window) {
-    const auto w = lookUp("canResize", window);
-    if (!w) return *w.error();
-    return (*w)->resizable;
-}
+WindowResult<bool> SimWindowControl::canResize(WindowId window) { return read("canResize", window, &SimWindow::resizable); }
 
 FrameWritten SimWindowControl::setFrame(WindowId window, const FrameChange& change) {
     const int parts = (change.origin ? 1 : 0) + (change.size ? 1 : 0);

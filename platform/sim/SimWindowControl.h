@@ -41,6 +41,13 @@ private:
     std::optional<WindowError> precheck(const std::string& call);
     // The window, after the precheck; none with the error to answer.
     WindowResult<const SimWindow*> lookUp(const std::string& call, WindowId window);
+    // One attribute of a window, after the same checks as every other read.
+    template <class T>
+    WindowResult<T> read(const std::string& call, WindowId window, T SimWindow::*field) {
+        const auto w = lookUp(call, window);
+        if (!w) return *w.error();
+        return (*w)->*field;
+    }
 
     SimWorld& m_world;
     int m_requests = 0;
