@@ -24,6 +24,10 @@ const char* eventName(WindowEvent event) {
     case WindowEvent::windowDestroyed: return "windowDestroyed";
     case WindowEvent::minimised: return "minimised";
     case WindowEvent::restored: return "restored";
+    case WindowEvent::desktopChanged: return "desktopChanged";
+    case WindowEvent::fullScreenEntered: return "fullScreenEntered";
+    case WindowEvent::fullScreenLeft: return "fullScreenLeft";
+    case WindowEvent::frameChanged: return "frameChanged";
     }
     return "?";
 }

@@ -96,6 +96,10 @@ enum class WindowEvent : std::uint8_t {
     windowDestroyed,      // per window
     minimised,            // per window
     restored,             // per window: no longer minimised
+    desktopChanged,       // per window: moved to another desktop, or onto every desktop, by someone else
+    fullScreenEntered,    // per window
+    fullScreenLeft,       // per window
+    frameChanged,         // per window: moved or resized (also by our own writes); coalesced per turn
 };
 
 const char* eventName(WindowEvent event);

@@ -190,6 +190,11 @@ void WindowTracker::handle(WindowEvent event, WindowId window, std::optional<std
     case WindowEvent::restored:
         if (contextWindow) m_events.windowRestored(*contextWindow);
         break;
+    case WindowEvent::desktopChanged:
+    case WindowEvent::fullScreenEntered:
+    case WindowEvent::fullScreenLeft:
+    case WindowEvent::frameChanged:
+        break; // not registered yet
     }
 }
 
