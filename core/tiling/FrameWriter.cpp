@@ -4,6 +4,8 @@
 
 #include "tiling/WindowTracker.h"
 
+#include <algorithm>
+
 namespace quorvel {
 
 using tiling::kCategory;
@@ -79,7 +81,7 @@ std::vector<WindowId> FrameWriter::landFrames(const FrameMap& frames, const Fram
     return refused;
 }
 
-void FrameWriter::animate(SpaceId space, std::vector<FrameAnimator::Move> moves,
+void FrameWriter::animate(TreeKey space, std::vector<FrameAnimator::Move> moves,
                           std::function<void(const FrameAnimator* finished)> landed) {
     cancelAnimation(space);
     auto animator = std::make_shared<FrameAnimator>(
@@ -102,23 +104,34 @@ void FrameWriter::animate(SpaceId space, std::vector<FrameAnimator::Move> moves,
     }));
 }
 
-void FrameWriter::cancelAnimation(SpaceId space) {
+void FrameWriter::cancelAnimation(TreeKey space) {
     const auto it = m_animators.find(space);
     if (it == m_animators.end()) return;
     it->second->cancel();
     m_animators.erase(it);
 }
 
-void FrameWriter::dropUnresponsive(SpaceId space, const std::vector<WindowId>& refused, std::size_t leafCount,
+void FrameWriter::cancelAnimations(SpaceId space) {
+    std::vector<TreeKey> keys;
+    for (const auto& [key, animator] : m_animators)
+        if (key.space == space) keys.push_back(key);
+    for (const TreeKey key : keys) cancelAnimation(key);
+}
+
+bool FrameWriter::isAnimating(SpaceId space) const {
+    return std::any_of(m_animators.begin(), m_animators.end(), [space](const auto& entry) { return entry.first.space == space; });
+}
+
+void FrameWriter::dropUnresponsive(TreeKey space, const std::vector<WindowId>& refused, std::size_t leafCount,
                                    double gap) {
     if (refused.empty()) return;
     if (refused.size() == leafCount && !m_ctx.windows.isAvailable()) {
         m_ctx.log.error(kCategory, "retile space %llu: all %ld window(s) refused and AX trust is gone — pausing tiling",
-                        space, static_cast<long>(refused.size()));
+                        space.space, static_cast<long>(refused.size()));
         m_listener.accessLost();
         return;
     }
-    m_ctx.log.error(kCategory, "retile space %llu: dropping unresponsive windows %s", space, bracketed(refused));
+    m_ctx.log.error(kCategory, "retile space %llu: dropping unresponsive windows %s", space.space, bracketed(refused));
     m_listener.dropWindows(space, refused, gap);
 }
 

@@ -25,7 +25,7 @@ public:
     public:
         // Some windows of the desktop refused their frames: they leave its tree, and the others are
         // laid out again with the gap of the retile that placed them.
-        virtual void dropWindows(SpaceId space, const std::vector<WindowId>& refused, double gap) = 0;
+        virtual void dropWindows(TreeKey tree, const std::vector<WindowId>& refused, double gap) = 0;
         // Every window refused and window control is gone.
         virtual void accessLost() = 0;
 
@@ -53,23 +53,25 @@ public:
     std::vector<WindowId> landFrames(const FrameMap& frames, const FrameAnimator* animator,
                                      const std::map<WindowId, Rect>& settled);
 
-    // Replaces the desktop's animation by one over `moves`, started on the next turn of the main
+    // Replaces the tree's animation by one over `moves`, started on the next turn of the main
     // queue; `landed` gets the finished animator (alive until it returns) when it ends by itself.
-    void animate(SpaceId space, std::vector<FrameAnimator::Move> moves,
+    void animate(TreeKey tree, std::vector<FrameAnimator::Move> moves,
                  std::function<void(const FrameAnimator* finished)> landed);
-    void cancelAnimation(SpaceId space);
-    bool isAnimating(SpaceId space) const { return m_animators.contains(space); }
+    void cancelAnimation(TreeKey tree);
+    // Every animation of the desktop's trees, on any monitor.
+    void cancelAnimations(SpaceId space);
+    bool isAnimating(SpaceId space) const;
 
-    // Windows of a desktop whose tree holds `leafCount` windows refused their frames: either all
+    // Windows of a tree that holds `leafCount` windows refused their frames: either all
     // refused and window control is gone (the listener stops tiling), or they are dropped.
-    void dropUnresponsive(SpaceId space, const std::vector<WindowId>& refused, std::size_t leafCount, double gap);
+    void dropUnresponsive(TreeKey tree, const std::vector<WindowId>& refused, std::size_t leafCount, double gap);
 
 private:
     const TilingContext& m_ctx;
     const TilingRun& m_run;
     const WindowTracker& m_tracker;
     Listener& m_listener;
-    std::map<SpaceId, std::shared_ptr<FrameAnimator>> m_animators;
+    std::map<TreeKey, std::shared_ptr<FrameAnimator>> m_animators;
     Lifetime m_lifetime;
 };
 

@@ -1,5 +1,5 @@
-// Adoption and tree upkeep: when a tracked window enters its desktop's tree (one window, or a
-// sweep of a whole desktop), how windows leave trees, hidden applications' saved layouts, and
+// Adoption and tree upkeep: when a tracked window enters the tree of its desktop and monitor (one
+// window, or a sweep of a whole desktop), windows following their monitor, how windows leave trees, hidden applications' saved layouts, and
 // trees following desktop changes and the tiling settings. Every change ends in a retile.
 #include "tiling/TreePolicy.h"
 
@@ -34,6 +34,8 @@ void TreePolicy::stop() {
     m_spotlit.clear();
     hideBorder();
     m_hiddenLayouts.clear();
+    m_severalMonitors = false;
+    m_monitors.clear();
 }
 
 // --- Shared answers -----------------------------------------------------------------------------
@@ -75,8 +77,8 @@ bool TreePolicy::shouldTile(SpaceId space) {
     return m_ctx.settings.tilingEnabled();
 }
 
-BSPTree& TreePolicy::treeFor(SpaceId space) {
-    auto& tree = m_trees[space];
+BSPTree& TreePolicy::treeFor(TreeKey key) {
+    auto& tree = m_trees[key];
     if (!tree) tree = std::make_shared<BSPTree>();
     return *tree;
 }
@@ -85,14 +87,141 @@ bool TreePolicy::isInAnyTree(WindowId id) const {
     return std::any_of(m_trees.begin(), m_trees.end(), [id](const auto& entry) { return entry.second->contains(id); });
 }
 
-std::optional<Rect> TreePolicy::refitRect(SpaceId space) {
+std::optional<TreeKey> TreePolicy::keyHolding(WindowId id) const {
+    for (const auto& [key, tree] : m_trees)
+        if (tree->contains(id)) return key;
+    return std::nullopt;
+}
+
+std::vector<TreeKey> TreePolicy::keysOf(SpaceId space) const {
+    std::vector<TreeKey> keys;
+    for (auto it = m_trees.lower_bound(TreeKey{space, 0}); it != m_trees.end() && it->first.space == space; ++it)
+        keys.push_back(it->first);
+    return keys;
+}
+
+std::optional<Rect> TreePolicy::refitRect(TreeKey key) {
     if (m_ctx.settings.tilingCloseBehavior() == TilingCloseBehavior::keep) return std::nullopt;
-    return frameForSpace(space);
+    return frameFor(key);
+}
+
+std::set<SpaceId> TreePolicy::trees() const {
+    std::set<SpaceId> spaces;
+    for (const auto& [key, tree] : m_trees) spaces.insert(key.space);
+    return spaces;
 }
 
 const BSPTree* TreePolicy::tree(SpaceId space) const {
-    const auto it = m_trees.find(space);
+    const auto it = m_trees.lower_bound(TreeKey{space, 0});
+    return it == m_trees.end() || it->first.space != space ? nullptr : it->second.get();
+}
+
+const BSPTree* TreePolicy::tree(SpaceId space, DisplayNumber monitor) const {
+    const auto it = m_trees.find(TreeKey{space, monitor});
     return it == m_trees.end() ? nullptr : it->second.get();
+}
+
+// --- Monitors -----------------------------------------------------------------------------------
+
+std::vector<ScreenInfo> TreePolicy::monitorsOf(SpaceId space) {
+    const auto screens = m_ctx.screens.screens();
+    m_severalMonitors = screens.size() > 1;
+    if (!m_severalMonitors) return {};
+    const auto info = m_ctx.spaces.spaceInfo(space);
+    if (!info) return {};
+    std::vector<ScreenInfo>& known = m_monitors[space];
+    known.clear();
+    // The home monitor is the one the desktop table names for the desktop. Monitors named by no
+    // display of the table show the same desktops (on X11, every monitor but the primary); where
+    // each monitor has desktops of its own, a desktop spans only its home monitor.
+    std::set<std::string> owning;
+    for (const Display& display : m_ctx.spaces.getDisplays()) owning.insert(display.id);
+    std::vector<ScreenInfo> home;
+    std::vector<ScreenInfo> shared;
+    for (const ScreenInfo& screen : screens) {
+        const auto uuid = m_ctx.screens.displayUUID(screen.displayNumber);
+        if (uuid && *uuid == info->displayUUID) home.push_back(screen);
+        else if (!uuid || !owning.contains(*uuid)) shared.push_back(screen);
+    }
+    if (home.empty() || shared.empty()) return {};
+    home.insert(home.end(), shared.begin(), shared.end());
+    known = home;
+    return home;
+}
+
+std::optional<DisplayNumber> TreePolicy::monitorOf(WindowId id, const std::vector<ScreenInfo>& monitors) {
+    if (monitors.size() <= 1) return kHomeMonitor;
+    const auto frame = m_writer.currentFrame(id);
+    if (!frame) return std::nullopt;
+    const double cx = frame->minX() + frame->width / 2;
+    const double cy = frame->minY() + frame->height / 2;
+    std::size_t best = 0;
+    double bestDistance = -1;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const Rect& area = monitors[i].frame;
+        const double dx = std::max({area.minX() - cx, 0.0, cx - area.maxX()});
+        const double dy = std::max({area.minY() - cy, 0.0, cy - area.maxY()});
+        const double distance = dx * dx + dy * dy;
+        // A centre on the shared edge of two monitors belongs to the first of them.
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best == 0 ? kHomeMonitor : monitors[best].displayNumber;
+}
+
+TreeKey TreePolicy::keyFor(WindowId id, SpaceId space) {
+    return TreeKey{space, monitorOf(id, monitorsOf(space)).value_or(kHomeMonitor)};
+}
+
+void TreePolicy::windowFrameChanged(WindowId window) {
+    // Our own writes land here too: with one monitor nothing is read at all.
+    if (!m_run.running || !m_severalMonitors) return;
+    const auto from = keyHolding(window);
+    if (!from) return;
+    // The monitors as last swept or changed: a frame change reads only the window's frame.
+    const auto known = m_monitors.find(from->space);
+    const auto monitors = known != m_monitors.end() ? known->second : monitorsOf(from->space);
+    const auto monitor = monitorOf(window, monitors);
+    if (!monitor || *monitor == from->monitor) return;
+    // Dragged to another monitor: it leaves the old tree and is adopted into the new one.
+    const TreeKey to{from->space, *monitor};
+    m_ctx.log.info(kCategory, "window %u moved to monitor %u of space %llu — moving between trees", window,
+                   *monitor, from->space);
+    m_writer.cancelAnimation(*from);
+    removeFromTree(*from, *m_trees.at(*from), window);
+    treeFor(to).insert(window, lastFocusedWindow(to.space), frameFor(to));
+    retileTree(*from, std::nullopt);
+    retileTree(to, window);
+}
+
+void TreePolicy::screensChanged() {
+    if (!m_run.running) return;
+    std::set<SpaceId> spaces = trees();
+    for (const SpaceId space : spaces) {
+        const auto monitors = monitorsOf(space);
+        std::set<DisplayNumber> present{kHomeMonitor};
+        for (std::size_t i = 1; i < monitors.size(); ++i) present.insert(monitors[i].displayNumber);
+        for (const TreeKey key : keysOf(space)) {
+            const std::shared_ptr<BSPTree> tree = m_trees.at(key);
+            for (const WindowId id : tree->leaves()) {
+                // A window whose frame cannot be read stays unless its monitor is gone.
+                const DisplayNumber monitor =
+                    monitorOf(id, monitors).value_or(present.contains(key.monitor) ? key.monitor : kHomeMonitor);
+                if (monitor == key.monitor) continue;
+                m_ctx.log.info(kCategory, "screens changed: window %u moves to monitor %u of space %llu", id, monitor,
+                               space);
+                removeFromTree(key, *tree, id);
+                treeFor(TreeKey{space, monitor}).insert(id, std::nullopt, frameFor(TreeKey{space, monitor}));
+            }
+            if (!present.contains(key.monitor)) {
+                m_writer.cancelAnimation(key);
+                if (m_borderKey == key) hideBorder();
+                m_trees.erase(key);
+            }
+        }
+    }
 }
 
 // --- What the tracker hears ---------------------------------------------------------------------
@@ -123,8 +252,8 @@ bool TreePolicy::windowCreated(WindowId window, Pid pid) {
 void TreePolicy::windowFocused(WindowId window, bool tracked) {
     const bool isTiled = isInAnyTree(window);
     if (const auto space = spaceFor(window)) {
-        const auto tree = m_trees.find(*space);
-        noteFocus(window, *space, tree != m_trees.end() && tree->second->contains(window));
+        const auto holding = keyHolding(window);
+        noteFocus(window, *space, holding && holding->space == *space);
         clearSpotlightIfFocusMoved(*space, window);
     }
     if (tracked && !isTiled) adopt(window);
@@ -132,8 +261,8 @@ void TreePolicy::windowFocused(WindowId window, bool tracked) {
 
 void TreePolicy::focusRefreshed(WindowId window) {
     if (const auto space = spaceFor(window)) {
-        const auto tree = m_trees.find(*space);
-        noteFocus(window, *space, tree != m_trees.end() && tree->second->contains(window));
+        const auto holding = keyHolding(window);
+        noteFocus(window, *space, holding && holding->space == *space);
     }
 }
 
@@ -147,15 +276,15 @@ void TreePolicy::applicationAttached() {
 
 void TreePolicy::applicationQuit(Pid pid, const std::vector<WindowId>& windows) {
     m_hiddenLayouts.erase(pid);
-    std::set<SpaceId> affected;
+    std::set<TreeKey> affected;
     for (const WindowId id : windows) {
-        for (const auto& [space, tree] : m_trees) {
+        for (const auto& [key, tree] : m_trees) {
             if (!tree->contains(id)) continue;
-            tree->remove(id, refitRect(space));
-            affected.insert(space);
+            tree->remove(id, refitRect(key));
+            affected.insert(key);
         }
     }
-    for (const SpaceId space : affected) retile(space, std::nullopt);
+    for (const TreeKey key : affected) retileTree(key, std::nullopt);
 }
 
 // --- Adoption -----------------------------------------------------------------------------------
@@ -174,39 +303,42 @@ void TreePolicy::adopt(WindowId id) {
         m_ctx.log.info(kCategory, "adopt %u: space %llu not tileable (fullscreen or tiling off) — skipped", id, *space);
         return;
     }
-    treeFor(*space);
-    const std::shared_ptr<BSPTree> tree = m_trees.at(*space);
+    const TreeKey key = keyFor(id, *space);
+    treeFor(key);
+    const std::shared_ptr<BSPTree> tree = m_trees.at(key);
     const bool heldBefore = tree->contains(id);
     const std::size_t leavesBefore = tree->leafCount();
     if (leavesBefore == 0) adoptSpace(*space);
 
-    std::set<SpaceId> evicted;
+    std::set<TreeKey> evicted;
     if (!tree->contains(id)) {
-        evicted = evict(id, *space);
+        evicted = evict(id, key);
         std::optional<WindowId> near;
         if (const auto last = lastFocusedWindow(*space)) {
             if (*last != id) near = last;
             else if (const auto previous = previousFocusedWindow(*space); previous && *previous != id) near = previous;
         }
-        tree->insert(id, near, frameForSpace(*space));
+        tree->insert(id, near, frameFor(key));
     }
     m_ctx.log.info(kCategory, "adopt %u into space %llu — tree now %ld window(s)", id, *space,
                    static_cast<long>(tree->leafCount()));
-    retile(*space, heldBefore ? std::nullopt : std::optional(id));
-    for (const SpaceId other : evicted) retile(other, std::nullopt);
+    // A first window swept the whole desktop, which may have filled the trees of other monitors.
+    if (leavesBefore == 0) retile(*space, heldBefore ? std::nullopt : std::optional(id));
+    else retileTree(key, heldBefore ? std::nullopt : std::optional(id));
+    for (const TreeKey other : evicted) retileTree(other, std::nullopt);
 
     if (leavesBefore > 0) {
         const std::weak_ptr<BSPTree> weakTree = tree;
         const SpaceId desktop = *space;
         const auto generation = m_run.generation;
-        m_ctx.scheduler.after(kReconcileDelay, m_lifetime.guard([this, weakTree, desktop, generation] {
+        m_ctx.scheduler.after(kReconcileDelay, m_lifetime.guard([this, weakTree, key, desktop, generation] {
             if (!m_run.isCurrent(generation)) return;
-            const auto current = m_trees.find(desktop);
+            const auto current = m_trees.find(key);
             const auto treeNow = weakTree.lock();
             if (!treeNow || current == m_trees.end() || current->second != treeNow) return;
             const auto before = treeNow->leaves();
-            adoptSpace(desktop);
-            if (treeNow->leaves() != before) {
+            // A sweep that moved windows between monitors changed other trees of the desktop too.
+            if (adoptSpace(desktop).changed || treeNow->leaves() != before) {
                 m_ctx.log.info(kCategory, "deferred reconcile of space %llu found a change — retiling", desktop);
                 retile(desktop, std::nullopt);
             }
@@ -216,19 +348,30 @@ void TreePolicy::adopt(WindowId id) {
 
 TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
     if (!shouldTile(space)) return {};
-    treeFor(space);
-    const std::shared_ptr<BSPTree> tree = m_trees.at(space);
-    const auto leavesBefore = tree->leaves();
-    const std::set<WindowId> before(leavesBefore.begin(), leavesBefore.end());
+    treeFor(TreeKey{space, kHomeMonitor});
+    // Where each window of the desktop is: a window that changed monitor changed the desktop.
+    const auto placesOfSpace = [&] {
+        std::map<WindowId, TreeKey> places;
+        for (const TreeKey key : keysOf(space))
+            for (const WindowId id : m_trees.at(key)->leaves()) places[id] = key;
+        return places;
+    };
+    const std::map<WindowId, TreeKey> before = placesOfSpace();
+    const auto monitors = monitorsOf(space);
 
-    // Stale leaves leave without a refit: the sweep re-fills the tree right after.
-    for (const WindowId id : leavesBefore) {
-        bool stale = m_tracker.fit(id) != WindowFit::fits;
-        if (!stale) {
-            const auto where = spaceFor(id);
-            stale = where && *where != space;
+    // Stale leaves leave without a refit: the sweep re-fills the trees right after. A window now
+    // on another monitor is stale in its old tree.
+    for (const TreeKey key : keysOf(space)) {
+        BSPTree& tree = *m_trees.at(key);
+        for (const WindowId id : tree.leaves()) {
+            bool stale = m_tracker.fit(id) != WindowFit::fits;
+            if (!stale) {
+                const auto where = spaceFor(id);
+                stale = where && *where != space;
+            }
+            if (!stale && !monitors.empty()) stale = monitorOf(id, monitors).value_or(key.monitor) != key.monitor;
+            if (stale) tree.remove(id, std::nullopt);
         }
-        if (stale) tree->remove(id, std::nullopt);
     }
 
     std::vector<WindowId> numbers;
@@ -241,7 +384,8 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
     std::vector<WindowId> candidates;
     for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
         const WindowId id = *it;
-        if (!m_tracker.isTracked(id) || tree->contains(id)) continue;
+        if (!m_tracker.isTracked(id)) continue;
+        if (const auto holding = keyHolding(id); holding && holding->space == space) continue;
         if (std::find(candidates.begin(), candidates.end(), id) != candidates.end()) continue;
         if (m_tracker.fit(id) != WindowFit::fits) continue;
         if (spaceFor(id) != space) continue;
@@ -253,46 +397,48 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
         const auto last = lastFocusedWindow(space);
         if (last && *last != candidates.front()) near = last;
     }
-    std::set<SpaceId> evicted;
-    const Rect area = candidates.empty() ? Rect{} : frameForSpace(space); // the same for every insertion
+    std::set<TreeKey> evicted;
+    std::map<TreeKey, Rect> areas; // the same for every insertion into a tree
     for (const WindowId id : candidates) {
-        evicted.merge(evict(id, space));
-        tree->insert(id, near, area);
+        const TreeKey key{space, monitorOf(id, monitors).value_or(kHomeMonitor)};
+        evicted.merge(evict(id, key));
+        if (!areas.contains(key)) areas[key] = frameFor(key);
+        treeFor(key).insert(id, near, areas.at(key));
     }
-    for (const SpaceId other : evicted) retile(other, std::nullopt);
+    for (const TreeKey other : evicted)
+        if (other.space != space) retileTree(other, std::nullopt);
 
-    const auto leavesAfter = tree->leaves();
-    const std::set<WindowId> after(leavesAfter.begin(), leavesAfter.end());
+    const std::map<WindowId, TreeKey> after = placesOfSpace();
     AdoptResult result;
     result.changed = before != after;
-    for (const WindowId id : after)
+    for (const auto& [id, key] : after)
         if (!before.contains(id)) result.inserted.insert(id);
     return result;
 }
 
-void TreePolicy::removeFromTree(SpaceId space, BSPTree& tree, WindowId id) {
-    tree.remove(id, refitRect(space));
-    if (lastFocusedWindow(space) == id) m_lastFocused.erase(space);
+void TreePolicy::removeFromTree(TreeKey key, BSPTree& tree, WindowId id) {
+    tree.remove(id, refitRect(key));
+    if (lastFocusedWindow(key.space) == id) m_lastFocused.erase(key.space);
 }
 
-std::set<SpaceId> TreePolicy::evict(WindowId id, SpaceId except) {
-    std::set<SpaceId> touched;
-    for (const auto& [space, tree] : m_trees) {
-        if (space == except || !tree->contains(id)) continue;
-        removeFromTree(space, *tree, id);
-        touched.insert(space);
+std::set<TreeKey> TreePolicy::evict(WindowId id, TreeKey except) {
+    std::set<TreeKey> touched;
+    for (const auto& [key, tree] : m_trees) {
+        if (key == except || !tree->contains(id)) continue;
+        removeFromTree(key, *tree, id);
+        touched.insert(key);
     }
     return touched;
 }
 
 void TreePolicy::removeFromTrees(WindowId id) {
     std::erase_if(m_previousFocused, [id](const auto& entry) { return entry.second == id; });
-    std::vector<SpaceId> affected;
-    for (const auto& [space, tree] : m_trees)
-        if (tree->contains(id)) affected.push_back(space);
-    for (const SpaceId space : affected) {
-        removeFromTree(space, *m_trees.at(space), id);
-        retile(space, std::nullopt);
+    std::vector<TreeKey> affected;
+    for (const auto& [key, tree] : m_trees)
+        if (tree->contains(id)) affected.push_back(key);
+    for (const TreeKey key : affected) {
+        removeFromTree(key, *m_trees.at(key), id);
+        retileTree(key, std::nullopt);
     }
 }
 
@@ -312,19 +458,19 @@ void TreePolicy::activeSpaceChanged() {
 void TreePolicy::applicationHidden(const RunningApplication& app) {
     if (!m_run.running) return;
     const std::vector<WindowId> owned = m_tracker.windowsOf(app.pid);
-    std::set<SpaceId> affected;
+    std::set<TreeKey> affected;
     for (const WindowId id : owned)
-        for (const auto& [space, tree] : m_trees)
-            if (tree->contains(id)) affected.insert(space);
+        for (const auto& [key, tree] : m_trees)
+            if (tree->contains(id)) affected.insert(key);
 
     if (!m_hiddenLayouts.contains(app.pid)) {
         auto& saved = m_hiddenLayouts[app.pid];
-        for (const SpaceId space : affected) saved[space] = m_trees.at(space)->clone();
+        for (const TreeKey key : affected) saved[key] = m_trees.at(key)->clone();
     }
     for (const WindowId id : owned)
-        for (const auto& [space, tree] : m_trees)
-            if (tree->contains(id)) removeFromTree(space, *tree, id);
-    for (const SpaceId space : affected) retile(space, std::nullopt);
+        for (const auto& [key, tree] : m_trees)
+            if (tree->contains(id)) removeFromTree(key, *tree, id);
+    for (const TreeKey key : affected) retileTree(key, std::nullopt);
 }
 
 void TreePolicy::applicationUnhidden(const RunningApplication& app) {
@@ -343,21 +489,22 @@ void TreePolicy::restoreHiddenLayout(Pid pid) {
     }
     const auto layouts = std::move(saved->second);
     m_hiddenLayouts.erase(saved);
-    for (const auto& [space, tree] : layouts) {
+    for (const auto& [key, tree] : layouts) {
         // Whether the desktop tiles, as shouldTile answers it.
-        if (!shouldTile(space)) continue;
-        m_writer.cancelAnimation(space);
-        m_trees[space] = tree;
-        adoptSpace(space);
-        retile(space, std::nullopt);
+        if (!shouldTile(key.space)) continue;
+        m_writer.cancelAnimation(key);
+        m_trees[key] = tree;
+        adoptSpace(key.space);
+        retile(key.space, std::nullopt);
     }
     for (const WindowId id : m_tracker.windowsOf(pid))
         if (!isInAnyTree(id)) adopt(id);
 }
 
 void TreePolicy::dropTree(SpaceId space) {
-    m_writer.cancelAnimation(space);
-    m_trees.erase(space);
+    m_writer.cancelAnimations(space);
+    std::erase_if(m_trees, [space](const auto& entry) { return entry.first.space == space; });
+    m_monitors.erase(space);
     m_lastFocused.erase(space);
 }
 
@@ -367,7 +514,7 @@ void TreePolicy::pruneDeadTrees() {
     // An unreadable desktop table says nothing about which desktops are gone.
     if (current.empty()) return;
     std::vector<SpaceId> gone;
-    for (const auto& [space, tree] : m_trees)
+    for (const SpaceId space : trees())
         if (!current.contains(space)) gone.push_back(space);
     for (const SpaceId space : gone) {
         m_ctx.log.info(kCategory, "space %llu gone — dropping its tree", space);
@@ -378,7 +525,7 @@ void TreePolicy::pruneDeadTrees() {
 void TreePolicy::globalTilingChanged() {
     if (!m_run.running) return;
     std::vector<SpaceId> dropped;
-    for (const auto& [space, tree] : m_trees)
+    for (const SpaceId space : trees())
         if (!shouldTile(space)) dropped.push_back(space);
     for (const SpaceId space : dropped) dropTree(space);
     const SpaceId active = activeSpace();
@@ -391,8 +538,8 @@ void TreePolicy::globalTilingChanged() {
 void TreePolicy::tilingOverrideChanged(SpaceId space) {
     if (!m_run.running) return;
     if (!shouldTile(space)) {
-        m_writer.cancelAnimation(space);
-        m_trees.erase(space);
+        m_writer.cancelAnimations(space);
+        std::erase_if(m_trees, [space](const auto& entry) { return entry.first.space == space; });
         return;
     }
     adoptSpace(space);

@@ -1,4 +1,4 @@
-// Tiling commands on the active desktop: swap the focused window with its neighbour, flip the
+// Tiling commands on the active desktop, within the focused window's monitor: swap the focused window with its neighbour, flip the
 // split around it, spotlight it over the desktop; and the focus bookkeeping adoption relies on.
 #include "tiling/TreePolicy.h"
 
@@ -8,10 +8,24 @@ using tiling::kCategory;
 
 std::optional<TreePolicy::CommandLayout> TreePolicy::commandLayout() {
     const SpaceId space = activeSpace();
-    const auto found = m_trees.find(space);
-    if (found == m_trees.end() || !found->second->root()) return std::nullopt;
+    std::vector<TreeKey> keys;
+    for (const TreeKey key : keysOf(space))
+        if (m_trees.at(key)->root()) keys.push_back(key);
+    if (keys.empty()) return std::nullopt;
+    // The tree of the focused window's monitor; commands never reach into another monitor's tree.
+    TreeKey key = keys.front();
+    if (keys.size() > 1) {
+        std::optional<WindowId> focused = lastFocusedWindow(space);
+        if (!focused || !keyHolding(*focused)) {
+            if (const auto front = m_ctx.workspace.frontmostApplication())
+                if (const auto window = m_ctx.windows.focusedWindow(front->pid)) focused = *window;
+        }
+        if (const auto holding = focused ? keyHolding(*focused) : std::nullopt; holding && holding->space == space)
+            key = *holding;
+    }
+    const std::shared_ptr<BSPTree> tree = m_trees.at(key);
     const double gap = static_cast<double>(m_ctx.settings.tilingGap());
-    return CommandLayout{space, found->second, plainLayout(*found->second, space, gap)};
+    return CommandLayout{key, tree, plainLayout(*tree, key, gap)};
 }
 
 std::optional<WindowId> TreePolicy::focusedTiledWindow(SpaceId space, const FrameMap& frames) {
@@ -27,14 +41,14 @@ bool TreePolicy::swapFocusedWindow(Direction direction) {
     if (!m_run.running) return false;
     const auto layout = commandLayout();
     if (!layout) return false;
-    const auto focused = focusedTiledWindow(layout->space, layout->frames);
+    const auto focused = focusedTiledWindow(layout->key.space, layout->frames);
     if (!focused || !layout->frames.contains(*focused)) return false;
     const auto target = DirectionalSearch::nearest(layout->frames.at(*focused), layout->frames, direction);
     if (!target || !layout->tree->swap(*focused, *target)) return false;
-    m_ctx.log.info(kCategory, "swap %u with %u on space %llu", *focused, *target, layout->space);
-    retile(layout->space, std::nullopt);
+    m_ctx.log.info(kCategory, "swap %u with %u on space %llu", *focused, *target, layout->key.space);
+    retileTree(layout->key, std::nullopt);
     if (m_tracker.isTracked(*focused)) (void)m_ctx.windows.raise(*focused);
-    m_lastFocused[layout->space] = *focused;
+    m_lastFocused[layout->key.space] = *focused;
     return true;
 }
 
@@ -42,10 +56,10 @@ bool TreePolicy::toggleSplitOfFocusedWindow() {
     if (!m_run.running) return false;
     const auto layout = commandLayout();
     if (!layout) return false;
-    const auto focused = focusedTiledWindow(layout->space, layout->frames);
+    const auto focused = focusedTiledWindow(layout->key.space, layout->frames);
     if (!focused || !layout->tree->toggleSplit(*focused)) return false;
-    m_ctx.log.info(kCategory, "toggle split around %u on space %llu", *focused, layout->space);
-    retile(layout->space, std::nullopt);
+    m_ctx.log.info(kCategory, "toggle split around %u on space %llu", *focused, layout->key.space);
+    retileTree(layout->key, std::nullopt);
     return true;
 }
 
@@ -55,12 +69,13 @@ void TreePolicy::toggleSpotlight() {
     if (!shouldTile(active)) return;
     const auto layout = commandLayout();
     if (!layout) return;
-    const auto focused = focusedTiledWindow(layout->space, layout->frames);
+    const auto focused = focusedTiledWindow(layout->key.space, layout->frames);
     if (!focused) return;
-    if (spotlitWindow(layout->space) == focused) m_spotlit.erase(layout->space);
-    else m_spotlit[layout->space] = *focused;
-    retile(layout->space, std::nullopt);
-    if (const auto spotlit = spotlitWindow(layout->space); spotlit && m_tracker.isTracked(*spotlit))
+    const SpaceId space = layout->key.space;
+    if (spotlitWindow(space) == focused) m_spotlit.erase(space);
+    else m_spotlit[space] = *focused;
+    retile(space, std::nullopt);
+    if (const auto spotlit = spotlitWindow(space); spotlit && m_tracker.isTracked(*spotlit))
         (void)m_ctx.windows.raise(*spotlit);
     if (onSpotlightChanged) onSpotlightChanged();
 }

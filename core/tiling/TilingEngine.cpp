@@ -77,6 +77,7 @@ void TilingEngine::screenParametersChanged() {
         if (!m_run.running || (isDisplayTransitionInProgress && isDisplayTransitionInProgress())) return;
         m_ctx.log.info(kCategory, "screen parameters changed — retiling %ld space(s)",
                        static_cast<long>(m_policy.trees().size()));
+        m_policy.screensChanged();
         m_policy.retileAllSpaces();
     }));
 }

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace quorvel {
@@ -27,7 +28,12 @@ public:
         : m_tracker(tracker), m_writer(writer), m_policy(policy) {}
 
     const BSPTree* tree(SpaceId space) const { return m_policy.tree(space); }
-    const std::map<SpaceId, std::shared_ptr<BSPTree>>& trees() const { return m_policy.trees(); }
+    // The desktop's tree on a further monitor (by display number), or kHomeMonitor.
+    const BSPTree* tree(SpaceId space, DisplayNumber monitor) const { return m_policy.tree(space, monitor); }
+    // Every tree, by desktop and monitor.
+    const TreePolicy::TreeMap& treeMap() const { return m_policy.treeMap(); }
+    std::set<SpaceId> trees() const { return m_policy.trees(); }
+    Rect frameFor(TreeKey key) const { return m_policy.frameFor(key); }
     // The desktop's usable area: its monitor without panels and docks.
     Rect frameForSpace(SpaceId space) const { return m_policy.frameForSpace(space); }
     bool isTracked(WindowId id) const { return m_tracker.isTracked(id); }
@@ -84,8 +90,8 @@ public:
     bool toggleSplitOfFocusedWindow() { return m_policy.toggleSplitOfFocusedWindow(); }
     void toggleSpotlight() { m_policy.toggleSpotlight(); }
 
-    // The desktops that have a tree (the tray shows which are tiled).
-    const std::map<SpaceId, std::shared_ptr<BSPTree>>& trees() const { return m_policy.trees(); }
+    // The desktops that have a tree, on any monitor (the tray shows which are tiled).
+    std::set<SpaceId> trees() const { return m_policy.trees(); }
     const TilingView& view() const { return m_view; }
 
 private:

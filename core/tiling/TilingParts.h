@@ -13,6 +13,7 @@
 #include "spaces/WindowServerApi.h"
 #include "tiling/SpotlightBorder.h"
 
+#include <compare>
 #include <cstdint>
 
 namespace quorvel {
@@ -38,6 +39,16 @@ struct TilingRun {
     std::uint64_t generation = 0;
 
     bool isCurrent(std::uint64_t scheduledIn) const { return running && generation == scheduledIn; }
+};
+
+// Where a tree lives: a desktop on one monitor. EWMH desktops span every monitor, so a desktop has
+// a tree per monitor holding its windows: the home monitor (the one the desktop table names for the
+// desktop, laid out exactly as with a single monitor) and each further monitor by display number.
+inline constexpr DisplayNumber kHomeMonitor = 0;
+struct TreeKey {
+    SpaceId space = 0;
+    DisplayNumber monitor = kHomeMonitor;
+    friend auto operator<=>(const TreeKey&, const TreeKey&) = default;
 };
 
 namespace tiling {

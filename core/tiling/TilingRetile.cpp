@@ -1,4 +1,4 @@
-// Retile: a desktop's tree laid out in its usable area inset by the gap, then handed to the frame
+// Retile: a tree (a desktop on one monitor) laid out in its monitor's usable area inset by the gap, then handed to the frame
 // writer (FrameWriter.cpp) at once or as an animation; windows that refuse to move are dropped,
 // and lost window control stops the engine.
 #include "tiling/TreePolicy.h"
@@ -35,20 +35,33 @@ Rect TreePolicy::frameForSpace(SpaceId space) const {
     return screen->visibleFrame;
 }
 
+Rect TreePolicy::frameFor(TreeKey key) const {
+    if (key.monitor != kHomeMonitor)
+        for (const ScreenInfo& screen : m_ctx.screens.screens())
+            if (screen.displayNumber == key.monitor) return screen.visibleFrame;
+    return frameForSpace(key.space);
+}
+
 bool TreePolicy::isSpaceVisible(SpaceId space) {
     if (activeSpace() == space) return true;
     const auto info = m_ctx.spaces.spaceInfo(space);
     return info && m_ctx.spaces.currentSpaceID(info->displayUUID) == space;
 }
 
-FrameMap TreePolicy::plainLayout(const BSPTree& tree, SpaceId space, double gap) {
-    const Rect area = frameForSpace(space);
+FrameMap TreePolicy::plainLayout(const BSPTree& tree, TreeKey key, double gap) {
+    const Rect area = frameFor(key);
     return tree.layout(area.insetBy(gap, gap), gap);
 }
 
 void TreePolicy::retile(SpaceId space, std::optional<WindowId> grew) {
     if (!m_run.running) return;
-    const auto found = m_trees.find(space);
+    for (const TreeKey key : keysOf(space)) retileTree(key, grew);
+}
+
+void TreePolicy::retileTree(TreeKey key, std::optional<WindowId> grew) {
+    if (!m_run.running) return;
+    const SpaceId space = key.space;
+    const auto found = m_trees.find(key);
     if (found == m_trees.end() || !found->second->root()) return;
     const std::shared_ptr<BSPTree> tree = found->second;
 
@@ -57,19 +70,22 @@ void TreePolicy::retile(SpaceId space, std::optional<WindowId> grew) {
         const auto where = spaceFor(id);
         if (!where || *where == space) continue;
         m_ctx.log.info(kCategory, "retile space %llu: %u is no longer here — dropping from tree", space, id);
-        removeFromTree(space, *tree, id);
+        removeFromTree(key, *tree, id);
     }
     if (!tree->root()) return;
 
-    m_writer.cancelAnimation(space);
+    m_writer.cancelAnimation(key);
 
     const double gap = static_cast<double>(m_ctx.settings.tilingGap());
-    const Rect area = frameForSpace(space);
+    const Rect area = frameFor(key);
     FrameMap frames = tree->layout(area.insetBy(gap, gap), gap);
 
-    if (const auto spotlit = spotlitWindow(space); spotlit && !frames.contains(*spotlit)) m_spotlit.erase(space);
+    // The spotlight belongs to the desktop; it ends when its window left every tree of it.
+    if (const auto spotlit = spotlitWindow(space);
+        spotlit && !frames.contains(*spotlit) && keyHolding(*spotlit).value_or(TreeKey{}).space != space)
+        m_spotlit.erase(space);
     frames = Spotlight::apply(std::move(frames), spotlitWindow(space), area);
-    updateBorder(space, frames, area);
+    updateBorder(key, frames, area);
     m_ctx.log.info(kCategory, "retile space %llu: %ld window(s), gap %f%s", space, static_cast<long>(frames.size()),
                    gap, m_spotlit.contains(space) ? ", spotlit" : "");
 
@@ -97,38 +113,38 @@ void TreePolicy::retile(SpaceId space, std::optional<WindowId> grew) {
             m_ctx.log.info(kCategory, "retile space %llu: animating %ld window(s), style %s, new %u", space,
                            static_cast<long>(moves.size()), std::string(rawValue(style)), grew.value_or(0));
             const std::weak_ptr<BSPTree> weakTree = tree;
-            m_writer.animate(space, std::move(moves),
-                             m_lifetime.guard([this, space, weakTree, frames, settled, gap](const FrameAnimator* finished) {
-                                 const auto current = m_trees.find(space);
+            m_writer.animate(key, std::move(moves),
+                             m_lifetime.guard([this, key, weakTree, frames, settled, gap](const FrameAnimator* finished) {
+                                 const auto current = m_trees.find(key);
                                  const auto treeNow = weakTree.lock();
                                  if (!treeNow || current == m_trees.end() || current->second != treeNow) return;
-                                 m_writer.dropUnresponsive(space, m_writer.landFrames(frames, finished, settled),
+                                 m_writer.dropUnresponsive(key, m_writer.landFrames(frames, finished, settled),
                                                            treeNow->leafCount(), gap);
                              }));
             return;
         }
     }
-    m_writer.dropUnresponsive(space, m_writer.applyFrames(frames), tree->leafCount(), gap);
+    m_writer.dropUnresponsive(key, m_writer.applyFrames(frames), tree->leafCount(), gap);
 }
 
 void TreePolicy::retileAllSpaces() {
     if (!m_run.running) return;
-    std::vector<SpaceId> spaces;
-    for (const auto& [space, tree] : m_trees) spaces.push_back(space);
-    for (const SpaceId space : spaces) retile(space, std::nullopt);
+    std::vector<TreeKey> keys;
+    for (const auto& [key, tree] : m_trees) keys.push_back(key);
+    for (const TreeKey key : keys) retileTree(key, std::nullopt);
 }
 
-void TreePolicy::dropWindows(SpaceId space, const std::vector<WindowId>& refused, double gap) {
-    const auto found = m_trees.find(space);
+void TreePolicy::dropWindows(TreeKey key, const std::vector<WindowId>& refused, double gap) {
+    const auto found = m_trees.find(key);
     if (found == m_trees.end()) return;
     const std::shared_ptr<BSPTree> tree = found->second;
     for (const WindowId id : refused) {
-        removeFromTree(space, *tree, id);
+        removeFromTree(key, *tree, id);
         m_tracker.forget(id);
     }
     if (!tree->root()) return;
     // Once more without them: no spotlight rule, no second drop.
-    for (const auto& [id, rect] : plainLayout(*tree, space, gap))
+    for (const auto& [id, rect] : plainLayout(*tree, key, gap))
         if (m_tracker.isTracked(id)) (void)m_writer.setFrame(id, rect);
 }
 
@@ -136,22 +152,22 @@ void TreePolicy::accessLost() {
     if (onAccessLost) onAccessLost();
 }
 
-void TreePolicy::updateBorder(SpaceId space, const FrameMap& rects, const Rect& frame) {
-    const auto spotlit = spotlitWindow(space);
-    if (m_ctx.settings.spotlightBorder() && spotlit && rects.contains(*spotlit) && isSpaceVisible(space)) {
+void TreePolicy::updateBorder(TreeKey key, const FrameMap& rects, const Rect& frame) {
+    const auto spotlit = spotlitWindow(key.space);
+    if (m_ctx.settings.spotlightBorder() && spotlit && rects.contains(*spotlit) && isSpaceVisible(key.space)) {
         m_ctx.border.show(rects.at(*spotlit), frame);
-        m_borderSpace = space;
+        m_borderKey = key;
         return;
     }
-    // A retile of some other desktop (a window moved away from it, say) leaves the border of the
-    // desktop being looked at alone.
-    if (m_borderSpace && *m_borderSpace != space) return;
+    // A retile of some other tree (another desktop a window moved away from, another monitor) leaves
+    // the border of the tree being looked at alone.
+    if (m_borderKey && *m_borderKey != key) return;
     hideBorder();
 }
 
 void TreePolicy::hideBorder() {
     m_ctx.border.hide();
-    m_borderSpace.reset();
+    m_borderKey.reset();
 }
 
 } // namespace quorvel

@@ -140,6 +140,7 @@ std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
     }
     (void)windows.watch(observer->second, WindowEvent::minimised, window, window);
     (void)windows.watch(observer->second, WindowEvent::restored, window, window);
+    (void)windows.watch(observer->second, WindowEvent::frameChanged, window, window);
     return window;
 }
 
@@ -190,10 +191,12 @@ void WindowTracker::handle(WindowEvent event, WindowId window, std::optional<std
     case WindowEvent::restored:
         if (contextWindow) m_events.windowRestored(*contextWindow);
         break;
+    case WindowEvent::frameChanged:
+        if (contextWindow && isTracked(*contextWindow)) m_events.windowFrameChanged(*contextWindow);
+        break;
     case WindowEvent::desktopChanged:
     case WindowEvent::fullScreenEntered:
     case WindowEvent::fullScreenLeft:
-    case WindowEvent::frameChanged:
         break; // not registered yet
     }
 }

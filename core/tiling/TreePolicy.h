@@ -1,4 +1,4 @@
-// The tiling engine's tree policy: which windows are in which desktop's tree (adoption, upkeep,
+// The tiling engine's tree policy: which windows are in which tree (one per desktop and monitor) (adoption, upkeep,
 // hidden applications' saved layouts), how a tree is laid out and handed to the frame writer
 // (retile), and the keyboard commands. It hears the window tracker (TrackerEvents) and the frame
 // writer (FrameWriter::Listener). Implemented in TilingAdoption.cpp, TilingRetile.cpp and
@@ -37,6 +37,8 @@ public:
     // Every window refused to move and window control is gone: tiling must stop.
     std::function<void()> onAccessLost;
 
+    using TreeMap = std::map<TreeKey, std::shared_ptr<BSPTree>>;
+
     // --- Lifecycle (TilingAdoption.cpp) -------------------------------------------------------
     // Adopts the active desktop's windows and lays it out.
     void startUp();
@@ -50,12 +52,19 @@ public:
     void applicationUnhidden(const RunningApplication& app);
     void globalTilingChanged();
     void tilingOverrideChanged(SpaceId space);
+    // Monitors came, went or changed: windows move to the tree of the monitor now holding them
+    // (the caller retiles).
+    void screensChanged();
 
     // --- Retile (TilingRetile.cpp) ------------------------------------------------------------
+    // Every tree of the desktop, one per monitor.
     void retile(SpaceId space, std::optional<WindowId> grew);
+    void retileTree(TreeKey key, std::optional<WindowId> grew);
     void retileAllSpaces();
     // The desktop's usable area: its monitor without panels and docks.
     Rect frameForSpace(SpaceId space) const;
+    // A tree's usable area: its monitor without panels and docks.
+    Rect frameFor(TreeKey key) const;
 
     // --- Commands (TilingCommands.cpp) --------------------------------------------------------
     bool swapFocusedWindow(Direction direction);
@@ -63,8 +72,12 @@ public:
     void toggleSpotlight();
 
     // --- Read access --------------------------------------------------------------------------
-    const std::map<SpaceId, std::shared_ptr<BSPTree>>& trees() const { return m_trees; }
+    // The desktops that have a tree, on any monitor.
+    std::set<SpaceId> trees() const;
+    const TreeMap& treeMap() const { return m_trees; }
+    // The desktop's tree on its home monitor (else its first one), or on the given monitor.
     const BSPTree* tree(SpaceId space) const;
+    const BSPTree* tree(SpaceId space, DisplayNumber monitor) const;
     std::optional<WindowId> spotlitWindow(SpaceId space) const;
     std::optional<WindowId> lastFocusedWindow(SpaceId space) const;
     std::optional<WindowId> previousFocusedWindow(SpaceId space) const;
@@ -80,16 +93,17 @@ private:
     void windowRestored(WindowId window) override { adopt(window); }
     void applicationAttached() override;
     void applicationQuit(Pid pid, const std::vector<WindowId>& windows) override;
+    void windowFrameChanged(WindowId window) override;
     // FrameWriter::Listener
-    void dropWindows(SpaceId space, const std::vector<WindowId>& refused, double gap) override;
+    void dropWindows(TreeKey key, const std::vector<WindowId>& refused, double gap) override;
     void accessLost() override;
 
     // Adoption (TilingAdoption.cpp).
     void adopt(WindowId id);
-    std::set<SpaceId> evict(WindowId id, SpaceId except);
+    std::set<TreeKey> evict(WindowId id, TreeKey except);
     void removeFromTrees(WindowId id);
-    // Takes the window out of the desktop's tree, refitting it as set, and out of its focus.
-    void removeFromTree(SpaceId space, BSPTree& tree, WindowId id);
+    // Takes the window out of the tree, refitting it as set, and out of its desktop's focus.
+    void removeFromTree(TreeKey key, BSPTree& tree, WindowId id);
     void restoreHiddenLayout(Pid pid);
     void pruneDeadTrees();
     void dropTree(SpaceId space);
@@ -105,22 +119,32 @@ private:
     };
     std::optional<OnScreen> onScreenWindows();
     bool shouldTile(SpaceId space);
-    BSPTree& treeFor(SpaceId space);
+    BSPTree& treeFor(TreeKey key);
     bool isInAnyTree(WindowId id) const;
+    std::optional<TreeKey> keyHolding(WindowId id) const;
+    std::vector<TreeKey> keysOf(SpaceId space) const;
     // The rectangle a tree is re-oriented for when a window leaves it; none with "keep".
-    std::optional<Rect> refitRect(SpaceId space);
+    std::optional<Rect> refitRect(TreeKey key);
+
+    // Monitors (TilingAdoption.cpp). The monitors a desktop spans, home first: empty when it spans
+    // one (then every window is on the home monitor and no frame is read).
+    std::vector<ScreenInfo> monitorsOf(SpaceId space);
+    // The monitor holding the centre of the window's frame (else the nearest); none when the frame
+    // cannot be read.
+    std::optional<DisplayNumber> monitorOf(WindowId id, const std::vector<ScreenInfo>& monitors);
+    TreeKey keyFor(WindowId id, SpaceId space);
 
     // Layout (TilingRetile.cpp).
     std::optional<ScreenInfo> screenFor(const std::optional<std::string>& uuid) const;
     bool isSpaceVisible(SpaceId space);
     // A desktop's plain layout: its tree over the usable area inset by the gap (no spotlight rule).
-    FrameMap plainLayout(const BSPTree& tree, SpaceId space, double gap);
-    void updateBorder(SpaceId space, const FrameMap& rects, const Rect& frame);
+    FrameMap plainLayout(const BSPTree& tree, TreeKey key, double gap);
+    void updateBorder(TreeKey key, const FrameMap& rects, const Rect& frame);
     void hideBorder();
 
     // Commands and focus (TilingCommands.cpp).
     struct CommandLayout {
-        SpaceId space;
+        TreeKey key;
         std::shared_ptr<BSPTree> tree;
         FrameMap frames;
     };
@@ -133,13 +157,18 @@ private:
     const TilingRun& m_run;
     WindowTracker& m_tracker;
     FrameWriter& m_writer;
-    std::map<SpaceId, std::shared_ptr<BSPTree>> m_trees;
+    TreeMap m_trees;
     std::map<SpaceId, WindowId> m_lastFocused;
     std::map<SpaceId, WindowId> m_previousFocused;
     std::map<SpaceId, WindowId> m_spotlit;
-    std::map<Pid, std::map<SpaceId, std::shared_ptr<BSPTree>>> m_hiddenLayouts;
-    // The desktop whose spotlit window the border outlines, while it is shown.
-    std::optional<SpaceId> m_borderSpace;
+    std::map<Pid, TreeMap> m_hiddenLayouts;
+    // The tree whose spotlit window the border outlines, while it is shown.
+    std::optional<TreeKey> m_borderKey;
+    // Whether more than one monitor was seen at the last look: a cheap gate for frame changes,
+    // renewed when the screens change and when a desktop is swept.
+    bool m_severalMonitors = false;
+    // Each swept desktop's monitors (monitorsOf's last answer), for frame changes.
+    std::map<SpaceId, std::vector<ScreenInfo>> m_monitors;
     Lifetime m_lifetime;
 };
 

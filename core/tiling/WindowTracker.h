@@ -37,6 +37,8 @@ public:
     virtual void applicationAttached() = 0;
     // The application quit; its windows (already forgotten) leave every tree.
     virtual void applicationQuit(Pid pid, const std::vector<WindowId>& windows) = 0;
+    // A tracked window moved or was resized, by anyone (our own writes too).
+    virtual void windowFrameChanged(WindowId window) = 0;
 
 protected:
     ~TrackerEvents() = default;

@@ -80,6 +80,7 @@ FrameWritten SimWindowControl::setFrame(WindowId window, const FrameChange& chan
         w->frame.width = applied.size->width;
         w->frame.height = applied.size->height;
     }
+    m_world.noteFrameChanged(window);
     return result;
 }
 

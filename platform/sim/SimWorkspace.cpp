@@ -61,6 +61,8 @@ std::vector<ScreenInfo> SimScreens::screens() {
         screen.frame = d.bounds;
         screen.visibleFrame = d.visibleBounds();
         out.push_back(screen);
+        for (const SimMonitor& m : d.monitors)
+            out.push_back({m.number, m.name, m.bounds, m.visibleBounds()});
     }
     return out;
 }
@@ -71,7 +73,10 @@ std::optional<ScreenInfo> SimScreens::mainScreen() {
     // The screen of the desktop with focus, unless a test chose another.
     std::size_t position = 0;
     if (const auto chosen = m_world.displayOf(m_world.activeSpace())) position = *chosen;
-    return all.at(position);
+    const DisplayNumber number = m_world.displays().at(position).number;
+    for (const ScreenInfo& screen : all)
+        if (screen.displayNumber == number) return screen;
+    return all.front();
 }
 
 DisplayNumber SimScreens::mainDisplayId() {
@@ -86,8 +91,11 @@ const SimDisplay* SimScreens::display(DisplayNumber number) const {
 
 std::optional<std::string> SimScreens::displayUUID(DisplayNumber number) {
     if (!m_world.uuidLookupResolves()) return std::nullopt;
-    const SimDisplay* d = display(number);
-    return d ? d->uuid : std::nullopt;
+    if (const SimDisplay* d = display(number)) return d->uuid;
+    for (const SimDisplay& d : m_world.displays())
+        for (const SimMonitor& m : d.monitors)
+            if (m.number == number) return "sim-monitor-" + std::to_string(number);
+    return std::nullopt;
 }
 
 std::vector<DisplayNumber> SimScreens::onlineDisplays(std::uint32_t maxCount) {

@@ -105,6 +105,24 @@ std::optional<std::size_t> SimWorld::displayOf(SpaceId space) const {
     return std::nullopt;
 }
 
+DisplayNumber SimWorld::addMonitor(std::size_t display, const Rect& bounds, double topInset, double bottomInset) {
+    SimMonitor monitor;
+    monitor.number = m_nextDisplay++;
+    monitor.name = "Monitor " + std::to_string(monitor.number);
+    monitor.bounds = bounds;
+    monitor.topInset = topInset;
+    monitor.bottomInset = bottomInset;
+    m_displays.at(display).monitors.push_back(monitor);
+    screensChanged();
+    return monitor.number;
+}
+
+void SimWorld::removeMonitor(DisplayNumber monitor) {
+    for (SimDisplay& display : m_displays)
+        std::erase_if(display.monitors, [monitor](const SimMonitor& m) { return m.number == monitor; });
+    screensChanged();
+}
+
 void SimWorld::screensChanged() {
     for (const auto& [token, handler] : m_screenObservers) {
         m_scheduler.post([this, token = token] {
@@ -346,6 +364,21 @@ void SimWorld::postWorkspace(WorkspaceEvent event, const std::optional<RunningAp
             if (it != m_workspaceObservers.end()) it->second.observer(app);
         });
     }
+}
+
+void SimWorld::dragWindow(WindowId id, const Rect& frame) {
+    SimWindow* w = window(id);
+    if (!w) return;
+    w->frame = frame;
+    noteFrameChanged(id);
+}
+
+void SimWorld::noteFrameChanged(WindowId id) {
+    if (!m_framesChanged.insert(id).second) return;
+    m_scheduler.post([this, id] {
+        m_framesChanged.erase(id);
+        if (const SimWindow* w = window(id)) postWindowEvent(w->pid, id, WindowEvent::frameChanged);
+    });
 }
 
 void SimWorld::postWindowEvent(Pid pid, WindowId window, WindowEvent event) {

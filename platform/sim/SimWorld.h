@@ -33,6 +33,20 @@ struct SimSpace {
     bool fullScreen = false;
 };
 
+// A further monitor of a display: it shows the display's desktops (as every monitor of an X screen
+// shows every EWMH desktop) and has no desktops of its own.
+struct SimMonitor {
+    DisplayNumber number = 0;
+    std::string name;
+    Rect bounds;
+    double topInset = 0;
+    double bottomInset = 0;
+
+    Rect visibleBounds() const {
+        return {bounds.x, bounds.y + topInset, bounds.width, bounds.height - topInset - bottomInset};
+    }
+};
+
 struct SimDisplay {
     DisplayNumber number = 0;
     std::optional<std::string> uuid;
@@ -43,6 +57,7 @@ struct SimDisplay {
     bool builtin = false;
     std::vector<SimSpace> spaces;
     SpaceId current = 0;
+    std::vector<SimMonitor> monitors; // further monitors, after the display's own
 
     Rect visibleBounds() const {
         return {bounds.x, bounds.y + topInset, bounds.width, bounds.height - topInset - bottomInset};
@@ -120,6 +135,10 @@ public:
     std::vector<SimDisplay>& displays() { return m_displays; }
     std::optional<std::size_t> displayOf(SpaceId space) const;
     void screensChanged(); // notifies screen-parameter observers
+    // A further monitor of the display (its identifier "sim-monitor-<number>"), and its removal;
+    // both notify screen-parameter observers. Windows stay where they are.
+    DisplayNumber addMonitor(std::size_t display, const Rect& bounds, double topInset = 0, double bottomInset = 0);
+    void removeMonitor(DisplayNumber monitor);
 
     // --- Applications -------------------------------------------------------------------------
     Pid launchApp(const AppOptions& options);
@@ -140,6 +159,10 @@ public:
     void setFullScreen(WindowId window, bool fullScreen);
     void moveWindowToSpace(WindowId window, SpaceId space);
     void setTitle(WindowId window, const std::string& title);
+    // The user drags or resizes the window: its frame changes and observers hear of it.
+    void dragWindow(WindowId window, const Rect& frame);
+    // The window's frame changed: one frame-change event per window per turn of the queue.
+    void noteFrameChanged(WindowId window);
     SimWindow* window(WindowId window);
     const std::map<WindowId, SimWindow>& windows() const { return m_windows; }
     const std::vector<WindowId>& stacking() const { return m_stack; } // front to back
@@ -253,6 +276,7 @@ private:
     ObserverToken m_nextToken = 1;
     std::map<WindowObserverId, SimObserver> m_observers;
     std::vector<WatchRegistration> m_registrations;
+    std::set<WindowId> m_framesChanged; // frame changes not yet delivered
     WindowObserverId m_nextObserver = 1;
     std::set<std::pair<std::uint32_t, std::uint32_t>> m_foreignHotkeys;
 
