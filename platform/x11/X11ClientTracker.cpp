@@ -106,6 +106,14 @@ void X11ClientTracker::refresh() {
 }
 
 void X11ClientTracker::handle(const xcb_generic_event_t& event) {
+    if ((event.response_type & 0x7f) == XCB_CONFIGURE_NOTIFY) {
+        // Real ones when the client is resized, synthetic ones from the window manager when its
+        // frame moves.
+        const auto& notify = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+        if (const auto client = m_clients.find(notify.window); client != m_clients.end())
+            publish({.kind = Event::Kind::frameChanged, .window = notify.window, .pid = client->second.pid});
+        return;
+    }
     if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
     const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
     const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
@@ -126,9 +134,10 @@ void X11ClientTracker::handle(const xcb_generic_event_t& event) {
 }
 
 void X11ClientTracker::watchClient(XWindow window) {
-    // Our own selection on the client (each connection has its own): _NET_WM_STATE and title changes.
+    // Our own selection on the client (each connection has its own): _NET_WM_STATE and title changes,
+    // and its configure notifications (moves and resizes).
     // Checked so that a window gone already costs no logged error: the client list will drop it.
-    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_generic_error_t* error = xcb_request_check(
         m_connection.raw(), xcb_change_window_attributes_checked(m_connection.raw(), window, XCB_CW_EVENT_MASK, &mask));
     std::free(error);

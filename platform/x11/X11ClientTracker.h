@@ -19,13 +19,20 @@ namespace quorvel::x11 {
 class X11ClientTracker {
 public:
     struct Event {
-        enum class Kind { windowAdded, windowRemoved, activeWindowChanged, windowStateChanged, currentDesktopChanged };
+        enum class Kind {
+            windowAdded,
+            windowRemoved,
+            activeWindowChanged,
+            windowStateChanged,
+            currentDesktopChanged,
+            frameChanged, // moved or resized (a ConfigureNotify of the client, the window manager's too)
+        };
         Kind kind = Kind::windowAdded;
         // The window concerned; for activeWindowChanged the newly active one (0: none).
         XWindow window = 0;
         // activeWindowChanged: the window active before (0: none).
         XWindow previous = 0;
-        // windowAdded, windowRemoved: the owning process (0 when the window names none).
+        // windowAdded, windowRemoved, frameChanged: the owning process (0 when the window names none).
         Pid pid = 0;
         // windowStateChanged.
         bool minimisedBefore = false;

@@ -397,6 +397,16 @@ void X11WindowControl::onTrackerEvent(const X11ClientTracker::Event& event) {
         break;
     case Kind::currentDesktopChanged:
         break;
+    case Kind::frameChanged:
+        // At most one per window per turn of the loop: a move and a resize, or an animation's
+        // several writes read in one go, are one change.
+        if (event.pid != 0 && m_framesChanged.insert(event.window).second) {
+            m_scheduler.post(m_lifetime.guard([this, pid = event.pid, window = event.window] {
+                m_framesChanged.erase(window);
+                if (m_tracker.isManaged(window)) deliver(pid, window, WindowEvent::frameChanged);
+            }));
+        }
+        break;
     }
 }
 

@@ -113,6 +113,8 @@ private:
         TaskHandle fallback;
     };
     std::map<XWindow, PendingFrame> m_pending;
+    // Windows whose frame change is posted and not yet delivered.
+    std::set<XWindow> m_framesChanged;
     Lifetime m_lifetime;
 };
 

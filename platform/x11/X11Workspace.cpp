@@ -272,6 +272,7 @@ void X11Workspace::onTrackerEvent(const X11ClientTracker::Event& event) {
         notify(WorkspaceEvent::activeSpaceDidChange, std::nullopt);
         break;
     case Kind::windowStateChanged:
+    case Kind::frameChanged:
         break;
     }
 }
