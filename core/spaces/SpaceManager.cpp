@@ -62,7 +62,9 @@ std::map<std::string, Rect> SpaceManager::screenBoundsByUUID() {
 }
 
 std::map<SpaceId, std::vector<Rect>> SpaceManager::windowLayouts(const std::vector<Display>& displays) {
-    const auto bounds = screenBoundsByUUID();
+    std::vector<std::string> ids;
+    for (const Display& display : displays) ids.push_back(display.id);
+    const auto bounds = layoutAreas(ids, screenBoundsByUUID());
 
     std::map<SpaceId, std::vector<Rect>> layouts;
     std::map<SpaceId, Rect> frames;

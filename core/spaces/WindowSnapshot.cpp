@@ -1,6 +1,8 @@
 // Window snapshot: filtering the window list and answering which app a desktop belongs to.
 #include "spaces/WindowSnapshot.h"
 
+#include <algorithm>
+
 namespace quorvel {
 
 namespace {
@@ -61,6 +63,25 @@ const WindowSnapshot& WindowSnapshotSource::current() {
         m_scheduler.post(m_lifetime.guard([this] { m_cached.reset(); }));
     }
     return *m_cached;
+}
+
+std::map<std::string, Rect> layoutAreas(const std::vector<std::string>& displays,
+                                        const std::map<std::string, Rect>& monitorBounds) {
+    const std::set<std::string> named(displays.begin(), displays.end());
+    std::map<std::string, Rect> areas;
+    for (const std::string& display : displays) {
+        const auto own = monitorBounds.find(display);
+        if (own == monitorBounds.end()) continue;
+        Rect box = own->second;
+        for (const auto& [monitor, bounds] : monitorBounds) {
+            if (named.contains(monitor)) continue;
+            const double left = std::min(box.minX(), bounds.minX());
+            const double top = std::min(box.minY(), bounds.minY());
+            box = {left, top, std::max(box.maxX(), bounds.maxX()) - left, std::max(box.maxY(), bounds.maxY()) - top};
+        }
+        areas[display] = box;
+    }
+    return areas;
 }
 
 } // namespace quorvel

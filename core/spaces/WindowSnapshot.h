@@ -33,6 +33,12 @@ struct WindowSnapshot {
     std::optional<std::string> firstAppName(SpaceId space, const std::set<std::string>& skipApps) const;
 };
 
+// Pure. The area each display's window layouts (mini-maps) are normalised against: the bounding box
+// of its own monitor and of every monitor that no display names, which show the same desktops (as
+// every monitor of an X screen shows every EWMH desktop). Displays without bounds are left out.
+std::map<std::string, Rect> layoutAreas(const std::vector<std::string>& displays,
+                                        const std::map<std::string, Rect>& monitorBounds);
+
 // Takes snapshots and caches the current one until the main queue's next turn.
 class WindowSnapshotSource {
 public:
