@@ -207,4 +207,14 @@ TEST_F(SpaceSwitcherTest, StepsAfterTheSwitcherIsGoneDoNothing) {
     EXPECT_EQ(helpers.openCount(), 0u);
 }
 
+TEST_F(SpaceSwitcherTest, ADesktopWhoseWindowsAreAllOnTheSecondMonitorIsNotEmpty) {
+    world.addMonitor(0, {1440, 0, 1280, 800});
+    world.openWindow(editor, {1600, 100, 600, 400}, {.space = 3, .focus = false});
+    switcher->switchTo(desktop(3));
+    sim.scheduler.advance(600ms);
+    EXPECT_EQ(current(), 3u);
+    EXPECT_EQ(switcher->parkedSpaceID(), std::nullopt) << "the helper is not parked on a desktop with a window";
+    EXPECT_FALSE(switcher->hasHelper());
+}
+
 } // namespace

@@ -103,3 +103,21 @@ TEST_F(WindowSnapshotTest, TheCachedSnapshotLivesUntilTheNextTurn) {
     EXPECT_EQ(snapshots.current().entries.size(), 2u);
     EXPECT_EQ(snapshots.captureCount(), 2);
 }
+
+TEST_F(WindowSnapshotTest, MiniMapsOfADesktopOnTwoMonitorsCoverBoth) {
+    // The pure rule: a display's area takes in every monitor no display names.
+    const std::map<std::string, Rect> monitors{{"MAIN", {0, 0, 1440, 900}}, {"RIGHT", {1440, 0, 1280, 1000}}};
+    EXPECT_EQ(layoutAreas({"MAIN"}, monitors), (std::map<std::string, Rect>{{"MAIN", {0, 0, 2720, 1000}}}));
+    EXPECT_EQ(layoutAreas({"MAIN", "RIGHT"}, monitors), monitors) << "monitors with desktops of their own";
+    EXPECT_TRUE(layoutAreas({"ELSEWHERE"}, monitors).empty());
+
+    // A window on each monitor: both on the mini-map, against the box of both monitors.
+    world.addMonitor(0, {1440, 0, 1280, 1000});
+    const Pid app = world.launchApp({.name = "Mail"});
+    world.openWindow(app, {0, 0, 680, 500});
+    world.openWindow(app, {2040, 500, 680, 500});
+    const auto layouts = spaces.windowLayouts(spaces.getDisplays());
+    ASSERT_EQ(layouts.at(spaceAt(0, 0)).size(), 2u);
+    EXPECT_EQ(layouts.at(spaceAt(0, 0))[0], (Rect{0.75, 0.5, 0.25, 0.5}));
+    EXPECT_EQ(layouts.at(spaceAt(0, 0))[1], (Rect{0, 0, 0.25, 0.5}));
+}
