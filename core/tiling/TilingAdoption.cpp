@@ -1,6 +1,7 @@
 // Adoption and tree upkeep: when a tracked window enters the tree of its desktop and monitor (one
-// window, or a sweep of a whole desktop), windows following their monitor, how windows leave trees, hidden applications' saved layouts, and
-// trees following desktop changes and the tiling settings. Every change ends in a retile.
+// window, or a sweep of a whole desktop), windows following their monitor, how windows leave
+// trees, hidden applications' saved layouts, and trees following desktop changes and the tiling
+// settings. Every change ends in a retile.
 #include "tiling/TreePolicy.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-// The tiling engine's tree policy: which windows are in which tree (one per desktop and monitor) (adoption, upkeep,
-// hidden applications' saved layouts), how a tree is laid out and handed to the frame writer
-// (retile), and the keyboard commands. It hears the window tracker (TrackerEvents) and the frame
+// The tiling engine's tree policy: which windows are in which tree, one per desktop and monitor
+// (adoption, upkeep, windows following their monitor, hidden applications' saved layouts), how a
+// tree is laid out and handed to the frame writer (retile), and the keyboard commands. It hears the window tracker (TrackerEvents) and the frame
 // writer (FrameWriter::Listener). Implemented in TilingAdoption.cpp, TilingRetile.cpp and
 // TilingCommands.cpp.
 #pragma once
@@ -57,7 +57,7 @@ public:
     void screensChanged();
 
     // --- Retile (TilingRetile.cpp) ------------------------------------------------------------
-    // Every tree of the desktop, one per monitor.
+    // Every tree of the desktop (one per monitor), or one tree.
     void retile(SpaceId space, std::optional<WindowId> grew);
     void retileTree(TreeKey key, std::optional<WindowId> grew);
     void retileAllSpaces();

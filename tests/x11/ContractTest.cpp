@@ -237,6 +237,26 @@ TEST_P(ContractTest, WindowControlReadsAndMovesAWindowAndReportsItsEnd) {
     control.releaseObserver(*observer);
 }
 
+TEST_P(ContractTest, WindowControlReportsAFrameChangeOfAWatchedWindowOurOwnWritesIncluded) {
+    WindowControl& control = driver->windowControl();
+    const auto [window, pid] = driver->openWindow("moved");
+    ASSERT_TRUE(driver->waitFor([&, w = window] { return control.owner(w).ok(); }));
+    std::vector<std::pair<WindowEvent, std::optional<std::uint64_t>>> heard;
+    const auto observer = control.createObserver(
+        pid, [&](WindowObserverId, WindowEvent event, WindowId, std::optional<std::uint64_t> context) {
+            heard.emplace_back(event, context);
+        });
+    ASSERT_TRUE(observer.ok());
+    ASSERT_TRUE(control.watch(*observer, WindowEvent::frameChanged, window, window).ok());
+    EXPECT_TRUE(control.setFrame(window, Rect{300, 200, 500, 400}).ok());
+    EXPECT_TRUE(driver->waitFor([&] { return !heard.empty(); }));
+    for (const auto& [event, context] : heard) {
+        EXPECT_EQ(event, WindowEvent::frameChanged);
+        EXPECT_EQ(context, window);
+    }
+    control.releaseObserver(*observer);
+}
+
 TEST_P(ContractTest, WorkspaceKnowsTheAppsAndHearsDesktopChanges) {
     Workspace& workspace = driver->workspace();
     int desktopChanges = 0;
