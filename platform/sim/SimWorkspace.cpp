@@ -101,15 +101,19 @@ std::optional<std::string> SimScreens::displayUUID(DisplayNumber number) {
 std::vector<DisplayNumber> SimScreens::onlineDisplays(std::uint32_t maxCount) {
     std::vector<DisplayNumber> out;
     for (const SimDisplay& d : m_world.displays()) {
-        if (out.size() >= maxCount) break;
-        out.push_back(d.number);
+        if (out.size() < maxCount) out.push_back(d.number);
+        for (const SimMonitor& m : d.monitors)
+            if (out.size() < maxCount) out.push_back(m.number);
     }
     return out;
 }
 
 Rect SimScreens::displayBounds(DisplayNumber number) {
-    const SimDisplay* d = display(number);
-    return d ? d->bounds : Rect{};
+    if (const SimDisplay* d = display(number)) return d->bounds;
+    for (const SimDisplay& d : m_world.displays())
+        for (const SimMonitor& m : d.monitors)
+            if (m.number == number) return m.bounds;
+    return Rect{};
 }
 
 bool SimScreens::isBuiltin(DisplayNumber number) {

@@ -1,6 +1,7 @@
-// The simulated desktop: displays and their desktops, applications with windows and attributes, the
-// window list, the active desktop, trust, and the faults a test can inject. The Sim* adapters
-// serve the platform interfaces from it; tests drive it through its control surface.
+// The simulated desktop: displays and their desktops (and further monitors showing them),
+// applications with windows and attributes, the window list, the active desktop, trust, and the
+// faults a test can inject. The Sim* adapters serve the platform interfaces from it; tests drive it
+// through its control surface.
 #pragma once
 
 #include "SimScheduler.h"
