@@ -34,6 +34,7 @@ void TreePolicy::stop() {
     m_spotlit.clear();
     hideBorder();
     m_hiddenLayouts.clear();
+    m_retileSoon.clear();
 }
 
 // --- Shared answers -----------------------------------------------------------------------------
@@ -183,12 +184,7 @@ void TreePolicy::adopt(WindowId id) {
     std::set<SpaceId> evicted;
     if (!tree->contains(id)) {
         evicted = evict(id, *space);
-        std::optional<WindowId> near;
-        if (const auto last = lastFocusedWindow(*space)) {
-            if (*last != id) near = last;
-            else if (const auto previous = previousFocusedWindow(*space); previous && *previous != id) near = previous;
-        }
-        tree->insert(id, near, frameForSpace(*space));
+        tree->insert(id, splitTarget(*space, id), frameForSpace(*space));
     }
     m_ctx.log.info(kCategory, "adopt %u into space %llu — tree now %ld window(s)", id, *space,
                    static_cast<long>(tree->leafCount()));
@@ -249,10 +245,7 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
     }
 
     std::optional<WindowId> near;
-    if (candidates.size() == 1) {
-        const auto last = lastFocusedWindow(space);
-        if (last && *last != candidates.front()) near = last;
-    }
+    if (candidates.size() == 1) near = splitTarget(space, candidates.front());
     std::set<SpaceId> evicted;
     const Rect area = candidates.empty() ? Rect{} : frameForSpace(space); // the same for every insertion
     for (const WindowId id : candidates) {
@@ -268,6 +261,16 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
     for (const WindowId id : after)
         if (!before.contains(id)) result.inserted.insert(id);
     return result;
+}
+
+std::optional<WindowId> TreePolicy::splitTarget(SpaceId space, WindowId newcomer) const {
+    // A new window is often focused before it is adopted: then the window focused before it is
+    // the one to split.
+    if (const auto last = lastFocusedWindow(space)) {
+        if (*last != newcomer) return last;
+        if (const auto previous = previousFocusedWindow(space); previous && *previous != newcomer) return previous;
+    }
+    return std::nullopt;
 }
 
 void TreePolicy::removeFromTree(SpaceId space, BSPTree& tree, WindowId id) {
@@ -292,8 +295,21 @@ void TreePolicy::removeFromTrees(WindowId id) {
         if (tree->contains(id)) affected.push_back(space);
     for (const SpaceId space : affected) {
         removeFromTree(space, *m_trees.at(space), id);
-        retile(space, std::nullopt);
+        retileSoon(space);
     }
+}
+
+void TreePolicy::retileSoon(SpaceId space) {
+    const bool posted = !m_retileSoon.empty();
+    m_retileSoon.insert(space);
+    if (posted) return;
+    const auto generation = m_run.generation;
+    m_ctx.scheduler.post(m_lifetime.guard([this, generation] {
+        if (!m_run.isCurrent(generation)) return;
+        const std::set<SpaceId> spaces = std::move(m_retileSoon);
+        m_retileSoon.clear();
+        for (const SpaceId marked : spaces) retile(marked, std::nullopt);
+    }));
 }
 
 // --- Upkeep -------------------------------------------------------------------------------------

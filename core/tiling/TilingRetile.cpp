@@ -102,13 +102,16 @@ void TreePolicy::retile(SpaceId space, std::optional<WindowId> grew) {
                                  const auto current = m_trees.find(space);
                                  const auto treeNow = weakTree.lock();
                                  if (!treeNow || current == m_trees.end() || current->second != treeNow) return;
-                                 m_writer.dropUnresponsive(space, m_writer.landFrames(frames, finished, settled),
-                                                           treeNow->leafCount(), gap);
+                                 const auto refused = m_writer.landFrames(frames, finished, settled);
+                                 m_writer.checkLanded(space, frames, gap);
+                                 m_writer.dropUnresponsive(space, refused, treeNow->leafCount(), gap);
                              }));
             return;
         }
     }
-    m_writer.dropUnresponsive(space, m_writer.applyFrames(frames), tree->leafCount(), gap);
+    const auto refused = m_writer.applyFrames(frames);
+    m_writer.checkLanded(space, std::move(frames), gap);
+    m_writer.dropUnresponsive(space, refused, tree->leafCount(), gap);
 }
 
 void TreePolicy::retileAllSpaces() {

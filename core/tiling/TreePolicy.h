@@ -86,8 +86,14 @@ private:
 
     // Adoption (TilingAdoption.cpp).
     void adopt(WindowId id);
+    // The tile a new window splits: the last focused window of the desktop, or the one before it
+    // when the newcomer already took the focus; none splits the last leaf.
+    std::optional<WindowId> splitTarget(SpaceId space, WindowId newcomer) const;
     std::set<SpaceId> evict(WindowId id, SpaceId except);
+    // Takes the window out of every tree; each desktop it left is retiled once on the next turn of
+    // the main queue, however many windows leave it in this one (an application quitting).
     void removeFromTrees(WindowId id);
+    void retileSoon(SpaceId space);
     // Takes the window out of the desktop's tree, refitting it as set, and out of its focus.
     void removeFromTree(SpaceId space, BSPTree& tree, WindowId id);
     void restoreHiddenLayout(Pid pid);
@@ -140,6 +146,8 @@ private:
     std::map<Pid, std::map<SpaceId, std::shared_ptr<BSPTree>>> m_hiddenLayouts;
     // The desktop whose spotlit window the border outlines, while it is shown.
     std::optional<SpaceId> m_borderSpace;
+    // Desktops waiting for the retile posted by retileSoon.
+    std::set<SpaceId> m_retileSoon;
     Lifetime m_lifetime;
 };
 

@@ -82,6 +82,11 @@ struct SimWindow {
     bool minimized = false;
     bool fullScreen = false;
     bool refusesMoves = false; // answers frame writes with an error
+    // Window-manager behaviour: writes answered as done but the frame stays where it is, or a
+    // size never smaller than this; a size that moves in steps of `sizeStep` stops at a whole step.
+    bool ignoresFrames = false;
+    std::optional<Size> minimumSize;
+    Size sizeStep;
 };
 
 // One frame write that the window accepted, as the window server saw it.
@@ -140,6 +145,8 @@ public:
     void setFullScreen(WindowId window, bool fullScreen);
     void moveWindowToSpace(WindowId window, SpaceId space);
     void setTitle(WindowId window, const std::string& title);
+    // The window's frame writes are answered as done but the window stays where it is.
+    void refuseFrames(WindowId window, bool refuse = true);
     SimWindow* window(WindowId window);
     const std::map<WindowId, SimWindow>& windows() const { return m_windows; }
     const std::vector<WindowId>& stacking() const { return m_stack; } // front to back
