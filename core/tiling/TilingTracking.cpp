@@ -106,7 +106,9 @@ void WindowTracker::attachLaunched(const RunningApplication& app) {
         scheduleAttach(app, 0);
         return;
     }
-    m_events.applicationAttached();
+    // Its windows are new ones, told one by one as a running application's would be: no sweep of
+    // the whole desktop stands between the first window and its tile.
+    for (const WindowId window : windowsOf(app.pid)) (void)m_events.windowCreated(window, app.pid);
 }
 
 bool WindowTracker::isTileable(WindowId window) {
