@@ -63,7 +63,8 @@ TEST_F(TilingPlacementTest, AWindowThatStaysOffItsTileIsDroppedOnceAndTheOthersF
     sim.scheduler.advance(5s);
     EXPECT_FALSE(engine.view().isTracked(b));
     EXPECT_EQ(sim.log.count("stay off their tiles"), 1u);
-    EXPECT_TRUE(sim.log.contains("retile space 1: windows [" + std::to_string(b) + "] stay off their tiles — dropping them"));
+    EXPECT_TRUE(sim.log.contains("retile space 1: windows [" + std::to_string(b) +
+                                 "] stay off their tiles — dropping them"));
 }
 
 TEST_F(TilingPlacementTest, AMinimumSizeWiderThanTheTileIsARefusalButSizeStepsAreNot) {
