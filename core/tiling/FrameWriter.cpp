@@ -85,33 +85,46 @@ void FrameWriter::checkLanded(SpaceId space, FrameMap frames, double gap) {
     const std::uint64_t check = ++m_landedChecks[space];
     m_ctx.scheduler.after(kLandedCheckDelay,
                           m_lifetime.guard([this, space, check, frames = std::move(frames), gap] {
-                              judgeLanded(space, check, frames, gap, false);
+                              judgeLanded(space, check, frames, gap, std::nullopt);
                           }));
 }
 
-void FrameWriter::judgeLanded(SpaceId space, std::uint64_t check, const FrameMap& frames, double gap, bool last) {
+void FrameWriter::judgeLanded(SpaceId space, std::uint64_t check, const FrameMap& frames, double gap,
+                              const std::optional<FrameMap>& firstLook) {
     if (!m_run.running || m_landedChecks[space] != check || isAnimating(space)) return;
     std::vector<WindowId> windows;
     for (const auto& [id, rect] : frames)
         if (m_tracker.isTracked(id)) windows.push_back(id);
     const auto landed = m_ctx.windows.frames(windows);
     FrameMap off;
+    FrameMap seen;
     for (const auto& [id, reading] : landed) {
         const Rect& tile = frames.at(id);
         // A window whose size moves in steps lands up to a step short of its tile.
         const double dx = std::max(1.0, reading.sizeStep.width);
         const double dy = std::max(1.0, reading.sizeStep.height);
         const Rect& at = reading.frame;
-        if (std::abs(at.x - tile.x) > dx || std::abs(at.y - tile.y) > dy || std::abs(at.width - tile.width) > dx ||
-            std::abs(at.height - tile.height) > dy)
-            off[id] = tile;
+        if (within(at.x, tile.x, dx) && within(at.y, tile.y, dy) && within(at.width, tile.width, dx) &&
+            within(at.height, tile.height, dy))
+            continue;
+        // Refused is off its tile and staying put: a window still on the move (the window manager
+        // busy, the user dragging it) is not judged.
+        if (firstLook) {
+            const auto before = firstLook->find(id);
+            const Rect& was = before != firstLook->end() ? before->second : Rect{};
+            if (before == firstLook->end() || !within(was.x, at.x, 1) || !within(was.y, at.y, 1) ||
+                !within(was.width, at.width, 1) || !within(was.height, at.height, 1))
+                continue;
+        }
+        off[id] = tile;
+        seen[id] = at;
     }
     if (off.empty()) return;
-    if (!last) {
-        // The window manager may still be busy: look once more, later, without writing again.
+    if (!firstLook) {
+        // Look once more, later, without writing again.
         m_ctx.scheduler.after(kLandedRecheckDelay,
-                              m_lifetime.guard([this, space, check, off = std::move(off), gap] {
-                                  judgeLanded(space, check, off, gap, true);
+                              m_lifetime.guard([this, space, check, off = std::move(off), seen = std::move(seen), gap] {
+                                  judgeLanded(space, check, off, gap, seen);
                               }));
         return;
     }

@@ -54,9 +54,10 @@ public:
     // Returns the windows that could not be placed.
     std::vector<WindowId> applyFrames(const FrameMap& frames);
     // After the window manager has had time to answer, compares the frames that landed with the
-    // tiles; a window off its tile by more than its size steps, still so on a second look, was
-    // refused by the window manager: it leaves the desktop's tree (one log line), never written
-    // again by this check. A later check of the same desktop supersedes this one.
+    // tiles; a window off its tile by more than its size steps, and on a second look still there
+    // at the same frame, was refused by the window manager: it leaves the desktop's tree and is not
+    // tracked again in this run (one log line, no retry). A later check of the desktop supersedes
+    // this one.
     void checkLanded(SpaceId space, FrameMap frames, double gap);
     // The end of an animation: puts every window exactly on its tile, writing only the size or
     // position that differs from the frame last written by `animator` or noted in `settled` (a
@@ -78,7 +79,10 @@ public:
 private:
     // One write; false (logged with the parts refused) when the window refused it.
     bool write(WindowId window, const FrameChange& change, const Rect& target);
-    void judgeLanded(SpaceId space, std::uint64_t check, const FrameMap& frames, double gap, bool last);
+    // The first look has no `firstLook`; the second drops the windows still off their tiles at
+    // the frames the first one saw.
+    void judgeLanded(SpaceId space, std::uint64_t check, const FrameMap& frames, double gap,
+                     const std::optional<FrameMap>& firstLook);
 
     const TilingContext& m_ctx;
     const TilingRun& m_run;

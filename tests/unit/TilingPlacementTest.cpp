@@ -82,3 +82,15 @@ TEST_F(TilingPlacementTest, AMinimumSizeWiderThanTheTileIsARefusalButSizeStepsAr
     EXPECT_LT(std::abs(frameOf(a).height - 859), 13.0);
     EXPECT_EQ(sim.log.count("stay off their tiles"), 1u);
 }
+
+TEST_F(TilingPlacementTest, AWindowTheUserIsStillDraggingIsNotTakenForARefusal) {
+    openThree();
+    engine.retile(desktop(0), std::nullopt);
+    world.window(b)->frame.x += 50; // grabbed by its title bar
+    sim.scheduler.advance(FrameWriter::kLandedCheckDelay);
+    world.window(b)->frame.x += 30; // and still moving
+    sim.scheduler.advance(FrameWriter::kLandedRecheckDelay);
+    EXPECT_EQ(layout(desktop(0), names), "V[A H[B C]]");
+    EXPECT_TRUE(engine.view().isTracked(b));
+    EXPECT_EQ(sim.log.count("stay off their tiles"), 0u);
+}
