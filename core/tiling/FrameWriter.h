@@ -44,7 +44,8 @@ public:
     // How long after a retile the frames that landed are compared with the tiles, and how long
     // after that the windows still off their tiles are looked at once more.
     static constexpr Seconds kLandedCheckDelay{0.1};
-    static constexpr Seconds kLandedRecheckDelay{0.4};
+    // (The second look comes after the half second a maximised window may take to be restored.)
+    static constexpr Seconds kLandedRecheckDelay{0.6};
 
     // Places a window: origin and size in one write. False (logged) when the write was refused.
     bool setFrame(WindowId window, const Rect& rect);
