@@ -17,6 +17,13 @@ const char* errorName(WindowError error) {
     return "?";
 }
 
+std::map<WindowId, FrameReading> WindowControl::frames(const std::vector<WindowId>& windows) {
+    std::map<WindowId, FrameReading> read;
+    for (const WindowId window : windows)
+        if (const auto rect = frame(window)) read[window] = FrameReading{*rect, {}};
+    return read;
+}
+
 const char* eventName(WindowEvent event) {
     switch (event) {
     case WindowEvent::windowCreated: return "windowCreated";

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -90,6 +91,13 @@ struct FrameWritten {
     bool ok() const { return origin.ok() && size.ok(); }
 };
 
+// A window's outer frame as read with many others, and the steps its size moves in
+// (WM_NORMAL_HINTS resize increments on X11; 0 when any size will do).
+struct FrameReading {
+    Rect frame;
+    Size sizeStep;
+};
+
 enum class WindowEvent : std::uint8_t {
     windowCreated,        // application-wide: one of its windows appeared
     focusedWindowChanged, // application-wide: its focused window changed
@@ -142,6 +150,9 @@ public:
     virtual WindowResult<bool> isMinimised(WindowId window) = 0;
     virtual WindowResult<bool> isFullScreen(WindowId window) = 0;
     virtual WindowResult<bool> canResize(WindowId window) = 0;
+    // The frames of many windows at once (on X11 one round trip for all of them); a window without
+    // an answer (gone, or no access) is left out. Writes made right after may reuse what was read.
+    virtual std::map<WindowId, FrameReading> frames(const std::vector<WindowId>& windows);
 
     // One request; takes effect asynchronously on a real server (read the frame back later).
     virtual FrameWritten setFrame(WindowId window, const FrameChange& change) = 0;

@@ -5,6 +5,7 @@
 #include "tiling/WindowTracker.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quorvel {
 
@@ -16,24 +17,30 @@ std::string bracketed(const std::vector<WindowId>& ids) {
     for (std::size_t i = 0; i < ids.size(); ++i) out += (i ? ", " : "") + std::to_string(ids[i]);
     return out + "]";
 }
+
+bool within(double a, double b, double tolerance) { return std::abs(a - b) <= tolerance; }
 } // namespace
 
-FrameWriter::FrameWriter(const TilingContext& context, const TilingRun& run, const WindowTracker& tracker,
+FrameWriter::FrameWriter(const TilingContext& context, const TilingRun& run, WindowTracker& tracker,
                          Listener& listener)
     : m_ctx(context), m_run(run), m_tracker(tracker), m_listener(listener) {}
 
 void FrameWriter::stop() {
     for (auto& [space, animator] : m_animators) animator->cancel();
     m_animators.clear();
+    // Checks still to come belong to this run: none of them judges anything now.
+    for (auto& [space, check] : m_landedChecks) ++check;
 }
 
 bool FrameWriter::setFrame(WindowId window, const Rect& rect) {
-    const FrameWritten first = m_ctx.windows.setFrame(window, rect);
-    // Windows that clamp or shift while being resized land right on the second pass.
-    (void)m_ctx.windows.setFrame(window, rect);
-    if (!first.ok()) {
-        m_ctx.log.error(kCategory, "setFrame refused: pos=%s size=%s rect=%s", first.origin.name(), first.size.name(),
-                        rect.description());
+    return write(window, FrameChange{rect.origin(), rect.size()}, rect);
+}
+
+bool FrameWriter::write(WindowId window, const FrameChange& change, const Rect& target) {
+    const FrameWritten written = m_ctx.windows.setFrame(window, change);
+    if (!written.ok()) {
+        m_ctx.log.error(kCategory, "setFrame refused: pos=%s size=%s rect=%s", written.origin.name(),
+                        written.size.name(), target.description());
         return false;
     }
     return true;
@@ -47,9 +54,86 @@ std::optional<Rect> FrameWriter::currentFrame(WindowId window) {
 
 std::vector<WindowId> FrameWriter::applyFrames(const FrameMap& frames) {
     std::vector<WindowId> refused;
-    for (const auto& [id, rect] : frames)
-        if (!m_tracker.isTracked(id) || !setFrame(id, rect)) refused.push_back(id);
+    std::vector<WindowId> tracked;
+    for (const auto& [id, rect] : frames) {
+        if (m_tracker.isTracked(id)) tracked.push_back(id);
+        else refused.push_back(id);
+    }
+    // Where every window is now, in one read: a window already on its tile is not written, and
+    // the others get only the part that differs.
+    const auto current = m_ctx.windows.frames(tracked);
+    for (const WindowId id : tracked) {
+        const Rect& target = frames.at(id);
+        FrameChange change{target.origin(), target.size()};
+        if (const auto now = current.find(id); now != current.end()) {
+            // Within half a pixel (the server's pixels), or a size short of the tile by less than
+            // the window's size step, writing again would change nothing.
+            const Rect& at = now->second.frame;
+            const Size step = now->second.sizeStep;
+            if (within(at.x, target.x, 0.5) && within(at.y, target.y, 0.5)) change.origin.reset();
+            if (within(at.width, target.width, std::max(0.5, step.width - 0.5)) &&
+                within(at.height, target.height, std::max(0.5, step.height - 0.5)))
+                change.size.reset();
+            if (!change.origin && !change.size) continue;
+        }
+        if (!write(id, change, target)) refused.push_back(id);
+    }
     return refused;
+}
+
+void FrameWriter::checkLanded(TreeKey tree, FrameMap frames, double gap) {
+    const std::uint64_t check = ++m_landedChecks[tree];
+    m_ctx.scheduler.after(kLandedCheckDelay,
+                          m_lifetime.guard([this, tree, check, frames = std::move(frames), gap] {
+                              judgeLanded(tree, check, frames, gap, std::nullopt);
+                          }));
+}
+
+void FrameWriter::judgeLanded(TreeKey tree, std::uint64_t check, const FrameMap& frames, double gap,
+                              const std::optional<FrameMap>& firstLook) {
+    if (!m_run.running || m_landedChecks[tree] != check || m_animators.contains(tree)) return;
+    std::vector<WindowId> windows;
+    for (const auto& [id, rect] : frames)
+        if (m_tracker.isTracked(id)) windows.push_back(id);
+    const auto landed = m_ctx.windows.frames(windows);
+    FrameMap off;
+    FrameMap seen;
+    for (const auto& [id, reading] : landed) {
+        const Rect& tile = frames.at(id);
+        // A window whose size moves in steps lands up to a step short of its tile.
+        const double dx = std::max(1.0, reading.sizeStep.width);
+        const double dy = std::max(1.0, reading.sizeStep.height);
+        const Rect& at = reading.frame;
+        if (within(at.x, tile.x, dx) && within(at.y, tile.y, dy) && within(at.width, tile.width, dx) &&
+            within(at.height, tile.height, dy))
+            continue;
+        // Refused is off its tile and staying put: a window still on the move (the window manager
+        // busy, the user dragging it) is not judged.
+        if (firstLook) {
+            const auto before = firstLook->find(id);
+            const Rect& was = before != firstLook->end() ? before->second : Rect{};
+            if (before == firstLook->end() || !within(was.x, at.x, 1) || !within(was.y, at.y, 1) ||
+                !within(was.width, at.width, 1) || !within(was.height, at.height, 1))
+                continue;
+        }
+        off[id] = tile;
+        seen[id] = at;
+    }
+    if (off.empty()) return;
+    if (!firstLook) {
+        // Look once more, later, without writing again.
+        m_ctx.scheduler.after(kLandedRecheckDelay,
+                              m_lifetime.guard([this, tree, check, off = std::move(off), seen = std::move(seen), gap] {
+                                  judgeLanded(tree, check, off, gap, seen);
+                              }));
+        return;
+    }
+    std::vector<WindowId> refused;
+    for (const auto& [id, tile] : off) refused.push_back(id);
+    m_ctx.log.error(kCategory, "retile space %llu: windows %s stay off their tiles — dropping them",
+                    tree.space, bracketed(refused));
+    for (const WindowId id : refused) m_tracker.setAside(id);
+    m_listener.dropWindows(tree, refused, gap);
 }
 
 std::vector<WindowId> FrameWriter::landFrames(const FrameMap& frames, const FrameAnimator* animator,
@@ -71,12 +155,7 @@ std::vector<WindowId> FrameWriter::landFrames(const FrameMap& frames, const Fram
         if (known->size() != target.size()) change.size = target.size();
         if (known->origin() != target.origin()) change.origin = target.origin();
         if (!change.size && !change.origin) continue;
-        const FrameWritten written = m_ctx.windows.setFrame(id, change);
-        if (!written.ok()) {
-            m_ctx.log.error(kCategory, "setFrame refused: pos=%s size=%s rect=%s", written.origin.name(),
-                            written.size.name(), target.description());
-            refused.push_back(id);
-        }
+        if (!write(id, change, target)) refused.push_back(id);
     }
     return refused;
 }
@@ -125,6 +204,8 @@ bool FrameWriter::isAnimating(SpaceId space) const {
 void FrameWriter::dropUnresponsive(TreeKey space, const std::vector<WindowId>& refused, std::size_t leafCount,
                                    double gap) {
     if (refused.empty()) return;
+    // The tiles change without them: what the last check would compare is out of date.
+    ++m_landedChecks[space];
     if (refused.size() == leafCount && !m_ctx.windows.isAvailable()) {
         m_ctx.log.error(kCategory, "retile space %llu: all %ld window(s) refused and AX trust is gone — pausing tiling",
                         space.space, static_cast<long>(refused.size()));

@@ -33,7 +33,7 @@ public:
         ~Listener() = default;
     };
 
-    FrameWriter(const TilingContext& context, const TilingRun& run, const WindowTracker& tracker,
+    FrameWriter(const TilingContext& context, const TilingRun& run, WindowTracker& tracker,
                 Listener& listener);
     FrameWriter(const FrameWriter&) = delete;
     FrameWriter& operator=(const FrameWriter&) = delete;
@@ -41,12 +41,25 @@ public:
     // Ends every animation without completion.
     void stop();
 
-    // Places a window: origin and size, then both again for windows that clamp or shift while
-    // being resized. False (logged) when the first write was refused.
+    // How long after a retile the frames that landed are compared with the tiles, and how long
+    // after that the windows still off their tiles are looked at once more.
+    static constexpr Seconds kLandedCheckDelay{0.1};
+    // (The second look comes after the half second a maximised window may take to be restored.)
+    static constexpr Seconds kLandedRecheckDelay{0.6};
+
+    // Places a window: origin and size in one write. False (logged) when the write was refused.
     bool setFrame(WindowId window, const Rect& rect);
     std::optional<Rect> currentFrame(WindowId window);
-    // Places every window of the map; returns the windows that could not be placed.
+    // Places every window of the map: the current frames are read in one batch, a window already
+    // on its tile is not written, the others get only the part (origin, size) that differs.
+    // Returns the windows that could not be placed.
     std::vector<WindowId> applyFrames(const FrameMap& frames);
+    // After the window manager has had time to answer, compares the frames that landed with the
+    // tiles; a window off its tile by more than its size steps, and on a second look still there
+    // at the same frame, was refused by the window manager: it leaves the desktop's tree and is not
+    // tracked again in this run (one log line, no retry). A later check of the desktop supersedes
+    // this one.
+    void checkLanded(TreeKey tree, FrameMap frames, double gap);
     // The end of an animation: puts every window exactly on its tile, writing only the size or
     // position that differs from the frame last written by `animator` or noted in `settled` (a
     // window known to be exactly in place is not written); returns the windows that refused.
@@ -67,11 +80,20 @@ public:
     void dropUnresponsive(TreeKey tree, const std::vector<WindowId>& refused, std::size_t leafCount, double gap);
 
 private:
+    // One write; false (logged with the parts refused) when the window refused it.
+    bool write(WindowId window, const FrameChange& change, const Rect& target);
+    // The first look has no `firstLook`; the second drops the windows still off their tiles at
+    // the frames the first one saw.
+    void judgeLanded(TreeKey tree, std::uint64_t check, const FrameMap& frames, double gap,
+                     const std::optional<FrameMap>& firstLook);
+
     const TilingContext& m_ctx;
     const TilingRun& m_run;
-    const WindowTracker& m_tracker;
+    WindowTracker& m_tracker;
     Listener& m_listener;
     std::map<TreeKey, std::shared_ptr<FrameAnimator>> m_animators;
+    // The latest landed check of each tree; an earlier one finding a newer number does nothing.
+    std::map<TreeKey, std::uint64_t> m_landedChecks;
     Lifetime m_lifetime;
 };
 

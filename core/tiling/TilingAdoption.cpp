@@ -37,6 +37,7 @@ void TreePolicy::stop() {
     m_hiddenLayouts.clear();
     m_severalMonitors = false;
     m_monitors.clear();
+    m_retileSoon.clear();
 }
 
 // --- Shared answers -----------------------------------------------------------------------------
@@ -314,12 +315,7 @@ void TreePolicy::adopt(WindowId id) {
     std::set<TreeKey> evicted;
     if (!tree->contains(id)) {
         evicted = evict(id, key);
-        std::optional<WindowId> near;
-        if (const auto last = lastFocusedWindow(*space)) {
-            if (*last != id) near = last;
-            else if (const auto previous = previousFocusedWindow(*space); previous && *previous != id) near = previous;
-        }
-        tree->insert(id, near, frameFor(key));
+        tree->insert(id, splitTarget(key, id), frameFor(key));
     }
     m_ctx.log.info(kCategory, "adopt %u into space %llu — tree now %ld window(s)", id, *space,
                    static_cast<long>(tree->leafCount()));
@@ -393,17 +389,14 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
         candidates.push_back(id);
     }
 
-    std::optional<WindowId> near;
-    if (candidates.size() == 1) {
-        const auto last = lastFocusedWindow(space);
-        if (last && *last != candidates.front()) near = last;
-    }
     std::set<TreeKey> evicted;
     std::map<TreeKey, Rect> areas; // the same for every insertion into a tree
     for (const WindowId id : candidates) {
         const TreeKey key{space, monitorOf(id, monitors).value_or(kHomeMonitor)};
         evicted.merge(evict(id, key));
         if (!areas.contains(key)) areas[key] = frameFor(key);
+        // One newcomer splits the window focused before it; several split the last leaf in turn.
+        const auto near = candidates.size() == 1 ? splitTarget(key, id) : std::nullopt;
         treeFor(key).insert(id, near, areas.at(key));
     }
     for (const TreeKey other : evicted)
@@ -415,6 +408,19 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
     for (const auto& [id, key] : after)
         if (!before.contains(id)) result.inserted.insert(id);
     return result;
+}
+
+std::optional<WindowId> TreePolicy::splitTarget(TreeKey key, WindowId newcomer) const {
+    // A new window is often focused before it is adopted: then the window focused before it is
+    // the one to split, when it is in the same tree.
+    const BSPTree* tree = this->tree(key.space, key.monitor);
+    const auto inTree = [&](WindowId id) { return tree && tree->contains(id); };
+    if (const auto last = lastFocusedWindow(key.space)) {
+        if (*last != newcomer) return inTree(*last) ? last : std::nullopt;
+        if (const auto previous = previousFocusedWindow(key.space); previous && *previous != newcomer && inTree(*previous))
+            return previous;
+    }
+    return std::nullopt;
 }
 
 void TreePolicy::removeFromTree(TreeKey key, BSPTree& tree, WindowId id) {
@@ -439,8 +445,21 @@ void TreePolicy::removeFromTrees(WindowId id) {
         if (tree->contains(id)) affected.push_back(key);
     for (const TreeKey key : affected) {
         removeFromTree(key, *m_trees.at(key), id);
-        retileTree(key, std::nullopt);
+        retileSoon(key);
     }
+}
+
+void TreePolicy::retileSoon(TreeKey key) {
+    const bool posted = !m_retileSoon.empty();
+    m_retileSoon.insert(key);
+    if (posted) return;
+    const auto generation = m_run.generation;
+    m_ctx.scheduler.post(m_lifetime.guard([this, generation] {
+        if (!m_run.isCurrent(generation)) return;
+        const std::set<TreeKey> keys = std::move(m_retileSoon);
+        m_retileSoon.clear();
+        for (const TreeKey marked : keys) retileTree(marked, std::nullopt);
+    }));
 }
 
 // --- Upkeep -------------------------------------------------------------------------------------

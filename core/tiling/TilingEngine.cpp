@@ -39,7 +39,7 @@ void TilingEngine::start() {
                 if (app) handler(*app);
             })));
     };
-    observe(WorkspaceEvent::didLaunchApplication, [this](const auto& app) { m_tracker.scheduleAttach(app, 0); });
+    observe(WorkspaceEvent::didLaunchApplication, [this](const auto& app) { m_tracker.attachLaunched(app); });
     observe(WorkspaceEvent::didTerminateApplication, [this](const auto& app) { m_tracker.detach(app.pid); });
     m_workspaceObservers.push_back(m_ctx.workspace.addObserver(
         WorkspaceEvent::activeSpaceDidChange,

@@ -118,13 +118,16 @@ void TreePolicy::retileTree(TreeKey key, std::optional<WindowId> grew) {
                                  const auto current = m_trees.find(key);
                                  const auto treeNow = weakTree.lock();
                                  if (!treeNow || current == m_trees.end() || current->second != treeNow) return;
-                                 m_writer.dropUnresponsive(key, m_writer.landFrames(frames, finished, settled),
-                                                           treeNow->leafCount(), gap);
+                                 const auto refused = m_writer.landFrames(frames, finished, settled);
+                                 m_writer.checkLanded(key, frames, gap);
+                                 m_writer.dropUnresponsive(key, refused, treeNow->leafCount(), gap);
                              }));
             return;
         }
     }
-    m_writer.dropUnresponsive(key, m_writer.applyFrames(frames), tree->leafCount(), gap);
+    const auto refused = m_writer.applyFrames(frames);
+    m_writer.checkLanded(key, std::move(frames), gap);
+    m_writer.dropUnresponsive(key, refused, tree->leafCount(), gap);
 }
 
 void TreePolicy::retileAllSpaces() {

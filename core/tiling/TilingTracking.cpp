@@ -34,6 +34,7 @@ void WindowTracker::stop() {
     for (const auto& [pid, observer] : m_observers) m_ctx.windows.releaseObserver(observer);
     m_observers.clear();
     m_owners.clear();
+    m_setAside.clear();
 }
 
 bool WindowTracker::attach(const RunningApplication& app) {
@@ -99,6 +100,17 @@ void WindowTracker::scheduleAttach(const RunningApplication& app, int attempt) {
     }));
 }
 
+void WindowTracker::attachLaunched(const RunningApplication& app) {
+    if (!m_run.running) return;
+    if (!attach(app)) {
+        scheduleAttach(app, 0);
+        return;
+    }
+    // Its windows are new ones, told one by one as a running application's would be: no sweep of
+    // the whole desktop stands between the first window and its tile.
+    for (const WindowId window : windowsOf(app.pid)) (void)m_events.windowCreated(window, app.pid);
+}
+
 bool WindowTracker::isTileable(WindowId window) {
     if (m_ctx.windows.kind(window).valueOr(WindowKind::other) != WindowKind::standard) return false;
     return m_ctx.windows.canResize(window).valueOr(false);
@@ -118,7 +130,7 @@ WindowFit WindowTracker::fit(WindowId window) {
 std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
     // Asked of a tracked window again too: one that became a dialog or fixed its size is not
     // taken as a tracked window to adopt.
-    if (!isTileable(window)) return std::nullopt;
+    if (m_setAside.contains(window) || !isTileable(window)) return std::nullopt;
     m_owners[window] = pid;
 
     const auto observer = m_observers.find(pid);
@@ -147,6 +159,11 @@ std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
 void WindowTracker::forget(WindowId window) {
     m_owners.erase(window);
     m_destroyArmed.erase(window);
+}
+
+void WindowTracker::setAside(WindowId window) {
+    forget(window);
+    m_setAside.insert(window);
 }
 
 std::vector<WindowId> WindowTracker::windowsOf(Pid pid) const {

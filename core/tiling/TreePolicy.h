@@ -100,8 +100,15 @@ private:
 
     // Adoption (TilingAdoption.cpp).
     void adopt(WindowId id);
+    // The tile a new window splits: the last focused window of the desktop, or the one before it
+    // when the newcomer already took the focus, if that window is in the tree; none splits the
+    // last leaf.
+    std::optional<WindowId> splitTarget(TreeKey key, WindowId newcomer) const;
     std::set<TreeKey> evict(WindowId id, TreeKey except);
+    // Takes the window out of every tree; each tree it left is retiled once on the next turn of
+    // the main queue, however many windows leave it in this one (an application quitting).
     void removeFromTrees(WindowId id);
+    void retileSoon(TreeKey key);
     // Takes the window out of the tree, refitting it as set, and out of its desktop's focus.
     void removeFromTree(TreeKey key, BSPTree& tree, WindowId id);
     void restoreHiddenLayout(Pid pid);
@@ -169,6 +176,8 @@ private:
     bool m_severalMonitors = false;
     // Each swept desktop's monitors (monitorsOf's last answer), for frame changes.
     std::map<SpaceId, std::vector<ScreenInfo>> m_monitors;
+    // Trees waiting for the retile posted by retileSoon.
+    std::set<TreeKey> m_retileSoon;
     Lifetime m_lifetime;
 };
 

@@ -62,11 +62,17 @@ public:
     bool attach(const RunningApplication& app);
     // Tries again after 0.5, 1 and 2 s, then gives up.
     void scheduleAttach(const RunningApplication& app, int attempt);
+    // A newly launched application: attached at once (its first window may already be there), with
+    // the retry schedule when that finds no window yet.
+    void attachLaunched(const RunningApplication& app);
     void detach(Pid pid);
     void refreshFocus(const RunningApplication& app);
     // Records a tileable window and its owner and registers for its end; none when not tileable.
     std::optional<WindowId> track(WindowId window, Pid pid);
     void forget(WindowId window);
+    // Forgets a window the window manager would not put on its tile, and never tracks it again
+    // in this run: a refusal is not retried.
+    void setAside(WindowId window);
 
     WindowFit fit(WindowId window);
     bool isTracked(WindowId window) const { return m_owners.contains(window); }
@@ -93,6 +99,7 @@ private:
     std::map<Pid, WindowObserverId> m_observers;
     std::map<WindowId, Pid> m_owners;
     std::set<WindowId> m_destroyArmed;
+    std::set<WindowId> m_setAside;
     TaskHandle m_closeSweepTimer;
     Lifetime m_lifetime;
 };

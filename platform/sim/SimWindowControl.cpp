@@ -1,6 +1,9 @@
 // Simulated window control: what a well-behaved application answers, plus the faults tests inject.
 #include "SimWindowControl.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace quorvel::sim {
 
 std::optional<WindowError> SimWindowControl::precheck(const std::string& call) {
@@ -52,6 +55,14 @@ WindowResult<bool> SimWindowControl::isFullScreen(WindowId window) { return read
 
 WindowResult<bool> SimWindowControl::canResize(WindowId window) { return read("canResize", window, &SimWindow::resizable); }
 
+std::map<WindowId, FrameReading> SimWindowControl::frames(const std::vector<WindowId>& windows) {
+    if (precheck("frames")) return {};
+    std::map<WindowId, FrameReading> read;
+    for (const WindowId id : windows)
+        if (const SimWindow* w = m_world.window(id)) read[id] = FrameReading{w->frame, w->sizeStep};
+    return read;
+}
+
 FrameWritten SimWindowControl::setFrame(WindowId window, const FrameChange& change) {
     const int parts = (change.origin ? 1 : 0) + (change.size ? 1 : 0);
     m_world.scheduler().burn(m_world.writeCostPerPart * parts);
@@ -72,6 +83,16 @@ FrameWritten SimWindowControl::setFrame(WindowId window, const FrameChange& chan
     }
     if (!applied.origin && !applied.size) return result;
     m_world.writes().push_back({window, applied});
+    if (w->ignoresFrames) return result;
+    if (applied.size && w->minimumSize) {
+        applied.size->width = std::max(applied.size->width, w->minimumSize->width);
+        applied.size->height = std::max(applied.size->height, w->minimumSize->height);
+    }
+    // A size that moves in steps (a terminal's character cells) stops at the last whole step.
+    if (applied.size && w->sizeStep.width > 0)
+        applied.size->width = std::floor(applied.size->width / w->sizeStep.width) * w->sizeStep.width;
+    if (applied.size && w->sizeStep.height > 0)
+        applied.size->height = std::floor(applied.size->height / w->sizeStep.height) * w->sizeStep.height;
     if (applied.origin) {
         w->frame.x = applied.origin->x;
         w->frame.y = applied.origin->y;

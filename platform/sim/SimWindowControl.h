@@ -22,6 +22,8 @@ public:
     WindowResult<bool> isMinimised(WindowId window) override;
     WindowResult<bool> isFullScreen(WindowId window) override;
     WindowResult<bool> canResize(WindowId window) override;
+    // One call for all of them (counted as "frames").
+    std::map<WindowId, FrameReading> frames(const std::vector<WindowId>& windows) override;
 
     using WindowControl::setFrame;
     FrameWritten setFrame(WindowId window, const FrameChange& change) override;

@@ -216,6 +216,10 @@ WindowId SimWorld::openWindow(Pid pid, const Rect& frame, const WindowOptions& o
     return id;
 }
 
+void SimWorld::refuseFrames(WindowId id, bool refuse) {
+    if (SimWindow* w = window(id)) w->ignoresFrames = refuse;
+}
+
 void SimWorld::closeWindow(WindowId id) {
     const auto it = m_windows.find(id);
     if (it == m_windows.end()) return;

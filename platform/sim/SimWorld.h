@@ -98,6 +98,11 @@ struct SimWindow {
     bool minimized = false;
     bool fullScreen = false;
     bool refusesMoves = false; // answers frame writes with an error
+    // Window-manager behaviour: writes answered as done but the frame stays where it is, or a
+    // size never smaller than this; a size that moves in steps of `sizeStep` stops at a whole step.
+    bool ignoresFrames = false;
+    std::optional<Size> minimumSize;
+    Size sizeStep;
 };
 
 // One frame write that the window accepted, as the window server saw it.
@@ -164,6 +169,8 @@ public:
     void dragWindow(WindowId window, const Rect& frame);
     // The window's frame changed: one frame-change event per window per turn of the queue.
     void noteFrameChanged(WindowId window);
+    // The window's frame writes are answered as done but the window stays where it is.
+    void refuseFrames(WindowId window, bool refuse = true);
     SimWindow* window(WindowId window);
     const std::map<WindowId, SimWindow>& windows() const { return m_windows; }
     const std::vector<WindowId>& stacking() const { return m_stack; } // front to back

@@ -70,10 +70,12 @@ void X11Connection::lost() {
 bool X11Connection::hasEWMHWindowManager() {
     if (!m_ewmhReady) return false;
     xcb_window_t check = 0;
+    noteRoundTrip();
     if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, root()), &check,
                                                 nullptr))
         return false;
     xcb_window_t self = 0;
+    noteRoundTrip();
     // The check window names itself; a stale property left by a dead window manager does not.
     if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, check), &self,
                                                 nullptr))
@@ -105,12 +107,14 @@ std::uint64_t X11Connection::addListener(EventListener listener) {
 void X11Connection::removeListener(std::uint64_t token) { m_listeners.erase(token); }
 
 void X11Connection::sync() {
+    noteRoundTrip();
     const auto reply = owned(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
     (void)reply;
 }
 
 xcb_atom_t X11Connection::atom(const std::string& name) {
     if (const auto it = m_atoms.find(name); it != m_atoms.end()) return it->second;
+    noteRoundTrip();
     const auto reply = owned(xcb_intern_atom_reply(
         m_connection, xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr));
     const xcb_atom_t value = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
@@ -120,6 +124,7 @@ xcb_atom_t X11Connection::atom(const std::string& name) {
 
 std::vector<std::uint32_t> X11Connection::cardinals(XWindow window, xcb_atom_t property, xcb_atom_t type) {
     xcb_generic_error_t* error = nullptr;
+    noteRoundTrip();
     const auto reply = owned(xcb_get_property_reply(
         m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 1024), &error));
     if (error) {
@@ -145,6 +150,7 @@ std::vector<xcb_atom_t> X11Connection::atoms(XWindow window, xcb_atom_t property
 
 std::optional<std::string> X11Connection::text(XWindow window, xcb_atom_t property, xcb_atom_t type) {
     xcb_generic_error_t* error = nullptr;
+    noteRoundTrip();
     const auto reply = owned(xcb_get_property_reply(
         m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 4096), &error));
     if (error) {
@@ -168,6 +174,7 @@ std::optional<std::uint32_t> X11Connection::windowPid(XWindow window) {
 
 std::optional<std::pair<std::string, std::string>> X11Connection::windowClass(XWindow window) {
     xcb_icccm_get_wm_class_reply_t reply;
+    noteRoundTrip();
     if (!xcb_icccm_get_wm_class_reply(m_connection, xcb_icccm_get_wm_class(m_connection, window), &reply, nullptr))
         return std::nullopt;
     std::pair<std::string, std::string> result{reply.instance_name ? reply.instance_name : "",
@@ -202,15 +209,21 @@ X11Connection::Extents X11Connection::frameExtents(XWindow window) {
 
 std::optional<Rect> X11Connection::clientRect(XWindow window) {
     xcb_generic_error_t* error = nullptr;
-    const auto geometry =
-        owned(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), &error));
+    // Both asked before either answer is awaited: one round trip.
+    const auto geometryCookie = xcb_get_geometry(m_connection, window);
+    const auto originCookie = xcb_translate_coordinates(m_connection, window, root(), 0, 0);
+    noteRoundTrip();
+    const auto geometry = owned(xcb_get_geometry_reply(m_connection, geometryCookie, &error));
     if (error) {
         std::free(error); // the window is gone: an answer, not a fault
+        xcb_discard_reply(m_connection, originCookie.sequence);
         return std::nullopt;
     }
-    if (!geometry) return std::nullopt;
-    const auto translated = owned(xcb_translate_coordinates_reply(
-        m_connection, xcb_translate_coordinates(m_connection, window, root(), 0, 0), &error));
+    if (!geometry) {
+        xcb_discard_reply(m_connection, originCookie.sequence);
+        return std::nullopt;
+    }
+    const auto translated = owned(xcb_translate_coordinates_reply(m_connection, originCookie, &error));
     if (error) {
         std::free(error);
         return std::nullopt;
@@ -247,6 +260,7 @@ void X11Connection::sendRootMessage(XWindow window, xcb_atom_t type, std::uint32
 }
 
 std::uint8_t X11Connection::check(xcb_void_cookie_t cookie, const char* what) {
+    noteRoundTrip();
     xcb_generic_error_t* error = xcb_request_check(m_connection, cookie);
     // A dead connection answers "no error": ask it.
     if (!error) return isAlive() ? 0 : 255;
@@ -254,6 +268,13 @@ std::uint8_t X11Connection::check(xcb_void_cookie_t cookie, const char* what) {
     absorb(*error, what);
     std::free(error);
     return code;
+}
+
+std::uint64_t X11Connection::requestsSent() {
+    const unsigned sequence = xcb_no_operation(m_connection).sequence;
+    if (sequence < m_lastSequence) m_sequenceBase += std::uint64_t{1} << 32;
+    m_lastSequence = sequence;
+    return m_sequenceBase + sequence;
 }
 
 void X11Connection::absorb(const xcb_generic_error_t& error, const char* what) {

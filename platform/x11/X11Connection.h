@@ -96,6 +96,15 @@ public:
 
     Log& log() { return m_log; }
 
+    // Round trips: every wait for a reply of the server. The helpers here count their own; code
+    // that waits for replies itself calls noteRoundTrip once per batch it collects. For the
+    // latency probe and its figures.
+    void noteRoundTrip() { ++m_roundTrips; }
+    std::uint64_t roundTrips() const { return m_roundTrips; }
+    // How many requests this connection has sent so far (the sequence number of the last one).
+    // Costs a request of its own (a no-op), which it counts.
+    std::uint64_t requestsSent();
+
 private:
     X11Connection(xcb_connection_t* connection, int screenNumber, Log& log);
     void lost();
@@ -112,6 +121,10 @@ private:
     std::map<std::uint64_t, EventListener> m_listeners;
     std::uint64_t m_nextListener = 1;
     std::set<std::pair<std::string, int>> m_loggedErrors;
+    std::uint64_t m_roundTrips = 0;
+    // Sequence numbers are 32 bits on the wire: the count carries over their wrap.
+    std::uint64_t m_sequenceBase = 0;
+    unsigned m_lastSequence = 0;
 };
 
 } // namespace quorvel::x11

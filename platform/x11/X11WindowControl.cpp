@@ -118,6 +118,110 @@ WindowResult<Rect> X11WindowControl::frame(WindowId window) {
     return *frame;
 }
 
+std::map<WindowId, FrameReading> X11WindowControl::frames(const std::vector<WindowId>& windows) {
+    if (!available()) return {};
+    xcb_connection_t* c = m_connection.raw();
+    const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
+    struct Reads {
+        XWindow window;
+        xcb_get_geometry_cookie_t geometry;
+        xcb_translate_coordinates_cookie_t origin;
+        xcb_get_property_cookie_t extents, state, hints;
+    };
+    std::vector<Reads> reads;
+    for (const WindowId id : windows) {
+        if (id == 0 || !m_tracker.isManaged(id)) continue;
+        reads.push_back({id, xcb_get_geometry(c, id), xcb_translate_coordinates(c, id, m_connection.root(), 0, 0),
+                         xcb_get_property(c, 0, id, ewmh._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 0, 4),
+                         xcb_get_property(c, 0, id, ewmh._NET_WM_STATE, XCB_ATOM_ATOM, 0, 64),
+                         xcb_icccm_get_wm_normal_hints(c, id)});
+    }
+    if (reads.empty()) return {};
+    m_connection.noteRoundTrip(); // every request above is on its way before the first answer is awaited
+    std::map<WindowId, FrameReading> read;
+    for (const Reads& r : reads) {
+        // Each reply is collected (or its error freed) whether or not the window is still there.
+        xcb_generic_error_t* error = nullptr;
+        const auto geometry = xcb_get_geometry_reply(c, r.geometry, &error);
+        std::free(error);
+        error = nullptr;
+        const auto origin = xcb_translate_coordinates_reply(c, r.origin, &error);
+        std::free(error);
+        error = nullptr;
+        const auto extents = xcb_get_property_reply(c, r.extents, &error);
+        std::free(error);
+        error = nullptr;
+        const auto state = xcb_get_property_reply(c, r.state, &error);
+        std::free(error);
+        error = nullptr;
+        xcb_size_hints_t hints{};
+        const bool hinted = xcb_icccm_get_wm_normal_hints_reply(c, r.hints, &hints, &error) == 1;
+        std::free(error);
+
+        if (geometry && origin) {
+            Snapshot snapshot;
+            if (extents && extents->format == 32 && xcb_get_property_value_length(extents) >= 16) {
+                const auto* e = static_cast<const std::uint32_t*>(xcb_get_property_value(extents));
+                snapshot.extents = {double(e[0]), double(e[1]), double(e[2]), double(e[3])};
+            }
+            if (state && state->format == 32) {
+                const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(state));
+                const int count = xcb_get_property_value_length(state) / 4;
+                for (int i = 0; i < count; ++i)
+                    snapshot.maximised = snapshot.maximised || atoms[i] == ewmh._NET_WM_STATE_MAXIMIZED_VERT ||
+                                         atoms[i] == ewmh._NET_WM_STATE_MAXIMIZED_HORZ;
+            }
+            Size step;
+            if (hinted) {
+                const bool bounded =
+                    (hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) && (hints.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE);
+                snapshot.fixedSize = bounded && hints.min_width > 0 && hints.min_height > 0 &&
+                                     hints.min_width == hints.max_width && hints.min_height == hints.max_height;
+                if (hints.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC)
+                    step = {double(std::max(0, hints.width_inc)), double(std::max(0, hints.height_inc))};
+            }
+            const X11Connection::Extents& e = snapshot.extents;
+            read[r.window] = FrameReading{Rect{double(origin->dst_x) - e.left, double(origin->dst_y) - e.top,
+                                               double(geometry->width) + e.left + e.right,
+                                               double(geometry->height) + e.top + e.bottom},
+                                          step};
+            m_snapshots[r.window] = snapshot;
+        }
+        std::free(geometry);
+        std::free(origin);
+        std::free(extents);
+        std::free(state);
+    }
+    if (!m_snapshotsExpiring && !m_snapshots.empty()) {
+        m_snapshotsExpiring = true;
+        m_scheduler.post(m_lifetime.guard([this] {
+            m_snapshots.clear();
+            m_snapshotsExpiring = false;
+        }));
+    }
+    return read;
+}
+
+const X11WindowControl::Snapshot* X11WindowControl::snapshotOf(XWindow window) const {
+    const auto it = m_snapshots.find(window);
+    return it == m_snapshots.end() ? nullptr : &it->second;
+}
+
+bool X11WindowControl::knownFixedSize(XWindow window) {
+    if (const Snapshot* known = snapshotOf(window)) return known->fixedSize;
+    return isFixedSize(window);
+}
+
+bool X11WindowControl::knownMaximised(XWindow window) {
+    if (const Snapshot* known = snapshotOf(window)) return known->maximised;
+    return isMaximised(window);
+}
+
+X11Connection::Extents X11WindowControl::knownExtents(XWindow window) {
+    if (const Snapshot* known = snapshotOf(window)) return known->extents;
+    return m_connection.frameExtents(window);
+}
+
 bool X11WindowControl::hasState(XWindow window, xcb_atom_t state) {
     const auto states = m_connection.atoms(window, m_connection.ewmh()->_NET_WM_STATE);
     return std::find(states.begin(), states.end(), state) != states.end();
@@ -165,6 +269,7 @@ WindowKind X11WindowControl::kindOf(XWindow window) {
     // A window that names a parent belongs to it (a dialog or a secondary window), whatever its type.
     xcb_window_t parent = XCB_WINDOW_NONE;
     xcb_generic_error_t* error = nullptr;
+    m_connection.noteRoundTrip();
     const bool transient = xcb_icccm_get_wm_transient_for_reply(
                                m_connection.raw(), xcb_icccm_get_wm_transient_for(m_connection.raw(), window), &parent,
                                &error) == 1 &&
@@ -176,6 +281,7 @@ WindowKind X11WindowControl::kindOf(XWindow window) {
 bool X11WindowControl::isFixedSize(XWindow window) {
     xcb_size_hints_t hints{};
     xcb_generic_error_t* error = nullptr;
+    m_connection.noteRoundTrip();
     if (!xcb_icccm_get_wm_normal_hints_reply(m_connection.raw(), xcb_icccm_get_wm_normal_hints(m_connection.raw(), window),
                                              &hints, &error)) {
         std::free(error);
@@ -209,11 +315,13 @@ FrameWritten X11WindowControl::setFrame(WindowId window, const FrameChange& chan
                         (!change.size || (std::isfinite(change.size->width) && std::isfinite(change.size->height)));
     if (!finite) return failed(WindowError::invalidArgument);
     if (!change.origin && !change.size) return {};
-    if (!stillThere(*managedWindow, change.origin ? "moved" : "resized")) return failed(WindowError::cannotComplete);
+    // A window read in this turn's batch was there a moment ago; its destruction is an event.
+    if (!snapshotOf(*managedWindow) && !stillThere(*managedWindow, change.origin ? "moved" : "resized"))
+        return failed(WindowError::cannotComplete);
     FrameWritten result;
     std::optional<Size> size = change.size;
     // A fixed-size window moves but keeps its size.
-    if (size && isFixedSize(*managedWindow)) {
+    if (size && knownFixedSize(*managedWindow)) {
         result.size = WindowError::cannotComplete;
         size.reset();
     }
@@ -239,6 +347,7 @@ WindowStatus X11WindowControl::raise(WindowId window) {
 
 bool X11WindowControl::stillThere(XWindow window, const char* what) {
     xcb_generic_error_t* error = nullptr;
+    m_connection.noteRoundTrip();
     auto* geometry = xcb_get_geometry_reply(m_connection.raw(), xcb_get_geometry(m_connection.raw(), window), &error);
     const bool there = geometry != nullptr && error == nullptr;
     std::free(geometry);
@@ -264,7 +373,7 @@ void X11WindowControl::place(XWindow window, std::optional<Point> origin, std::o
         if (pending->second.restored) moveResize(window, origin, frameSize);
         return;
     }
-    if (!isMaximised(window)) {
+    if (!knownMaximised(window)) {
         moveResize(window, origin, frameSize);
         return;
     }
@@ -294,8 +403,10 @@ void X11WindowControl::applyPending(XWindow window) {
 }
 
 void X11WindowControl::onXEvent(const xcb_generic_event_t& event) {
-    if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY || m_pending.empty()) return;
+    if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
     const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    m_snapshots.erase(notify.window); // what was read of it may have changed
+    if (m_pending.empty()) return;
     const auto pending = m_pending.find(notify.window);
     if (pending == m_pending.end()) return;
     if (notify.atom == m_connection.ewmh()->_NET_WM_STATE && !pending->second.restored &&
@@ -319,14 +430,52 @@ void X11WindowControl::moveResize(XWindow window, std::optional<Point> origin, s
     }
     if (frameSize) {
         // The size names the frame; the window manager is asked for the client inside it.
-        const auto extents = m_connection.frameExtents(window);
+        const auto extents = knownExtents(window);
         flags |= kMoveWidth | kMoveHeight;
         width = std::max(1, coordinate(frameSize->width - extents.left - extents.right));
         height = std::max(1, coordinate(frameSize->height - extents.top - extents.bottom));
     }
-    m_connection.sendRootMessage(window, m_connection.ewmh()->_NET_MOVERESIZE_WINDOW, flags,
-                                 static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
-                                 static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    sendMoveResize(window, flags, x, y, width, height);
+}
+
+bool X11WindowControl::moveResizeSupported() {
+    if (!m_moveResizeSupported) {
+        const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
+        const auto supported = m_connection.atoms(m_connection.root(), ewmh._NET_SUPPORTED);
+        m_moveResizeSupported =
+            std::find(supported.begin(), supported.end(), ewmh._NET_MOVERESIZE_WINDOW) != supported.end();
+        if (!*m_moveResizeSupported)
+            m_log.info(kCategory, "_NET_MOVERESIZE_WINDOW unavailable — placing windows with ConfigureWindow");
+    }
+    return *m_moveResizeSupported;
+}
+
+void X11WindowControl::sendMoveResize(XWindow window, std::uint32_t flags, std::int32_t x, std::int32_t y,
+                                      std::int32_t width, std::int32_t height) {
+    if (moveResizeSupported()) {
+        m_connection.sendRootMessage(window, m_connection.ewmh()->_NET_MOVERESIZE_WINDOW, flags,
+                                     static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
+                                     static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+        return;
+    }
+    // The window manager redirects a client's configure and, with the default (north-west)
+    // gravity, puts the frame's corner at x, y: the same request in the older form.
+    std::uint16_t mask = 0;
+    std::uint32_t values[4];
+    int count = 0;
+    if (flags & kMoveX) {
+        mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
+        values[count++] = static_cast<std::uint32_t>(x);
+        values[count++] = static_cast<std::uint32_t>(y);
+    }
+    if (flags & kMoveWidth) {
+        mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+        values[count++] = static_cast<std::uint32_t>(width);
+        values[count++] = static_cast<std::uint32_t>(height);
+    }
+    if (mask == 0) return;
+    xcb_configure_window(m_connection.raw(), window, mask, values);
+    m_connection.flush();
 }
 
 void X11WindowControl::activate(XWindow window) {

@@ -38,9 +38,13 @@ public:
     WindowResult<bool> isMinimised(WindowId window) override;
     WindowResult<bool> isFullScreen(WindowId window) override;
     WindowResult<bool> canResize(WindowId window) override;
+    // Every window's geometry, frame extents, state and size hints in one round trip; frame
+    // writes in the same turn of the loop reuse them instead of asking again.
+    std::map<WindowId, FrameReading> frames(const std::vector<WindowId>& windows) override;
 
     // One request to the window manager that takes effect asynchronously, keeping the part it does
-    // not name; a maximised window is restored first.
+    // not name; a maximised window is restored first. `_NET_MOVERESIZE_WINDOW` when the window
+    // manager lists it in `_NET_SUPPORTED`, else a ConfigureWindow of the client.
     using WindowControl::setFrame;
     FrameWritten setFrame(WindowId window, const FrameChange& change) override;
     WindowStatus setMinimised(WindowId window, bool minimised) override;
@@ -86,6 +90,22 @@ private:
     void moveResize(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize);
     void activate(XWindow window);
 
+    // What a batch read (frames) learnt of a window, for the writes of the same turn.
+    struct Snapshot {
+        X11Connection::Extents extents;
+        bool maximised = false;
+        bool fixedSize = false;
+    };
+    const Snapshot* snapshotOf(XWindow window) const;
+    bool knownFixedSize(XWindow window);
+    bool knownMaximised(XWindow window);
+    X11Connection::Extents knownExtents(XWindow window);
+    // Whether the window manager takes _NET_MOVERESIZE_WINDOW (read once, logged once when not).
+    bool moveResizeSupported();
+    // Sends the frame request: the client message, or ConfigureWindow without it.
+    void sendMoveResize(XWindow window, std::uint32_t flags, std::int32_t x, std::int32_t y, std::int32_t width,
+                        std::int32_t height);
+
     void onTrackerEvent(const X11ClientTracker::Event& event);
     void onXEvent(const xcb_generic_event_t& event);
     // Queues `event` for every registration that asks for it: on the window itself or, for
@@ -115,6 +135,9 @@ private:
     std::map<XWindow, PendingFrame> m_pending;
     // Windows whose frame change is posted and not yet delivered.
     std::set<XWindow> m_framesChanged;
+    std::map<XWindow, Snapshot> m_snapshots; // emptied on the next turn of the loop
+    bool m_snapshotsExpiring = false;
+    std::optional<bool> m_moveResizeSupported;
     Lifetime m_lifetime;
 };
 

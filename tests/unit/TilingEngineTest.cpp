@@ -185,16 +185,43 @@ TEST_F(TilingEngineTest, DialogsAndFixedSizeWindowsAreNeverTracked) {
     EXPECT_FALSE(engine.view().isTracked(fixed));
 }
 
-TEST_F(TilingEngineTest, AnAppLaunchedWhileTilingRunsIsAttachedAfterHalfASecondThenBacksOff) {
+TEST_F(TilingEngineTest, AnAppLaunchedWhileTilingRunsIsAttachedAtOnceAndRetriesWhileItHasNoWindow) {
     engine.start();
     const Pid pid = world.launchApp({.name = "Slow"});
     sim.scheduler.runPending();
-    EXPECT_FALSE(engine.view().hasObserver(pid));
-    sim.scheduler.advance(0.5s);
-    EXPECT_TRUE(engine.view().hasObserver(pid)) << "attached at 0.5 s, though it has no window yet";
-    sim.scheduler.advance(3.1s);
+    EXPECT_TRUE(engine.view().hasObserver(pid)) << "attached at once, though it has no window yet";
+    sim.scheduler.advance(3.6s);
     EXPECT_TRUE(sim.log.contains("attach: no windows after 3 attempts: Slow (" + std::to_string(pid) + ")"));
     EXPECT_EQ(sim.log.count("attached Slow"), 1u);
+}
+
+TEST_F(TilingEngineTest, TheFirstWindowOfANewAppSplitsTheWindowFocusedBeforeItWithoutWaiting) {
+    app = launch();
+    engine.start();
+    a = open(app);
+    b = open(app);
+    world.focusWindow(a);
+    settle();
+    // The launch is reported together with the first window, which has taken the focus already.
+    const Pid fresh = world.launchApp({.name = "Fresh"});
+    const WindowId n = world.openWindow(fresh, {40, 60, 600, 400});
+    sim.scheduler.runPending();
+    const std::map<WindowId, std::string> named{{a, "A"}, {b, "B"}, {n, "N"}};
+    EXPECT_EQ(layout(desktop(0), named), "V[H[A N] B]") << "tiled in the same turn, beside A";
+    EXPECT_EQ(frameOf(n), (Rect{8, 466.5, 708, 425.5}));
+}
+
+TEST_F(TilingEngineTest, WindowsClosedInOneTurnRetileTheirDesktopOnce) {
+    openThree();
+    const WindowId d = open(app);
+    sim.log.clear();
+    world.closeWindow(b);
+    world.closeWindow(c);
+    world.closeWindow(d);
+    settle();
+    EXPECT_EQ(treeOf(desktop(0)), std::to_string(a));
+    EXPECT_EQ(frameOf(a), (Rect{8, 33, 1424, 859}));
+    EXPECT_EQ(sim.log.count("retile space 1:"), 1u);
 }
 
 TEST_F(TilingEngineTest, OurOwnProcessAndSkippedAppsAreNeverAttached) {
@@ -210,6 +237,7 @@ TEST_F(TilingEngineTest, OurOwnProcessAndSkippedAppsAreNeverAttached) {
 TEST_F(TilingEngineTest, AWindowThatRefusesToMoveIsDroppedAndTheOthersCloseTheGap) {
     openThree();
     world.window(b)->refusesMoves = true;
+    world.window(b)->frame.x += 50; // dragged off its tile: the retile has to move it
     engine.retile(desktop(0), std::nullopt);
     EXPECT_TRUE(sim.log.contains("retile space 1: dropping unresponsive windows [" + std::to_string(b) + "]"));
     EXPECT_EQ(layout(desktop(0), names), "V[A C]");
@@ -220,6 +248,7 @@ TEST_F(TilingEngineTest, AWindowThatRefusesToMoveIsDroppedAndTheOthersCloseTheGa
 TEST_F(TilingEngineTest, AWindowThatMovesButNoLongerResizesIsDroppedAndTheLogNamesThePartRefused) {
     openThree();
     world.window(c)->resizable = false; // as a window whose size got fixed after it was tiled
+    world.window(c)->frame.width -= 50; // and changed: the retile has to resize it
     engine.retile(desktop(0), std::nullopt);
     EXPECT_TRUE(sim.log.contains("setFrame refused: pos=ok size=cannotComplete rect={{724, 466.5}, {708, 425.5}}"));
     EXPECT_EQ(layout(desktop(0), names), "V[A B]");

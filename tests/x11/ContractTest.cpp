@@ -257,6 +257,28 @@ TEST_P(ContractTest, WindowControlReportsAFrameChangeOfAWatchedWindowOurOwnWrite
     control.releaseObserver(*observer);
 }
 
+TEST_P(ContractTest, WindowControlReadsTheFramesOfManyWindowsAtOnceAndLeavesTheGoneOnesOut) {
+    WindowControl& control = driver->windowControl();
+    const auto [first, firstPid] = driver->openWindow("first");
+    const auto [second, secondPid] = driver->openWindow("second");
+    ASSERT_TRUE(driver->waitFor([&, a = first, b = second] { return control.owner(a).ok() && control.owner(b).ok(); }));
+    EXPECT_TRUE(control.setFrame(first, Rect{10, 20, 500, 400}).ok());
+    EXPECT_TRUE(control.setFrame(second, Rect{600, 20, 300, 200}).ok());
+    ASSERT_TRUE(driver->waitFor([&, b = second] {
+        const auto frame = control.frame(b);
+        return frame && std::abs(frame->x - 600) <= 1 && std::abs(frame->width - 300) <= 1;
+    }));
+
+    const auto read = control.frames({first, second, WindowId{0x7ffffff0}});
+    ASSERT_EQ(read.size(), 2u) << "a window that does not exist is left out";
+    EXPECT_EQ(read.at(first).frame, control.frame(first).valueOr({}));
+    EXPECT_EQ(read.at(second).frame, control.frame(second).valueOr({}));
+    EXPECT_EQ(read.at(first).sizeStep, (Size{0, 0})) << "any size will do";
+    driver->closeWindow(first);
+    ASSERT_TRUE(driver->waitFor([&, a = first] { return !control.owner(a).ok(); }));
+    EXPECT_EQ(control.frames({first, second}).size(), 1u);
+}
+
 TEST_P(ContractTest, WorkspaceKnowsTheAppsAndHearsDesktopChanges) {
     Workspace& workspace = driver->workspace();
     int desktopChanges = 0;

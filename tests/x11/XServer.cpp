@@ -233,6 +233,10 @@ ClientWindow XServer::openWindow(const ClientWindowOptions& options) {
         argv.push_back("--desktop");
         argv.push_back(std::to_string(*options.desktop));
     }
+    if (options.minimumSize) {
+        argv.insert(argv.end(), {"--min-width", std::to_string(static_cast<int>(options.minimumSize->width)),
+                                 "--min-height", std::to_string(static_cast<int>(options.minimumSize->height))});
+    }
     const pid_t pid = spawn(argv, m_display, pipeFds[1]);
     ::close(pipeFds[1]);
     const std::string line = readLine(pipeFds[0], 5000);

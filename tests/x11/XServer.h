@@ -20,6 +20,7 @@ struct ClientWindowOptions {
     int height = 300;
     enum class Type { normal, dialog, fixedSize } type = Type::normal;
     std::optional<int> desktop; // 0-based EWMH desktop, else wherever the window manager puts it
+    std::optional<Size> minimumSize; // in WM_NORMAL_HINTS: the window manager keeps it at least this big
 };
 
 // A window of our test client, owned by a child process of its own: killing it closes the window.

@@ -4,6 +4,7 @@
 // closes one ("close XID"), printing each new XID.
 //   quorvel-test-client --title T --width W --height H --type normal|dialog|fixed [--desktop N]
 //                       [--color RRGGBB]   (background, on a 24-bit TrueColor screen such as Xvfb's)
+//                       [--min-width W --min-height H]   (a minimum size in WM_NORMAL_HINTS)
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
@@ -32,6 +33,8 @@ struct WindowOptions {
     int height = 300;
     int desktop = -1;
     long color = -1; // none: white
+    int minWidth = 0; // 0: no minimum size
+    int minHeight = 0;
 };
 
 xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowOptions& o) {
@@ -65,6 +68,7 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowO
         xcb_icccm_size_hints_set_min_size(&hints, o.width, o.height);
         xcb_icccm_size_hints_set_max_size(&hints, o.width, o.height);
     }
+    if (o.minWidth > 0 && o.minHeight > 0) xcb_icccm_size_hints_set_min_size(&hints, o.minWidth, o.minHeight);
     xcb_icccm_size_hints_set_size(&hints, 1, o.width, o.height);
     xcb_icccm_set_wm_normal_hints(c, window, &hints);
     if (o.desktop >= 0) {
@@ -88,7 +92,7 @@ void command(xcb_connection_t* c, xcb_screen_t* screen, const std::string& line)
     int height = 0;
     unsigned window = 0;
     if (std::sscanf(line.c_str(), "open %255s %d %d", title, &width, &height) == 3) {
-        openWindow(c, screen, {title, "normal", width, height, -1});
+        openWindow(c, screen, {title, "normal", width, height, -1, -1, 0, 0});
     } else if (std::sscanf(line.c_str(), "close %u", &window) == 1) {
         xcb_destroy_window(c, window);
         xcb_flush(c);
@@ -108,6 +112,8 @@ int main(int argc, char** argv) {
         else if (key == "--height") options.height = std::atoi(value.c_str());
         else if (key == "--desktop") options.desktop = std::atoi(value.c_str());
         else if (key == "--color") options.color = std::strtol(value.c_str(), nullptr, 16);
+        else if (key == "--min-width") options.minWidth = std::atoi(value.c_str());
+        else if (key == "--min-height") options.minHeight = std::atoi(value.c_str());
     }
 
     int screenNumber = 0;
