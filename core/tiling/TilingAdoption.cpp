@@ -34,6 +34,7 @@ void TreePolicy::stop() {
     m_spotlit.clear();
     hideBorder();
     m_hiddenLayouts.clear();
+    m_fullScreenPlaces.clear();
 }
 
 // --- Shared answers -----------------------------------------------------------------------------
@@ -50,6 +51,8 @@ std::optional<SpaceId> TreePolicy::spaceFor(WindowId id) {
         m_ctx.log.info(kCategory, "space lookup empty for window %u", id);
         return std::nullopt;
     }
+    // On every desktop: no one desktop's window.
+    if (spaces->size() > 1) return std::nullopt;
     return spaces->front();
 }
 
@@ -165,6 +168,8 @@ void TreePolicy::adopt(WindowId id) {
         m_ctx.log.info(kCategory, "adopt %u: not adoptable (minimized/hidden/fullscreen/untracked)", id);
         return;
     }
+    // Back from full screen, whichever event says so first: to its own place.
+    if (m_fullScreenPlaces.contains(id)) return windowFullScreenLeft(id);
     const auto space = spaceFor(id);
     if (!space) {
         m_ctx.log.error(kCategory, "adopt %u: space unknown — deferring adoption", id);
@@ -287,6 +292,7 @@ std::set<SpaceId> TreePolicy::evict(WindowId id, SpaceId except) {
 
 void TreePolicy::removeFromTrees(WindowId id) {
     std::erase_if(m_previousFocused, [id](const auto& entry) { return entry.second == id; });
+    m_fullScreenPlaces.erase(id);
     std::vector<SpaceId> affected;
     for (const auto& [space, tree] : m_trees)
         if (tree->contains(id)) affected.push_back(space);

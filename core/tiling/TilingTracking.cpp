@@ -140,6 +140,7 @@ std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
     }
     (void)windows.watch(observer->second, WindowEvent::minimised, window, window);
     (void)windows.watch(observer->second, WindowEvent::restored, window, window);
+    watchWindowManagerMoves(observer->second, window);
     return window;
 }
 
@@ -193,9 +194,36 @@ void WindowTracker::handle(WindowEvent event, WindowId window, std::optional<std
     case WindowEvent::desktopChanged:
     case WindowEvent::fullScreenEntered:
     case WindowEvent::fullScreenLeft:
+        if (contextWindow) handleWindowManagerMove(event, *contextWindow);
+        break;
     case WindowEvent::frameChanged:
         break; // not registered yet
     }
+}
+
+void WindowTracker::watchWindowManagerMoves(WindowObserverId observer, WindowId window) {
+    for (const WindowEvent event : {WindowEvent::desktopChanged, WindowEvent::fullScreenEntered,
+                                    WindowEvent::fullScreenLeft})
+        (void)m_ctx.windows.watch(observer, event, window, window);
+}
+
+void WindowTracker::handleWindowManagerMove(WindowEvent event, WindowId window) {
+    if (event != WindowEvent::desktopChanged) {
+        if (!isTracked(window)) return;
+        if (event == WindowEvent::fullScreenEntered) m_events.windowFullScreenEntered(window);
+        else m_events.windowFullScreenLeft(window);
+        return;
+    }
+    // Kept aside now (on every desktop, say): no longer a tile. Its registrations stay, so the
+    // change back is heard and tracks it again.
+    if (isTracked(window) && !isTileable(window)) {
+        m_ctx.log.info(kCategory, "window %u is no longer tileable — untracking", window);
+        forget(window);
+    } else if (!isTracked(window)) {
+        const Pid pid = m_ctx.windows.owner(window).valueOr(0);
+        if (pid == 0 || !track(window, pid)) return;
+    }
+    m_events.windowDesktopChanged(window);
 }
 
 void WindowTracker::detach(Pid pid) {

@@ -79,6 +79,10 @@ private:
     void windowMinimised(WindowId window) override { removeFromTrees(window); }
     void windowRestored(WindowId window) override { adopt(window); }
     void applicationAttached() override;
+    // Moves the window manager made (TilingWindowManagerMoves.cpp).
+    void windowDesktopChanged(WindowId window) override;
+    void windowFullScreenEntered(WindowId window) override;
+    void windowFullScreenLeft(WindowId window) override;
     void applicationQuit(Pid pid, const std::vector<WindowId>& windows) override;
     // FrameWriter::Listener
     void dropWindows(SpaceId space, const std::vector<WindowId>& refused, double gap) override;
@@ -138,6 +142,13 @@ private:
     std::map<SpaceId, WindowId> m_previousFocused;
     std::map<SpaceId, WindowId> m_spotlit;
     std::map<Pid, std::map<SpaceId, std::shared_ptr<BSPTree>>> m_hiddenLayouts;
+    // Where a full-screen window was: its desktop, that tree as it was, and a neighbour in it.
+    struct FullScreenPlace {
+        SpaceId space = 0;
+        std::shared_ptr<BSPTree> tree;
+        std::optional<WindowId> neighbour;
+    };
+    std::map<WindowId, FullScreenPlace> m_fullScreenPlaces;
     // The desktop whose spotlit window the border outlines, while it is shown.
     std::optional<SpaceId> m_borderSpace;
     Lifetime m_lifetime;

@@ -1,11 +1,14 @@
 // The window manager's client windows as the backend's other parts see them: the managed set with
-// owners, the active window, minimised/full-screen state and the current desktop, kept from X events.
+// owners, the active window, each window's desktop and minimised/full-screen/kept-aside state, and
+// the current desktop, kept from X events.
 // X11WindowControl and X11Workspace turn its events into notifications on the main queue.
 #pragma once
 
 #include "X11Connection.h"
 #include "platform/Log.h"
 #include "platform/Scheduler.h"
+
+#include <xcb/res.h>
 
 #include <cstdint>
 #include <functional>
@@ -19,7 +22,16 @@ namespace quorvel::x11 {
 class X11ClientTracker {
 public:
     struct Event {
-        enum class Kind { windowAdded, windowRemoved, activeWindowChanged, windowStateChanged, currentDesktopChanged };
+        enum class Kind {
+            windowAdded,
+            windowRemoved,
+            activeWindowChanged,
+            windowStateChanged,
+            currentDesktopChanged,
+            windowDesktopChanged, // the window's _NET_WM_DESKTOP changed (sent away, or onto every desktop)
+            fullScreenChanged,    // see fullScreenNow
+            keptAsideChanged,     // it started or stopped skipping the taskbar or being kept above/below
+        };
         Kind kind = Kind::windowAdded;
         // The window concerned; for activeWindowChanged the newly active one (0: none).
         XWindow window = 0;
@@ -30,6 +42,8 @@ public:
         // windowStateChanged.
         bool minimisedBefore = false;
         bool minimisedNow = false;
+        // fullScreenChanged.
+        bool fullScreenNow = false;
     };
     // Called synchronously while X events are dispatched, after the tracker's state is updated.
     // Subscribers must not call back into other parts from here: post to the main queue instead.
@@ -52,6 +66,9 @@ public:
     Pid pidOf(XWindow window) const;
     bool isMinimised(XWindow window) const;
     bool isFullScreen(XWindow window) const;
+    // On every desktop (_NET_WM_DESKTOP 0xFFFFFFFF), skipping the taskbar, or kept above or below
+    // the others: a window that lives beside the desktop's windows rather than among them.
+    bool isKeptAside(XWindow window) const;
     XWindow activeWindow() const { return m_active; }
     std::optional<std::uint32_t> currentDesktop() const { return m_desktop; }
 
@@ -61,6 +78,21 @@ public:
     std::vector<XWindow> windowsOf(Pid pid);
     // Whether some managed window belongs to `pid`.
     bool ownsWindows(Pid pid) const;
+
+    // The process of the X client that made `window`, as the server knows it (X-Resource client
+    // ids): the real process also for a sandboxed application or a window without _NET_WM_PID.
+    // None without the extension or for a client the server cannot name (a remote one). A round trip.
+    static std::optional<Pid> serverClientPid(X11Connection& connection, XWindow window);
+    // The same, asked now and answered later, for reads batched in one round trip.
+    class PendingClientPid {
+    public:
+        PendingClientPid(X11Connection& connection, XWindow window);
+        std::optional<Pid> get();
+
+    private:
+        X11Connection& m_connection;
+        std::optional<xcb_res_query_client_ids_cookie_t> m_cookie;
+    };
 
     // Whether process `pid` runs on this machine; a zombie does not.
     static bool processRunning(Pid pid);
@@ -76,6 +108,11 @@ private:
         Pid pid = 0;
         bool minimised = false;
         bool fullScreen = false;
+        bool pidFromServer = false; // X-Resource named the process: _NET_WM_PID is not needed
+        bool keptAsideByState = false;
+        std::optional<std::uint32_t> desktop;
+
+        bool keptAside() const;
     };
 
     void handle(const xcb_generic_event_t& event);
@@ -83,6 +120,7 @@ private:
     void refreshActive();
     void refreshDesktop();
     void refreshState(XWindow window);
+    void refreshWindowDesktop(XWindow window);
     Client readClient(XWindow window);
     void watchClient(XWindow window);
     void publish(const Event& event);

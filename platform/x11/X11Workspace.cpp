@@ -272,6 +272,9 @@ void X11Workspace::onTrackerEvent(const X11ClientTracker::Event& event) {
         notify(WorkspaceEvent::activeSpaceDidChange, std::nullopt);
         break;
     case Kind::windowStateChanged:
+    case Kind::windowDesktopChanged:
+    case Kind::fullScreenChanged:
+    case Kind::keptAsideChanged:
         break;
     }
 }

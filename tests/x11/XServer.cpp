@@ -233,6 +233,7 @@ ClientWindow XServer::openWindow(const ClientWindowOptions& options) {
         argv.push_back("--desktop");
         argv.push_back(std::to_string(*options.desktop));
     }
+    argv.insert(argv.end(), options.extra.begin(), options.extra.end());
     const pid_t pid = spawn(argv, m_display, pipeFds[1]);
     ::close(pipeFds[1]);
     const std::string line = readLine(pipeFds[0], 5000);

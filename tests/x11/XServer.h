@@ -20,6 +20,8 @@ struct ClientWindowOptions {
     int height = 300;
     enum class Type { normal, dialog, fixedSize } type = Type::normal;
     std::optional<int> desktop; // 0-based EWMH desktop, else wherever the window manager puts it
+    // More options of the test client, as given (tests/x11/client/TestClient.cpp).
+    std::vector<std::string> extra;
 };
 
 // A window of our test client, owned by a child process of its own: killing it closes the window.

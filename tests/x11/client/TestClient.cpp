@@ -4,6 +4,9 @@
 // closes one ("close XID"), printing each new XID.
 //   quorvel-test-client --title T --width W --height H --type normal|dialog|fixed [--desktop N]
 //                       [--color RRGGBB]   (background, on a 24-bit TrueColor screen such as Xvfb's)
+//                       [--shadow L,R,T,B] (_GTK_FRAME_EXTENTS: invisible margins, as client-side decorations)
+//                       [--pid no]         (sets no _NET_WM_PID)
+//                       [--state above|below|skip-taskbar] [--desktop all]
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
@@ -32,6 +35,10 @@ struct WindowOptions {
     int height = 300;
     int desktop = -1;
     long color = -1; // none: white
+    std::string shadow;
+    bool pid = true;
+    std::string state;
+    bool sticky = false;
 };
 
 xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowOptions& o) {
@@ -51,7 +58,26 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowO
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
                         wmClass);
     const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    if (o.pid)
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    std::uint32_t shadow[4] = {};
+    if (!o.shadow.empty() &&
+        std::sscanf(o.shadow.c_str(), "%u,%u,%u,%u", &shadow[0], &shadow[1], &shadow[2], &shadow[3]) == 4)
+    {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 32,
+                            4, shadow);
+        // Drawing its own decorations, the window asks the window manager for none (flags: decorations).
+        const std::uint32_t motif[5] = {2, 0, 0, 0, 0};
+        const xcb_atom_t hints = intern(c, "_MOTIF_WM_HINTS");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, hints, hints, 32, 5, motif);
+    }
+    if (!o.state.empty()) {
+        const std::string name = o.state == "skip-taskbar" ? "_NET_WM_STATE_SKIP_TASKBAR"
+                                 : o.state == "below"      ? "_NET_WM_STATE_BELOW"
+                                                           : "_NET_WM_STATE_ABOVE";
+        const xcb_atom_t state = intern(c, name.c_str());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &state);
+    }
     char host[256] = {};
     gethostname(host, sizeof host - 1);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
@@ -67,8 +93,8 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowO
     }
     xcb_icccm_size_hints_set_size(&hints, 1, o.width, o.height);
     xcb_icccm_set_wm_normal_hints(c, window, &hints);
-    if (o.desktop >= 0) {
-        const std::uint32_t value = static_cast<std::uint32_t>(o.desktop);
+    if (o.desktop >= 0 || o.sticky) {
+        const std::uint32_t value = o.sticky ? 0xFFFFFFFFu : static_cast<std::uint32_t>(o.desktop);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
                             &value);
     }
@@ -88,7 +114,11 @@ void command(xcb_connection_t* c, xcb_screen_t* screen, const std::string& line)
     int height = 0;
     unsigned window = 0;
     if (std::sscanf(line.c_str(), "open %255s %d %d", title, &width, &height) == 3) {
-        openWindow(c, screen, {title, "normal", width, height, -1});
+        WindowOptions more;
+        more.title = title;
+        more.width = width;
+        more.height = height;
+        openWindow(c, screen, more);
     } else if (std::sscanf(line.c_str(), "close %u", &window) == 1) {
         xcb_destroy_window(c, window);
         xcb_flush(c);
@@ -106,7 +136,11 @@ int main(int argc, char** argv) {
         else if (key == "--type") options.type = value;
         else if (key == "--width") options.width = std::atoi(value.c_str());
         else if (key == "--height") options.height = std::atoi(value.c_str());
+        else if (key == "--desktop" && value == "all") options.sticky = true;
         else if (key == "--desktop") options.desktop = std::atoi(value.c_str());
+        else if (key == "--shadow") options.shadow = value;
+        else if (key == "--pid") options.pid = value != "no";
+        else if (key == "--state") options.state = value;
         else if (key == "--color") options.color = std::strtol(value.c_str(), nullptr, 16);
     }
 

@@ -1,0 +1,87 @@
+// The window manager's own moves: a window sent to another desktop (or onto every desktop) leaves
+// its tree and joins its new desktop's; a full-screen window leaves its tree and comes back to the
+// same place when full screen ends. Part of the tree policy (TreePolicy.h).
+#include "tiling/TreePolicy.h"
+
+namespace quorvel {
+
+using tiling::kCategory;
+
+namespace {
+
+// The first leaf of the subtree beside `id`'s leaf: where the window is put back when its tree
+// changed while it was away.
+std::optional<WindowId> neighbourOf(const BSPTree& tree, WindowId id) {
+    const BSPNode* leaf = BSPTree::findLeaf(tree.root(), id);
+    if (!leaf || !leaf->parent) return std::nullopt;
+    const BSPNode* sibling = leaf->parent->left.get() == leaf ? leaf->parent->right.get() : leaf->parent->left.get();
+    while (sibling && !sibling->isLeaf()) sibling = sibling->left.get();
+    return sibling ? sibling->windowID : std::nullopt;
+}
+
+} // namespace
+
+void TreePolicy::windowDesktopChanged(WindowId window) {
+    if (!m_run.running) return;
+    m_fullScreenPlaces.erase(window);
+    // No longer tracked (kept aside now), or on every desktop: no desktop's tree holds it.
+    const auto space = m_tracker.isTracked(window) ? spaceFor(window) : std::nullopt;
+    m_ctx.log.info(kCategory, "window %u moved to space %llu by the window manager", window, space.value_or(0));
+    for (const SpaceId left : evict(window, space.value_or(0))) retile(left, std::nullopt);
+    if (space && !isInAnyTree(window)) adopt(window);
+}
+
+void TreePolicy::windowFullScreenEntered(WindowId window) {
+    if (!m_run.running) return;
+    for (const auto& [space, tree] : m_trees) {
+        if (!tree->contains(window)) continue;
+        m_fullScreenPlaces[window] = {space, tree->clone(), neighbourOf(*tree, window)};
+        m_ctx.log.info(kCategory, "window %u entered full screen — leaving space %llu's tree", window, space);
+        removeFromTree(space, *tree, window);
+        retile(space, std::nullopt);
+        return;
+    }
+}
+
+void TreePolicy::windowFullScreenLeft(WindowId window) {
+    if (!m_run.running) return;
+    const auto saved = m_fullScreenPlaces.find(window);
+    if (saved == m_fullScreenPlaces.end()) {
+        if (!isInAnyTree(window)) adopt(window);
+        return;
+    }
+    const FullScreenPlace place = std::move(saved->second);
+    m_fullScreenPlaces.erase(saved);
+    const auto current = m_trees.find(place.space);
+    const bool stillFits = m_tracker.fit(window) == WindowFit::fits && spaceFor(window) == place.space &&
+                           shouldTile(place.space);
+    if (!stillFits || current == m_trees.end()) {
+        adopt(window);
+        return;
+    }
+    // Taken in already by a sweep of its desktop (full screen ended before we heard of it): out
+    // again, to go back to its own place.
+    if (current->second->contains(window)) current->second->remove(window, refitRect(place.space));
+    for (const SpaceId other : evict(window, place.space)) retile(other, std::nullopt);
+    // Unchanged meanwhile: the tree as it was, the window in its old tile.
+    const std::unique_ptr<BSPTree> without = place.tree->clone();
+    without->remove(window, refitRect(place.space));
+    if (without->describe() == current->second->describe()) {
+        m_ctx.log.info(kCategory, "window %u left full screen — back in its place in space %llu", window, place.space);
+        m_writer.cancelAnimation(place.space);
+        current->second = place.tree;
+        retile(place.space, window);
+        return;
+    }
+    // Changed: beside the window it was next to, when that one is still there.
+    if (!place.neighbour || !current->second->contains(*place.neighbour)) {
+        adopt(window);
+        return;
+    }
+    m_ctx.log.info(kCategory, "window %u left full screen — beside %u in space %llu", window, *place.neighbour,
+                   place.space);
+    current->second->insert(window, place.neighbour, frameForSpace(place.space));
+    retile(place.space, window);
+}
+
+} // namespace quorvel
