@@ -30,6 +30,10 @@ X11ClientTracker::PendingClientPid::PendingClientPid(X11Connection& connection, 
     m_cookie = xcb_res_query_client_ids(connection.raw(), 1, &spec);
 }
 
+X11ClientTracker::PendingClientPid::~PendingClientPid() {
+    if (m_cookie) xcb_discard_reply(m_connection.raw(), m_cookie->sequence);
+}
+
 std::optional<Pid> X11ClientTracker::PendingClientPid::get() {
     if (!m_cookie) return std::nullopt;
     xcb_generic_error_t* error = nullptr;

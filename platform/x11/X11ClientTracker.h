@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvel::x11 {
@@ -87,6 +88,14 @@ public:
     class PendingClientPid {
     public:
         PendingClientPid(X11Connection& connection, XWindow window);
+        PendingClientPid(PendingClientPid&& other) noexcept
+            : m_connection(other.m_connection), m_cookie(std::exchange(other.m_cookie, std::nullopt)) {}
+        PendingClientPid(const PendingClientPid&) = delete;
+        PendingClientPid& operator=(const PendingClientPid&) = delete;
+        PendingClientPid& operator=(PendingClientPid&&) = delete;
+        // A reply never asked for would stay queued in xcb for the connection's life.
+        ~PendingClientPid();
+        // Waits for the reply; call once.
         std::optional<Pid> get();
 
     private:

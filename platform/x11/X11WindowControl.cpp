@@ -227,7 +227,10 @@ FrameWritten X11WindowControl::setFrame(WindowId window, const FrameChange& chan
 }
 
 Rect X11WindowControl::visibleFrame(XWindow window, const Rect& frame) {
-    const auto shadow = clientSideShadow(m_connection, window);
+    return withoutShadow(frame, clientSideShadow(m_connection, window));
+}
+
+Rect X11WindowControl::withoutShadow(const Rect& frame, const X11Connection::Extents& shadow) {
     return {frame.x + shadow.left, frame.y + shadow.top, std::max(1.0, frame.width - shadow.left - shadow.right),
             std::max(1.0, frame.height - shadow.top - shadow.bottom)};
 }

@@ -57,6 +57,8 @@ public:
     static X11Connection::Extents clientSideShadow(X11Connection& connection, XWindow window);
     // Those margins from the property's values; zeros for a malformed or implausible value. Pure.
     static X11Connection::Extents shadowExtents(const std::vector<std::uint32_t>& values);
+    // The visible part of an outer frame with that shadow. Pure.
+    static Rect withoutShadow(const Rect& frame, const X11Connection::Extents& shadow);
 
     // For tests: answer availability as given instead of asking the server (none: ask again).
     void setAvailabilityOverride(std::optional<bool> available) { m_availabilityOverride = available; }

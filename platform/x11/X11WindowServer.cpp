@@ -280,10 +280,7 @@ Answer<std::vector<WindowInfo>> X11WindowServer::windows(WindowFilter filter) {
         info.layer = layer;
         info.frame = {client->x - left, client->y - top, client->width + left + right, client->height + top + bottom};
         // The visible part of a window with client-side decorations, as window control reports it.
-        const auto margins = X11WindowControl::shadowExtents(shadow.cardinals());
-        info.frame = {info.frame.x + margins.left, info.frame.y + margins.top,
-                      std::max(1.0, info.frame.width - margins.left - margins.right),
-                      std::max(1.0, info.frame.height - margins.top - margins.bottom)};
+        info.frame = X11WindowControl::withoutShadow(info.frame, X11WindowControl::shadowExtents(shadow.cardinals()));
         // The process the server names first, as the client tracker does.
         if (serverPid) info.ownerPid = *serverPid;
         else if (const auto owner = pid.cardinal()) info.ownerPid = static_cast<Pid>(*owner);
