@@ -160,6 +160,14 @@ TEST_F(X11WindowManagerMovesTest, TheVisiblePartOfAClientSideDecoratedWindowSits
     EXPECT_TRUE(near(entry->frame, kRightHalf, 0));
 }
 
+TEST_F(X11WindowManagerMovesTest, AWindowNamingAnotherProcessBelongsToTheProcessThatMadeIt) {
+    // A sandboxed application's _NET_WM_PID names a process of its sandbox (here: pid 1).
+    const ClientWindow sandboxed = server->openWindow({.title = "sandboxed", .extra = {"--pid", "1"}});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
+    EXPECT_EQ(platform->windowControl->owner(sandboxed.window).valueOr(0), sandboxed.pid);
+    EXPECT_TRUE(platform->workspace->runningApplication(sandboxed.pid).has_value());
+}
+
 TEST_F(X11WindowManagerMovesTest, AWindowWithoutAProcessIdIsTiledAndNamedAfterItsApplication) {
     const ClientWindow nameless = server->openWindow({.title = "nameless", .extra = {"--pid", "no"}});
     ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));

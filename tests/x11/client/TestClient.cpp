@@ -5,7 +5,7 @@
 //   quorvel-test-client --title T --width W --height H --type normal|dialog|fixed [--desktop N]
 //                       [--color RRGGBB]   (background, on a 24-bit TrueColor screen such as Xvfb's)
 //                       [--shadow L,R,T,B] (_GTK_FRAME_EXTENTS: invisible margins, as client-side decorations)
-//                       [--pid no]         (sets no _NET_WM_PID)
+//                       [--pid no|N]       (sets no _NET_WM_PID, or N instead of its own, as a sandbox does)
 //                       [--state above|below|skip-taskbar] [--desktop all]
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
@@ -37,6 +37,7 @@ struct WindowOptions {
     long color = -1; // none: white
     std::string shadow;
     bool pid = true;
+    long pidValue = -1; // none: its own
     std::string state;
     bool sticky = false;
 };
@@ -57,7 +58,7 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowO
     static const char wmClass[] = "quorvel-test-client\0QuorvelTestClient";
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
                         wmClass);
-    const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
+    const std::uint32_t pid = static_cast<std::uint32_t>(o.pidValue > 0 ? o.pidValue : getpid());
     if (o.pid)
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     std::uint32_t shadow[4] = {};
@@ -139,7 +140,8 @@ int main(int argc, char** argv) {
         else if (key == "--desktop" && value == "all") options.sticky = true;
         else if (key == "--desktop") options.desktop = std::atoi(value.c_str());
         else if (key == "--shadow") options.shadow = value;
-        else if (key == "--pid") options.pid = value != "no";
+        else if (key == "--pid" && value == "no") options.pid = false;
+        else if (key == "--pid") options.pidValue = std::atol(value.c_str());
         else if (key == "--state") options.state = value;
         else if (key == "--color") options.color = std::strtol(value.c_str(), nullptr, 16);
     }
