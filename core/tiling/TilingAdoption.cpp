@@ -152,6 +152,8 @@ void TreePolicy::applicationQuit(Pid pid, const std::vector<WindowId>& windows) 
     m_hiddenLayouts.erase(pid);
     std::set<SpaceId> affected;
     for (const WindowId id : windows) {
+        // Window ids come back for new windows: a later one must not inherit this one's place.
+        m_fullScreenPlaces.erase(id);
         for (const auto& [space, tree] : m_trees) {
             if (!tree->contains(id)) continue;
             tree->remove(id, refitRect(space));
@@ -292,7 +294,6 @@ std::set<SpaceId> TreePolicy::evict(WindowId id, SpaceId except) {
 
 void TreePolicy::removeFromTrees(WindowId id) {
     std::erase_if(m_previousFocused, [id](const auto& entry) { return entry.second == id; });
-    m_fullScreenPlaces.erase(id);
     std::vector<SpaceId> affected;
     for (const auto& [space, tree] : m_trees)
         if (tree->contains(id)) affected.push_back(space);

@@ -27,7 +27,12 @@ void TreePolicy::windowDesktopChanged(WindowId window) {
     // No longer tracked (kept aside now), or on every desktop: no desktop's tree holds it.
     const auto space = m_tracker.isTracked(window) ? spaceFor(window) : std::nullopt;
     m_ctx.log.info(kCategory, "window %u moved to space %llu by the window manager", window, space.value_or(0));
-    for (const SpaceId left : evict(window, space.value_or(0))) retile(left, std::nullopt);
+    for (const SpaceId left : evict(window, space.value_or(0))) {
+        // A glide still running there would carry the window on after it left (retile does not
+        // stop it when the tree is now empty).
+        m_writer.cancelAnimation(left);
+        retile(left, std::nullopt);
+    }
     if (space && !isInAnyTree(window)) adopt(window);
 }
 
@@ -38,6 +43,7 @@ void TreePolicy::windowFullScreenEntered(WindowId window) {
         m_fullScreenPlaces[window] = {space, tree->clone(), neighbourOf(*tree, window)};
         m_ctx.log.info(kCategory, "window %u entered full screen — leaving space %llu's tree", window, space);
         removeFromTree(space, *tree, window);
+        m_writer.cancelAnimation(space);
         retile(space, std::nullopt);
         return;
     }
@@ -50,11 +56,13 @@ void TreePolicy::windowFullScreenLeft(WindowId window) {
         if (!isInAnyTree(window)) adopt(window);
         return;
     }
+    // Full screen again already, or minimised meanwhile: the place waits for the window's return.
+    const WindowFit fit = m_tracker.fit(window);
+    if (fit == WindowFit::fullScreen || fit == WindowFit::minimised) return;
     const FullScreenPlace place = std::move(saved->second);
     m_fullScreenPlaces.erase(saved);
     const auto current = m_trees.find(place.space);
-    const bool stillFits = m_tracker.fit(window) == WindowFit::fits && spaceFor(window) == place.space &&
-                           shouldTile(place.space);
+    const bool stillFits = fit == WindowFit::fits && spaceFor(window) == place.space && shouldTile(place.space);
     if (!stillFits || current == m_trees.end()) {
         adopt(window);
         return;

@@ -75,7 +75,11 @@ private:
     bool windowCreated(WindowId window, Pid pid) override;
     void windowFocused(WindowId window, bool tracked) override;
     void focusRefreshed(WindowId window) override;
-    void windowGone(WindowId window) override { removeFromTrees(window); }
+    void windowGone(WindowId window) override {
+        m_fullScreenPlaces.erase(window);
+        removeFromTrees(window);
+    }
+    // A window minimised while full screen keeps its place for when it comes back.
     void windowMinimised(WindowId window) override { removeFromTrees(window); }
     void windowRestored(WindowId window) override { adopt(window); }
     void applicationAttached() override;

@@ -41,8 +41,8 @@ TEST_F(TilingWindowManagerMovesTest, AWindowSentToAnotherDesktopLeavesNoEmptyTil
     // Nobody switched desktops: the move alone retiles both.
     EXPECT_EQ(layout(desktop(0), names), "V[A B]");
     EXPECT_EQ(frameOf(b), (Rect{724, 33, 708, 859}));
-    EXPECT_TRUE(engine.view().tree(desktop(1)) && engine.view().tree(desktop(1))->contains(c));
-    EXPECT_EQ(engine.view().tree(desktop(1))->leafCount(), 1u + engine.view().tree(desktop(1))->contains(elsewhere));
+    // The desktop C went to is tiled as a whole: the window already there and C beside it.
+    EXPECT_EQ(layout(desktop(1), names), "V[E C]");
     EXPECT_EQ(frameOf(c).height, 859);
 
     // Onto every desktop: out of every tree, and into none.
@@ -109,4 +109,77 @@ TEST_F(TilingWindowManagerMovesTest, ATreeChangedWhileAWindowWasFullScreenEndsWi
             if (x < y) {
                 EXPECT_FALSE(overlap(frameOf(x), frameOf(y))) << names[x] << " and " << names[y];
             }
+}
+
+TEST_F(TilingWindowManagerMovesTest, AFullScreenPlaceOutlastsAQuickOnOffOnAndAMinimiseMeanwhile) {
+    openThree();
+    // Focus elsewhere: a window adopted afresh would go beside A, not back between A and C.
+    world.focusWindow(a);
+    settle();
+    const Rect bTile = frameOf(b);
+    // Off and on again before the end is heard: it is still full screen when it is.
+    world.setFullScreen(b, true);
+    settle();
+    world.setFullScreen(b, false);
+    world.setFullScreen(b, true);
+    settle();
+    EXPECT_EQ(layout(desktop(0), names), "V[A C]");
+    world.setFullScreen(b, false);
+    settle();
+    EXPECT_EQ(layout(desktop(0), names), "V[A H[B C]]");
+    EXPECT_EQ(frameOf(b), bTile);
+
+    // Minimised while full screen, full screen ended while minimised, then restored.
+    world.setFullScreen(b, true);
+    settle();
+    world.minimizeWindow(b);
+    settle();
+    world.setFullScreen(b, false);
+    settle();
+    EXPECT_EQ(layout(desktop(0), names), "V[A C]");
+    world.unminimizeWindow(b);
+    settle();
+    EXPECT_EQ(layout(desktop(0), names), "V[A H[B C]]");
+    EXPECT_EQ(frameOf(b), bTile);
+}
+
+TEST_F(TilingWindowManagerMovesTest, ATreeChangedMeanwhileTakesTheWindowBackBesideItsOldNeighbour) {
+    openThree();
+    world.setFullScreen(c, true);
+    settle();
+    // Another window arrives beside A; B, C's neighbour, stays.
+    world.focusWindow(a);
+    settle();
+    const WindowId d = open(app);
+    names[d] = "D";
+    ASSERT_EQ(layout(desktop(0), names), "V[H[A D] B]");
+    world.setFullScreen(c, false);
+    settle();
+    EXPECT_EQ(layout(desktop(0), names), "V[H[A D] H[B C]]");
+}
+
+TEST_F(TilingWindowManagerMovesTest, AGlideStopsWhenItsOnlyWindowLeavesTheTree) {
+    settings.setTilingAnimation(TilingAnimation::slide);
+    app = launch();
+    engine.start();
+    a = open(app);
+    // B closes: A glides over the whole area; before it lands, the window manager takes A away.
+    for (const bool fullScreen : {true, false}) {
+        b = open(app);
+        world.writes().clear();
+        world.closeWindow(b);
+        sim.scheduler.runPending();
+        sim.scheduler.advance(0.02s);
+        ASSERT_FALSE(world.writes().empty());
+        if (fullScreen) world.setFullScreen(a, true);
+        else world.sendWindowToSpace(a, std::nullopt);
+        sim.scheduler.runPending();
+        world.writes().clear();
+        settle(2s);
+        EXPECT_EQ(writesTo(a), 0u) << (fullScreen ? "full screen" : "onto every desktop");
+        if (fullScreen) {
+            world.setFullScreen(a, false);
+            settle(2s);
+        }
+    }
 }
