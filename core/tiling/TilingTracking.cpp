@@ -118,7 +118,14 @@ WindowFit WindowTracker::fit(WindowId window) {
 std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
     // Asked of a tracked window again too: one that became a dialog or fixed its size is not
     // taken as a tracked window to adopt.
-    if (!isTileable(window)) return std::nullopt;
+    if (!isTileable(window)) {
+        // A floating window may be one kept aside for now (on every desktop, above the rest):
+        // its moves are heard, so that it is tracked once it joins the desktop's windows.
+        if (m_ctx.windows.kind(window).valueOr(WindowKind::other) == WindowKind::floating)
+            if (const auto observer = m_observers.find(pid); observer != m_observers.end())
+                watchWindowManagerMoves(observer->second, window);
+        return std::nullopt;
+    }
     m_owners[window] = pid;
 
     const auto observer = m_observers.find(pid);
