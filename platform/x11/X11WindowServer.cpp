@@ -287,7 +287,7 @@ Answer<std::vector<WindowInfo>> X11WindowServer::windows(WindowFilter filter) {
         // The same name every part of the backend gives the application; the class is already
         // here, the slower fallbacks only when it is missing.
         info.ownerName = classNameOf(wmClass);
-        if (!info.ownerName) info.ownerName = m_connection.applicationName(reads.window);
+        if (!info.ownerName) info.ownerName = m_connection.applicationName(reads.window, info.ownerPid);
         auto title = netName.text();
         if (!title) title = name.text();
         if (title && !title->empty()) info.title = std::move(*title);

@@ -192,6 +192,21 @@ TEST_F(X11WindowManagerMovesTest, AWindowNamingAnotherProcessBelongsToTheProcess
     EXPECT_TRUE(platform->workspace->runningApplication(sandboxed.pid).has_value());
 }
 
+TEST_F(X11WindowManagerMovesTest, AWindowWithoutAClassIsNamedAfterTheProcessThatMadeIt) {
+    // No WM_CLASS, and a _NET_WM_PID naming another process: the name comes from the real owner.
+    const ClientWindow bare = server->openWindow({.title = "bare", .extra = {"--class", "no", "--pid", "1"}});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
+    const std::string comm = "quorvel-test-cl"; // the client's executable name, as the kernel keeps it
+    const auto list = platform->windowServer->windows(WindowFilter::all);
+    ASSERT_TRUE(list);
+    const auto entry = std::find_if(list->begin(), list->end(), [&](const WindowInfo& w) { return w.id == bare.window; });
+    ASSERT_NE(entry, list->end());
+    EXPECT_EQ(entry->ownerName, comm);
+    const auto app = platform->workspace->runningApplication(bare.pid);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->localizedName, comm);
+}
+
 TEST_F(X11WindowManagerMovesTest, AWindowWithoutAProcessIdIsTiledAndNamedAfterItsApplication) {
     const ClientWindow nameless = server->openWindow({.title = "nameless", .extra = {"--pid", "no"}});
     ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));

@@ -6,6 +6,7 @@
 //                       [--color RRGGBB]   (background, on a 24-bit TrueColor screen such as Xvfb's)
 //                       [--shadow L,R,T,B] (_GTK_FRAME_EXTENTS: invisible margins, as client-side decorations)
 //                       [--pid no|N]       (sets no _NET_WM_PID, or N instead of its own, as a sandbox does)
+//                       [--class no]       (sets no WM_CLASS)
 //                       [--state above|below|skip-taskbar] [--desktop all]
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
@@ -38,6 +39,7 @@ struct WindowOptions {
     std::string shadow;
     bool pid = true;
     long pidValue = -1; // none: its own
+    bool wmClass = true;
     std::string state;
     bool sticky = false;
 };
@@ -56,8 +58,9 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowO
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_NAME"), utf8, 8,
                         static_cast<std::uint32_t>(o.title.size()), o.title.data());
     static const char wmClass[] = "quorvel-test-client\0QuorvelTestClient";
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
-                        wmClass);
+    if (o.wmClass)
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
+                            wmClass);
     const std::uint32_t pid = static_cast<std::uint32_t>(o.pidValue > 0 ? o.pidValue : getpid());
     if (o.pid)
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
@@ -141,6 +144,7 @@ int main(int argc, char** argv) {
         else if (key == "--desktop") options.desktop = std::atoi(value.c_str());
         else if (key == "--shadow") options.shadow = value;
         else if (key == "--pid" && value == "no") options.pid = false;
+        else if (key == "--class" && value == "no") options.wmClass = false;
         else if (key == "--pid") options.pidValue = std::atol(value.c_str());
         else if (key == "--state") options.state = value;
         else if (key == "--color") options.color = std::strtol(value.c_str(), nullptr, 16);
