@@ -181,15 +181,17 @@ void X11ClientTracker::watchClient(XWindow window) {
     std::free(error);
 }
 
-X11ClientTracker::Client X11ClientTracker::readClient(XWindow window) {
+X11ClientTracker::Client X11ClientTracker::readClient(XWindow window, bool readPid) {
     Client client;
     // The server knows the real process; _NET_WM_PID is the client's word (absent for some, a
     // sandbox's own pid for sandboxed applications).
-    if (const auto pid = serverClientPid(m_connection, window)) {
-        client.pid = *pid;
-        client.pidFromServer = true;
-    } else if (const auto named = m_connection.windowPid(window)) {
-        client.pid = static_cast<Pid>(*named);
+    if (readPid) {
+        if (const auto pid = serverClientPid(m_connection, window)) {
+            client.pid = *pid;
+            client.pidFromServer = true;
+        } else if (const auto named = m_connection.windowPid(window)) {
+            client.pid = static_cast<Pid>(*named);
+        }
     }
     const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
     for (const xcb_atom_t state : m_connection.atoms(window, ewmh._NET_WM_STATE)) {
@@ -257,7 +259,7 @@ void X11ClientTracker::refreshDesktop() {
 void X11ClientTracker::refreshState(XWindow window) {
     const auto it = m_clients.find(window);
     if (it == m_clients.end()) return;
-    const Client fresh = readClient(window);
+    const Client fresh = readClient(window, !it->second.pidFromServer);
     const bool before = it->second.minimised;
     const bool fullScreenBefore = it->second.fullScreen;
     const bool asideBefore = it->second.keptAside();

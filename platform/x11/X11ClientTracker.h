@@ -130,7 +130,8 @@ private:
     void refreshDesktop();
     void refreshState(XWindow window);
     void refreshWindowDesktop(XWindow window);
-    Client readClient(XWindow window);
+    // Without `readPid`, the owner is not asked (pid 0): one the server named does not change.
+    Client readClient(XWindow window, bool readPid = true);
     void watchClient(XWindow window);
     void publish(const Event& event);
 
