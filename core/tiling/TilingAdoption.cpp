@@ -38,6 +38,7 @@ void TreePolicy::stop() {
     m_severalMonitors = false;
     m_monitors.clear();
     m_retileSoon.clear();
+    m_fullScreenPlaces.clear();
 }
 
 // --- Shared answers -----------------------------------------------------------------------------
@@ -54,6 +55,8 @@ std::optional<SpaceId> TreePolicy::spaceFor(WindowId id) {
         m_ctx.log.info(kCategory, "space lookup empty for window %u", id);
         return std::nullopt;
     }
+    // On every desktop: no one desktop's window.
+    if (spaces->size() > 1) return std::nullopt;
     return spaces->front();
 }
 
@@ -280,6 +283,8 @@ void TreePolicy::applicationQuit(Pid pid, const std::vector<WindowId>& windows) 
     m_hiddenLayouts.erase(pid);
     std::set<TreeKey> affected;
     for (const WindowId id : windows) {
+        // Window ids come back for new windows: a later one must not inherit this one's place.
+        m_fullScreenPlaces.erase(id);
         for (const auto& [key, tree] : m_trees) {
             if (!tree->contains(id)) continue;
             tree->remove(id, refitRect(key));
@@ -296,6 +301,8 @@ void TreePolicy::adopt(WindowId id) {
         m_ctx.log.info(kCategory, "adopt %u: not adoptable (minimized/hidden/fullscreen/untracked)", id);
         return;
     }
+    // Back from full screen, whichever event says so first: to its own place.
+    if (m_fullScreenPlaces.contains(id)) return windowFullScreenLeft(id);
     const auto space = spaceFor(id);
     if (!space) {
         m_ctx.log.error(kCategory, "adopt %u: space unknown — deferring adoption", id);

@@ -130,7 +130,15 @@ WindowFit WindowTracker::fit(WindowId window) {
 std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
     // Asked of a tracked window again too: one that became a dialog or fixed its size is not
     // taken as a tracked window to adopt.
-    if (m_setAside.contains(window) || !isTileable(window)) return std::nullopt;
+    if (m_setAside.contains(window)) return std::nullopt;
+    if (!isTileable(window)) {
+        // A floating window may be one kept aside for now (on every desktop, above the rest):
+        // its moves are heard, so that it is tracked once it joins the desktop's windows.
+        if (m_ctx.windows.kind(window).valueOr(WindowKind::other) == WindowKind::floating)
+            if (const auto observer = m_observers.find(pid); observer != m_observers.end())
+                watchWindowManagerMoves(observer->second, window);
+        return std::nullopt;
+    }
     m_owners[window] = pid;
 
     const auto observer = m_observers.find(pid);
@@ -153,6 +161,7 @@ std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
     (void)windows.watch(observer->second, WindowEvent::minimised, window, window);
     (void)windows.watch(observer->second, WindowEvent::restored, window, window);
     (void)windows.watch(observer->second, WindowEvent::frameChanged, window, window);
+    watchWindowManagerMoves(observer->second, window);
     return window;
 }
 
@@ -214,8 +223,34 @@ void WindowTracker::handle(WindowEvent event, WindowId window, std::optional<std
     case WindowEvent::desktopChanged:
     case WindowEvent::fullScreenEntered:
     case WindowEvent::fullScreenLeft:
-        break; // not registered yet
+        if (contextWindow) handleWindowManagerMove(event, *contextWindow);
+        break;
     }
+}
+
+void WindowTracker::watchWindowManagerMoves(WindowObserverId observer, WindowId window) {
+    for (const WindowEvent event : {WindowEvent::desktopChanged, WindowEvent::fullScreenEntered,
+                                    WindowEvent::fullScreenLeft})
+        (void)m_ctx.windows.watch(observer, event, window, window);
+}
+
+void WindowTracker::handleWindowManagerMove(WindowEvent event, WindowId window) {
+    if (event != WindowEvent::desktopChanged) {
+        if (!isTracked(window)) return;
+        if (event == WindowEvent::fullScreenEntered) m_events.windowFullScreenEntered(window);
+        else m_events.windowFullScreenLeft(window);
+        return;
+    }
+    // Kept aside now (on every desktop, say): no longer a tile. Its registrations stay, so the
+    // change back is heard and tracks it again.
+    if (isTracked(window) && !isTileable(window)) {
+        m_ctx.log.info(kCategory, "window %u is no longer tileable — untracking", window);
+        forget(window);
+    } else if (!isTracked(window)) {
+        const Pid pid = m_ctx.windows.owner(window).valueOr(0);
+        if (pid == 0 || !track(window, pid)) return;
+    }
+    m_events.windowDesktopChanged(window);
 }
 
 void WindowTracker::detach(Pid pid) {

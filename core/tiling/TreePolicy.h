@@ -88,10 +88,18 @@ private:
     bool windowCreated(WindowId window, Pid pid) override;
     void windowFocused(WindowId window, bool tracked) override;
     void focusRefreshed(WindowId window) override;
-    void windowGone(WindowId window) override { removeFromTrees(window); }
+    void windowGone(WindowId window) override {
+        m_fullScreenPlaces.erase(window);
+        removeFromTrees(window);
+    }
+    // A window minimised while full screen keeps its place for when it comes back.
     void windowMinimised(WindowId window) override { removeFromTrees(window); }
     void windowRestored(WindowId window) override { adopt(window); }
     void applicationAttached() override;
+    // Moves the window manager made (TilingWindowManagerMoves.cpp).
+    void windowDesktopChanged(WindowId window) override;
+    void windowFullScreenEntered(WindowId window) override;
+    void windowFullScreenLeft(WindowId window) override;
     void applicationQuit(Pid pid, const std::vector<WindowId>& windows) override;
     void windowFrameChanged(WindowId window) override;
     // FrameWriter::Listener
@@ -178,6 +186,13 @@ private:
     std::map<SpaceId, std::vector<ScreenInfo>> m_monitors;
     // Trees waiting for the retile posted by retileSoon.
     std::set<TreeKey> m_retileSoon;
+    // Where a full-screen window was: its tree's key, that tree as it was, and a neighbour in it.
+    struct FullScreenPlace {
+        TreeKey key;
+        std::shared_ptr<BSPTree> tree;
+        std::optional<WindowId> neighbour;
+    };
+    std::map<WindowId, FullScreenPlace> m_fullScreenPlaces;
     Lifetime m_lifetime;
 };
 

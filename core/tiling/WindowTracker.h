@@ -33,6 +33,11 @@ public:
     virtual void windowGone(WindowId window) = 0;
     virtual void windowMinimised(WindowId window) = 0;
     virtual void windowRestored(WindowId window) = 0;
+    // Someone else sent the window to another desktop or onto every desktop, or it started or
+    // stopped being kept aside (then it is no longer, or again, tracked).
+    virtual void windowDesktopChanged(WindowId window) = 0;
+    virtual void windowFullScreenEntered(WindowId window) = 0;
+    virtual void windowFullScreenLeft(WindowId window) = 0;
     // A delayed attach found windows of the application.
     virtual void applicationAttached() = 0;
     // The application quit; its windows (already forgotten) leave every tree.
@@ -88,6 +93,9 @@ private:
 
     void sweepForClosedWindows();
     void handle(WindowEvent event, WindowId window, std::optional<std::uint64_t> context);
+    // Desktop changes and full screen, as the window manager makes them (TilingTracking.cpp).
+    void watchWindowManagerMoves(WindowObserverId observer, WindowId window);
+    void handleWindowManagerMove(WindowEvent event, WindowId window);
     void dropObserver(Pid pid);
     bool isTileable(WindowId window);
     // Every window that exists, on any desktop; none when the window server gave no answer.

@@ -275,7 +275,23 @@ void SimWorld::unminimizeWindow(WindowId id) {
 }
 
 void SimWorld::setFullScreen(WindowId id, bool fullScreen) {
-    if (SimWindow* w = window(id)) w->fullScreen = fullScreen;
+    SimWindow* w = window(id);
+    if (!w || w->fullScreen == fullScreen) return;
+    w->fullScreen = fullScreen;
+    postWindowEvent(w->pid, id, fullScreen ? WindowEvent::fullScreenEntered : WindowEvent::fullScreenLeft);
+}
+
+void SimWorld::sendWindowToSpace(WindowId id, std::optional<SpaceId> space) {
+    SimWindow* w = window(id);
+    if (!w) return;
+    if (space) {
+        w->spaces = {*space};
+    } else {
+        w->spaces.clear();
+        for (const SimDisplay& display : m_displays)
+            for (const SimSpace& each : display.spaces) w->spaces.push_back(each.id);
+    }
+    postWindowEvent(w->pid, id, WindowEvent::desktopChanged);
 }
 
 void SimWorld::moveWindowToSpace(WindowId id, SpaceId space) {

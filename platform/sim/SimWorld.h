@@ -162,8 +162,13 @@ public:
     void focusWindow(WindowId window);
     void minimizeWindow(WindowId window);
     void unminimizeWindow(WindowId window);
+    // The user (or the window manager) makes the window full screen or ends it; observers hear of it.
     void setFullScreen(WindowId window, bool fullScreen);
+    // Moves the window without telling anyone, as our own move requests do.
     void moveWindowToSpace(WindowId window, SpaceId space);
+    // The user sends the window to another desktop (none: onto every desktop), as a window
+    // manager's menu or a pager does; observers hear of it.
+    void sendWindowToSpace(WindowId window, std::optional<SpaceId> space);
     void setTitle(WindowId window, const std::string& title);
     // The user drags or resizes the window: its frame changes and observers hear of it.
     void dragWindow(WindowId window, const Rect& frame);

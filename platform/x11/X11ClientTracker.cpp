@@ -1,5 +1,6 @@
 // Client tracking: root PropertyNotify for the client list, active window and desktop, and each
-// client's own PropertyNotify for _NET_WM_STATE, diffed into typed events.
+// client's own PropertyNotify for _NET_WM_STATE and _NET_WM_DESKTOP, diffed into typed events.
+// Owners come from X-Resource client ids where the server answers, else from _NET_WM_PID.
 #include "X11ClientTracker.h"
 
 #include <signal.h>
@@ -15,7 +16,46 @@ namespace quorvel::x11 {
 
 namespace {
 constexpr const char* kCategory = "x11";
+constexpr std::uint32_t kEveryDesktop = 0xFFFFFFFF;
 } // namespace
+
+bool X11ClientTracker::Client::keptAside() const { return keptAsideByState || desktop == kEveryDesktop; }
+
+X11ClientTracker::PendingClientPid::PendingClientPid(X11Connection& connection, XWindow window)
+    : m_connection(connection) {
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection.raw(), &xcb_res_id);
+    if (!extension || !extension->present) return;
+    // The window's XID names its client; the server answers with that client's process.
+    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    m_cookie = xcb_res_query_client_ids(connection.raw(), 1, &spec);
+}
+
+X11ClientTracker::PendingClientPid::~PendingClientPid() {
+    if (m_cookie) xcb_discard_reply(m_connection.raw(), m_cookie->sequence);
+}
+
+std::optional<Pid> X11ClientTracker::PendingClientPid::get() {
+    if (!m_cookie) return std::nullopt;
+    xcb_generic_error_t* error = nullptr;
+    xcb_res_query_client_ids_reply_t* reply =
+        xcb_res_query_client_ids_reply(m_connection.raw(), *std::exchange(m_cookie, std::nullopt), &error);
+    std::free(error);
+    std::optional<Pid> pid;
+    if (reply) {
+        for (auto it = xcb_res_query_client_ids_ids_iterator(reply); it.rem > 0; xcb_res_client_id_value_next(&it)) {
+            if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) || it.data->length < 4) continue;
+            const std::uint32_t value = *xcb_res_client_id_value_value(it.data);
+            // A client the server cannot name answers (uint32_t)-1 or nothing at all.
+            if (value > 0 && value < 0x7fffffff) pid = static_cast<Pid>(value);
+        }
+    }
+    std::free(reply);
+    return pid;
+}
+
+std::optional<Pid> X11ClientTracker::serverClientPid(X11Connection& connection, XWindow window) {
+    return PendingClientPid(connection, window).get();
+}
 
 X11ClientTracker::X11ClientTracker(X11Connection& connection, Scheduler&, Log& log)
     : m_connection(connection), m_log(log) {
@@ -46,6 +86,11 @@ bool X11ClientTracker::isMinimised(XWindow window) const {
 bool X11ClientTracker::isFullScreen(XWindow window) const {
     const auto it = m_clients.find(window);
     return it != m_clients.end() && it->second.fullScreen;
+}
+
+bool X11ClientTracker::isKeptAside(XWindow window) const {
+    const auto it = m_clients.find(window);
+    return it != m_clients.end() && it->second.keptAside();
 }
 
 bool X11ClientTracker::ownsWindows(Pid pid) const {
@@ -127,7 +172,9 @@ void X11ClientTracker::handle(const xcb_generic_event_t& event) {
     if (client == m_clients.end()) return;
     if (notify.atom == ewmh._NET_WM_STATE) {
         refreshState(notify.window);
-    } else if (notify.atom == ewmh._NET_WM_PID) {
+    } else if (notify.atom == ewmh._NET_WM_DESKTOP) {
+        refreshWindowDesktop(notify.window);
+    } else if (notify.atom == ewmh._NET_WM_PID && !client->second.pidFromServer) {
         // Set late by a few toolkits; later lookups by owner find the window from now on.
         if (const auto pid = m_connection.windowPid(notify.window)) client->second.pid = static_cast<Pid>(*pid);
     }
@@ -143,14 +190,27 @@ void X11ClientTracker::watchClient(XWindow window) {
     std::free(error);
 }
 
-X11ClientTracker::Client X11ClientTracker::readClient(XWindow window) {
+X11ClientTracker::Client X11ClientTracker::readClient(XWindow window, bool readPid) {
     Client client;
-    if (const auto pid = m_connection.windowPid(window)) client.pid = static_cast<Pid>(*pid);
+    // The server knows the real process; _NET_WM_PID is the client's word (absent for some, a
+    // sandbox's own pid for sandboxed applications).
+    if (readPid) {
+        if (const auto pid = serverClientPid(m_connection, window)) {
+            client.pid = *pid;
+            client.pidFromServer = true;
+        } else if (const auto named = m_connection.windowPid(window)) {
+            client.pid = static_cast<Pid>(*named);
+        }
+    }
     const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
     for (const xcb_atom_t state : m_connection.atoms(window, ewmh._NET_WM_STATE)) {
         if (state == ewmh._NET_WM_STATE_HIDDEN) client.minimised = true;
         if (state == ewmh._NET_WM_STATE_FULLSCREEN) client.fullScreen = true;
+        if (state == ewmh._NET_WM_STATE_SKIP_TASKBAR || state == ewmh._NET_WM_STATE_ABOVE ||
+            state == ewmh._NET_WM_STATE_BELOW)
+            client.keptAsideByState = true;
     }
+    client.desktop = m_connection.cardinal(window, ewmh._NET_WM_DESKTOP);
     return client;
 }
 
@@ -176,7 +236,8 @@ void X11ClientTracker::refreshClients() {
         const Client client = readClient(window);
         m_clients[window] = client;
         if (client.pid == 0)
-            m_log.info(kCategory, "window %u names no process (_NET_WM_PID) — no application owns it", window);
+            m_log.info(kCategory, "window %u names no process (X-Resource, _NET_WM_PID) — no application owns it",
+                       window);
         events.push_back({.kind = Event::Kind::windowAdded, .window = window, .pid = client.pid});
     }
     m_order = std::move(order);
@@ -207,17 +268,49 @@ void X11ClientTracker::refreshDesktop() {
 void X11ClientTracker::refreshState(XWindow window) {
     const auto it = m_clients.find(window);
     if (it == m_clients.end()) return;
-    const Client fresh = readClient(window);
+    const Client fresh = readClient(window, !it->second.pidFromServer);
     const bool before = it->second.minimised;
+    const bool fullScreenBefore = it->second.fullScreen;
+    const bool asideBefore = it->second.keptAside();
+    const std::optional<std::uint32_t> previousDesktop = it->second.desktop;
     it->second.minimised = fresh.minimised;
     it->second.fullScreen = fresh.fullScreen;
-    if (fresh.pid != 0) it->second.pid = fresh.pid;
+    it->second.keptAsideByState = fresh.keptAsideByState;
+    if (fresh.desktop) it->second.desktop = fresh.desktop; // removed while withdrawn: nothing moved
+    if (fresh.pid != 0) {
+        it->second.pid = fresh.pid;
+        it->second.pidFromServer = fresh.pidFromServer;
+    }
+    // Copies: a subscriber may make the tracker refresh, and `it` with it.
+    const Pid pid = it->second.pid;
+    const bool asideNow = it->second.keptAside();
     if (before != fresh.minimised)
         publish({.kind = Event::Kind::windowStateChanged,
               .window = window,
-              .pid = it->second.pid,
+              .pid = pid,
               .minimisedBefore = before,
               .minimisedNow = fresh.minimised});
+    if (previousDesktop && fresh.desktop && previousDesktop != fresh.desktop)
+        publish({.kind = Event::Kind::windowDesktopChanged, .window = window, .pid = pid});
+    else if (asideBefore != asideNow)
+        publish({.kind = Event::Kind::keptAsideChanged, .window = window, .pid = pid});
+    if (fullScreenBefore != fresh.fullScreen)
+        publish({.kind = Event::Kind::fullScreenChanged, .window = window, .pid = pid, .fullScreenNow = fresh.fullScreen});
+}
+
+void X11ClientTracker::refreshWindowDesktop(XWindow window) {
+    const auto it = m_clients.find(window);
+    if (it == m_clients.end()) return;
+    const auto desktop = m_connection.cardinal(window, m_connection.ewmh()->_NET_WM_DESKTOP);
+    // Removed while the window is withdrawn: the client list follows, nothing moved.
+    if (!desktop || desktop == it->second.desktop) return;
+    const bool placed = it->second.desktop.has_value();
+    const bool asideBefore = it->second.keptAside();
+    it->second.desktop = desktop;
+    // The window manager's first placement is no move.
+    if (placed) publish({.kind = Event::Kind::windowDesktopChanged, .window = window, .pid = it->second.pid});
+    else if (asideBefore != it->second.keptAside())
+        publish({.kind = Event::Kind::keptAsideChanged, .window = window, .pid = it->second.pid});
 }
 
 void X11ClientTracker::publish(const Event& event) {

@@ -1,5 +1,6 @@
 // The window manager's client windows as the backend's other parts see them: the managed set with
-// owners, the active window, minimised/full-screen state and the current desktop, kept from X events.
+// owners, the active window, each window's desktop and minimised/full-screen/kept-aside state, and
+// the current desktop, kept from X events.
 // X11WindowControl and X11Workspace turn its events into notifications on the main queue.
 #pragma once
 
@@ -7,11 +8,14 @@
 #include "platform/Log.h"
 #include "platform/Scheduler.h"
 
+#include <xcb/res.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvel::x11 {
@@ -26,6 +30,9 @@ public:
             windowStateChanged,
             currentDesktopChanged,
             frameChanged, // moved or resized (a ConfigureNotify of the client, the window manager's too)
+            windowDesktopChanged, // the window's _NET_WM_DESKTOP changed (sent away, or onto every desktop)
+            fullScreenChanged,    // see fullScreenNow
+            keptAsideChanged,     // it started or stopped skipping the taskbar or being kept above/below
         };
         Kind kind = Kind::windowAdded;
         // The window concerned; for activeWindowChanged the newly active one (0: none).
@@ -37,6 +44,8 @@ public:
         // windowStateChanged.
         bool minimisedBefore = false;
         bool minimisedNow = false;
+        // fullScreenChanged.
+        bool fullScreenNow = false;
     };
     // Called synchronously while X events are dispatched, after the tracker's state is updated.
     // Subscribers must not call back into other parts from here: post to the main queue instead.
@@ -59,6 +68,9 @@ public:
     Pid pidOf(XWindow window) const;
     bool isMinimised(XWindow window) const;
     bool isFullScreen(XWindow window) const;
+    // On every desktop (_NET_WM_DESKTOP 0xFFFFFFFF), skipping the taskbar, or kept above or below
+    // the others: a window that lives beside the desktop's windows rather than among them.
+    bool isKeptAside(XWindow window) const;
     XWindow activeWindow() const { return m_active; }
     std::optional<std::uint32_t> currentDesktop() const { return m_desktop; }
 
@@ -68,6 +80,29 @@ public:
     std::vector<XWindow> windowsOf(Pid pid);
     // Whether some managed window belongs to `pid`.
     bool ownsWindows(Pid pid) const;
+
+    // The process of the X client that made `window`, as the server knows it (X-Resource client
+    // ids): the real process also for a sandboxed application or a window without _NET_WM_PID.
+    // None without the extension or for a client the server cannot name (a remote one). A round trip.
+    static std::optional<Pid> serverClientPid(X11Connection& connection, XWindow window);
+    // The same, asked now and answered later, for reads batched in one round trip.
+    class PendingClientPid {
+    public:
+        PendingClientPid(X11Connection& connection, XWindow window);
+        PendingClientPid(PendingClientPid&& other) noexcept
+            : m_connection(other.m_connection), m_cookie(std::exchange(other.m_cookie, std::nullopt)) {}
+        PendingClientPid(const PendingClientPid&) = delete;
+        PendingClientPid& operator=(const PendingClientPid&) = delete;
+        PendingClientPid& operator=(PendingClientPid&&) = delete;
+        // A reply never asked for would stay queued in xcb for the connection's life.
+        ~PendingClientPid();
+        // Waits for the reply; call once.
+        std::optional<Pid> get();
+
+    private:
+        X11Connection& m_connection;
+        std::optional<xcb_res_query_client_ids_cookie_t> m_cookie;
+    };
 
     // Whether process `pid` runs on this machine; a zombie does not.
     static bool processRunning(Pid pid);
@@ -83,6 +118,11 @@ private:
         Pid pid = 0;
         bool minimised = false;
         bool fullScreen = false;
+        bool pidFromServer = false; // X-Resource named the process: _NET_WM_PID is not needed
+        bool keptAsideByState = false;
+        std::optional<std::uint32_t> desktop;
+
+        bool keptAside() const;
     };
 
     void handle(const xcb_generic_event_t& event);
@@ -90,7 +130,9 @@ private:
     void refreshActive();
     void refreshDesktop();
     void refreshState(XWindow window);
-    Client readClient(XWindow window);
+    void refreshWindowDesktop(XWindow window);
+    // Without `readPid`, the owner is not asked (pid 0): one the server named does not change.
+    Client readClient(XWindow window, bool readPid = true);
     void watchClient(XWindow window);
     void publish(const Event& event);
 

@@ -183,12 +183,13 @@ std::optional<std::pair<std::string, std::string>> X11Connection::windowClass(XW
     return result;
 }
 
-std::optional<std::string> X11Connection::applicationName(XWindow window) {
+std::optional<std::string> X11Connection::applicationName(XWindow window, std::optional<Pid> owner) {
     if (const auto wmClass = windowClass(window)) {
         if (!wmClass->second.empty()) return wmClass->second;
         if (!wmClass->first.empty()) return wmClass->first;
     }
-    const auto pid = windowPid(window);
+    const auto pid = owner && *owner > 0 ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(*owner))
+                                         : windowPid(window);
     if (!pid) return std::nullopt;
     std::FILE* file = std::fopen(("/proc/" + std::to_string(*pid) + "/comm").c_str(), "r");
     if (!file) return std::nullopt;

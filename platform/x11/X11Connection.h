@@ -72,8 +72,9 @@ public:
     std::vector<xcb_atom_t> atoms(XWindow window, xcb_atom_t property);
 
     // The name every part of the backend gives a window's application: WM_CLASS's class, else its
-    // instance, else the process name from /proc, else none.
-    std::optional<std::string> applicationName(XWindow window);
+    // instance, else the process name from /proc, else none. The process is `owner` when the
+    // caller knows it (X-Resource names the process that made the window), else _NET_WM_PID's.
+    std::optional<std::string> applicationName(XWindow window, std::optional<Pid> owner = std::nullopt);
     // _NET_FRAME_EXTENTS: the decoration the window manager draws around the client (left, right,
     // top, bottom); zeros when it declares none.
     struct Extents {

@@ -115,7 +115,7 @@ WindowResult<Rect> X11WindowControl::frame(WindowId window) {
     if (!managedWindow) return *managedWindow.error();
     const auto frame = m_connection.frameRect(*managedWindow);
     if (!frame) return WindowError::windowGone;
-    return *frame;
+    return visibleFrame(*managedWindow, *frame);
 }
 
 std::map<WindowId, FrameReading> X11WindowControl::frames(const std::vector<WindowId>& windows) {
@@ -246,6 +246,9 @@ WindowResult<bool> X11WindowControl::canResize(WindowId window) {
 }
 
 WindowKind X11WindowControl::kindOf(XWindow window) {
+    // On every desktop, out of the taskbar, or above or below the rest: beside the desktop's
+    // windows, never one of its tiles.
+    if (m_tracker.isKeptAside(window)) return WindowKind::floating;
     const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
     // The first type this program knows counts; unknown (vendor) types before it are skipped.
     const xcb_atom_t known[] = {ewmh._NET_WM_WINDOW_TYPE_NORMAL,        ewmh._NET_WM_WINDOW_TYPE_DIALOG,
@@ -325,8 +328,38 @@ FrameWritten X11WindowControl::setFrame(WindowId window, const FrameChange& chan
         result.size = WindowError::cannotComplete;
         size.reset();
     }
-    if (change.origin || size) place(*managedWindow, change.origin, size);
+    std::optional<Point> origin = change.origin;
+    requestedFrame(*managedWindow, origin, size);
+    if (origin || size) place(*managedWindow, origin, size);
     return result;
+}
+
+Rect X11WindowControl::visibleFrame(XWindow window, const Rect& frame) {
+    return withoutShadow(frame, clientSideShadow(m_connection, window));
+}
+
+Rect X11WindowControl::withoutShadow(const Rect& frame, const X11Connection::Extents& shadow) {
+    return {frame.x + shadow.left, frame.y + shadow.top, std::max(1.0, frame.width - shadow.left - shadow.right),
+            std::max(1.0, frame.height - shadow.top - shadow.bottom)};
+}
+
+void X11WindowControl::requestedFrame(XWindow window, std::optional<Point>& origin, std::optional<Size>& size) {
+    if (!origin && !size) return;
+    const auto shadow = clientSideShadow(m_connection, window);
+    if (origin) *origin = {origin->x - shadow.left, origin->y - shadow.top};
+    if (size) *size = {size->width + shadow.left + shadow.right, size->height + shadow.top + shadow.bottom};
+}
+
+X11Connection::Extents X11WindowControl::clientSideShadow(X11Connection& connection, XWindow window) {
+    return shadowExtents(connection.cardinals(window, connection.atom("_GTK_FRAME_EXTENTS")));
+}
+
+X11Connection::Extents X11WindowControl::shadowExtents(const std::vector<std::uint32_t>& values) {
+    // Left, right, top, bottom; a margin no toolkit would draw (or a malformed value) counts as none.
+    constexpr std::uint32_t kWidestShadow = 200;
+    if (values.size() != 4 || std::any_of(values.begin(), values.end(), [](std::uint32_t v) { return v > kWidestShadow; }))
+        return {};
+    return {double(values[0]), double(values[1]), double(values[2]), double(values[3])};
 }
 
 WindowStatus X11WindowControl::setMinimised(WindowId window, bool minimise) {
@@ -543,6 +576,17 @@ void X11WindowControl::onTrackerEvent(const X11ClientTracker::Event& event) {
     case Kind::windowStateChanged:
         if (event.pid != 0)
             deliver(event.pid, event.window, event.minimisedNow ? WindowEvent::minimised : WindowEvent::restored);
+        break;
+    case Kind::windowDesktopChanged:
+    case Kind::keptAsideChanged:
+        // A window that starts or stops being kept aside leaves or joins the desktop's windows as
+        // one sent to another desktop does: both ask where it belongs now.
+        if (event.pid != 0) deliver(event.pid, event.window, WindowEvent::desktopChanged);
+        break;
+    case Kind::fullScreenChanged:
+        if (event.pid != 0)
+            deliver(event.pid, event.window,
+                    event.fullScreenNow ? WindowEvent::fullScreenEntered : WindowEvent::fullScreenLeft);
         break;
     case Kind::currentDesktopChanged:
         break;

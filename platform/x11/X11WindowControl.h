@@ -33,7 +33,8 @@ public:
     WindowResult<Pid> owner(WindowId window) override;
     WindowResult<WindowKind> kind(WindowId window) override;
     WindowResult<std::string> title(WindowId window) override;
-    // The outer frame (decorations included).
+    // The visible frame: the outer frame (decorations included) without the invisible shadow a
+    // window with client-side decorations draws around itself (_GTK_FRAME_EXTENTS).
     WindowResult<Rect> frame(WindowId window) override;
     WindowResult<bool> isMinimised(WindowId window) override;
     WindowResult<bool> isFullScreen(WindowId window) override;
@@ -54,6 +55,14 @@ public:
     WindowStatus watch(WindowObserverId observer, WindowEvent event, std::optional<WindowId> window,
                        std::optional<std::uint64_t> context) override;
     void releaseObserver(WindowObserverId observer) override;
+
+    // _GTK_FRAME_EXTENTS of `window` (left, right, top, bottom): the shadow margins inside its client
+    // rectangle; zeros without one. Shared with the window list.
+    static X11Connection::Extents clientSideShadow(X11Connection& connection, XWindow window);
+    // Those margins from the property's values; zeros for a malformed or implausible value. Pure.
+    static X11Connection::Extents shadowExtents(const std::vector<std::uint32_t>& values);
+    // The visible part of an outer frame with that shadow. Pure.
+    static Rect withoutShadow(const Rect& frame, const X11Connection::Extents& shadow);
 
     // For tests: answer availability as given instead of asking the server (none: ask again).
     void setAvailabilityOverride(std::optional<bool> available) { m_availabilityOverride = available; }
@@ -77,6 +86,11 @@ private:
     bool processExists(Pid pid) const;
 
     WindowKind kindOf(XWindow window);
+    // The visible part of an outer frame: without its client-side shadow. A round trip.
+    Rect visibleFrame(XWindow window, const Rect& frame);
+    // The outer frame to ask for so that the visible part lands on the wanted one: grown by the
+    // client-side shadow (origin and size, each when given). A round trip when anything is given.
+    void requestedFrame(XWindow window, std::optional<Point>& origin, std::optional<Size>& size);
     bool isFixedSize(XWindow window);
     bool hasState(XWindow window, xcb_atom_t state);
     std::optional<XWindow> focusedWindowOf(Pid pid);

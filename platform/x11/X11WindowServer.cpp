@@ -1,7 +1,9 @@
 // The window server on X11: the desktop table, desktop moves and the window list from EWMH.
 #include "X11WindowServer.h"
 
+#include "X11ClientTracker.h"
 #include "X11PendingReads.h"
+#include "X11WindowControl.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -36,9 +38,10 @@ std::optional<std::string> classNameOf(const PropertyValue& wmClass) {
 // One window's reads, all sent before any reply is awaited.
 struct WindowReads {
     XWindow window;
-    PendingProperty pid, type, state, desktop, transientFor, netName, name, wmClass, extents;
+    PendingProperty pid, type, state, desktop, transientFor, netName, name, wmClass, extents, shadow;
     xcb_get_geometry_cookie_t geometry;
     xcb_translate_coordinates_cookie_t origin;
+    X11ClientTracker::PendingClientPid clientPid;
 
     WindowReads(X11Connection& c, XWindow w)
         : window(w), pid(c, w, c.ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL),
@@ -48,8 +51,9 @@ struct WindowReads {
           transientFor(c, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW),
           netName(c, w, c.ewmh()->_NET_WM_NAME, c.ewmh()->UTF8_STRING), name(c, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING),
           wmClass(c, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING),
-          extents(c, w, c.ewmh()->_NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL), geometry(xcb_get_geometry(c.raw(), w)),
-          origin(xcb_translate_coordinates(c.raw(), w, c.root(), 0, 0)) {}
+          extents(c, w, c.ewmh()->_NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL),
+          shadow(c, w, c.atom("_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL), geometry(xcb_get_geometry(c.raw(), w)),
+          origin(xcb_translate_coordinates(c.raw(), w, c.root(), 0, 0)), clientPid(c, w) {}
 };
 
 // The client rectangle in root coordinates; none when the window is gone.
@@ -213,6 +217,15 @@ int X11WindowServer::layerOf(const std::vector<xcb_atom_t>& types, bool transien
     return transient ? layers::floating : layers::normal;
 }
 
+bool X11WindowServer::isKeptAside(const std::vector<xcb_atom_t>& states, std::optional<std::uint32_t> desktop) {
+    if (desktop == kEveryDesktop) return true;
+    const xcb_ewmh_connection_t& e = *m_connection.ewmh();
+    return std::any_of(states.begin(), states.end(), [&e](xcb_atom_t state) {
+        return state == e._NET_WM_STATE_SKIP_TASKBAR || state == e._NET_WM_STATE_ABOVE ||
+               state == e._NET_WM_STATE_BELOW;
+    });
+}
+
 Answer<std::vector<WindowInfo>> X11WindowServer::windows(WindowFilter filter) {
     if (!announces(DesktopHint::clientList)) return ServerError::unsupported(DesktopHint::clientList);
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
@@ -241,12 +254,15 @@ Answer<std::vector<WindowInfo>> X11WindowServer::windows(WindowFilter filter) {
         const PropertyValue pid = reads.pid.get(what), type = reads.type.get(what), state = reads.state.get(what),
                             desktop = reads.desktop.get(what), transientFor = reads.transientFor.get(what),
                             netName = reads.netName.get(what), name = reads.name.get(what),
-                            wmClass = reads.wmClass.get(what), extents = reads.extents.get(what);
+                            wmClass = reads.wmClass.get(what), extents = reads.extents.get(what),
+                            shadow = reads.shadow.get(what);
+        const auto serverPid = reads.clientPid.get();
         const auto client = clientRectOf(m_connection, reads);
         if (!client || pid.windowGone || type.windowGone) continue; // destroyed while we read it
 
         const auto transient = transientFor.cardinal();
-        const int layer = layerOf(type.cardinals(), transient && *transient != XCB_WINDOW_NONE);
+        int layer = layerOf(type.cardinals(), transient && *transient != XCB_WINDOW_NONE);
+        if (layer == layers::normal && isKeptAside(state.cardinals(), desktop.cardinal())) layer = layers::aside;
         if (filter == WindowFilter::excludeDesktopElements && (layer == layers::desktop || layer == layers::dock))
             continue;
         if (filter == WindowFilter::onScreenOnly) {
@@ -263,11 +279,15 @@ Answer<std::vector<WindowInfo>> X11WindowServer::windows(WindowFilter filter) {
         info.id = reads.window;
         info.layer = layer;
         info.frame = {client->x - left, client->y - top, client->width + left + right, client->height + top + bottom};
-        if (const auto owner = pid.cardinal()) info.ownerPid = static_cast<Pid>(*owner);
+        // The visible part of a window with client-side decorations, as window control reports it.
+        info.frame = X11WindowControl::withoutShadow(info.frame, X11WindowControl::shadowExtents(shadow.cardinals()));
+        // The process the server names first, as the client tracker does.
+        if (serverPid) info.ownerPid = *serverPid;
+        else if (const auto owner = pid.cardinal()) info.ownerPid = static_cast<Pid>(*owner);
         // The same name every part of the backend gives the application; the class is already
         // here, the slower fallbacks only when it is missing.
         info.ownerName = classNameOf(wmClass);
-        if (!info.ownerName) info.ownerName = m_connection.applicationName(reads.window);
+        if (!info.ownerName) info.ownerName = m_connection.applicationName(reads.window, info.ownerPid);
         auto title = netName.text();
         if (!title) title = name.text();
         if (title && !title->empty()) info.title = std::move(*title);

@@ -21,6 +21,9 @@ namespace layers {
 inline constexpr int desktop = -1;
 inline constexpr int normal = 0;
 inline constexpr int floating = 3; // dialogs, utilities, toolbars, splash screens
+// Normal windows on every desktop, out of the taskbar, or kept above or below the others: never
+// a desktop's own windows.
+inline constexpr int aside = 4;
 inline constexpr int dock = 20;
 inline constexpr int popup = 101;  // menus, tooltips, notifications
 } // namespace layers
@@ -57,6 +60,9 @@ private:
     std::optional<std::uint32_t> desktopCount();
     std::optional<std::uint32_t> currentDesktopIndex();
     int layerOf(const std::vector<xcb_atom_t>& types, bool transient);
+    // On every desktop, skipping the taskbar, or kept above or below (from _NET_WM_STATE and
+    // _NET_WM_DESKTOP).
+    bool isKeptAside(const std::vector<xcb_atom_t>& states, std::optional<std::uint32_t> desktop);
 
     X11Connection& m_connection;
     Log& m_log;

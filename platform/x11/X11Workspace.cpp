@@ -67,7 +67,7 @@ RunningApplication X11Workspace::describe(Pid pid) {
         app.pid = pid;
         const auto windows = m_tracker.windowsOf(pid);
         if (!windows.empty()) {
-            app.localizedName = m_connection.applicationName(windows.front());
+            app.localizedName = m_connection.applicationName(windows.front(), pid);
             if (const auto wmClass = m_connection.windowClass(windows.front()); wmClass && !wmClass->first.empty())
                 app.desktopFileId = wmClass->first;
         }
@@ -273,6 +273,9 @@ void X11Workspace::onTrackerEvent(const X11ClientTracker::Event& event) {
         break;
     case Kind::windowStateChanged:
     case Kind::frameChanged:
+    case Kind::windowDesktopChanged:
+    case Kind::fullScreenChanged:
+    case Kind::keptAsideChanged:
         break;
     }
 }

@@ -31,6 +31,9 @@ public:
     virtual void closeWindow(WindowId window) = 0;
     // The user switches desktops (0-based), outside our process.
     virtual void switchDesktop(int index) = 0;
+    // The user sends the window to another desktop, or makes it full screen or ends that.
+    virtual void sendToDesktop(WindowId window, int index) = 0;
+    virtual void setFullScreen(WindowId window, bool fullScreen) = 0;
     // Another program takes a key combination before us.
     virtual void takeHotkey(std::uint32_t keyCode, std::uint32_t flags) = 0;
     // The user presses a combination.
@@ -63,6 +66,10 @@ public:
         sim.world.quitApp(pid);
     }
     void switchDesktop(int index) override { sim.world.switchToSpace(sim.world.displays()[0].spaces[std::size_t(index)].id); }
+    void sendToDesktop(WindowId window, int index) override {
+        sim.world.sendWindowToSpace(window, sim.world.displays()[0].spaces[std::size_t(index)].id);
+    }
+    void setFullScreen(WindowId window, bool fullScreen) override { sim.world.setFullScreen(window, fullScreen); }
     void takeHotkey(std::uint32_t keyCode, std::uint32_t flags) override { sim.world.takeHotkey(keyCode, flags); }
     void press(std::uint32_t keyCode, std::uint32_t flags) override { sim.hotkeys.press(keyCode, flags); }
     void movePointer(int x, int y) override { sim.world.pointer = {double(x), double(y)}; }
@@ -91,6 +98,14 @@ public:
     }
     void closeWindow(WindowId window) override { server.close(windows.at(window)); }
     void switchDesktop(int index) override { server.run("xdotool set_desktop " + std::to_string(index)); }
+    void sendToDesktop(WindowId window, int index) override {
+        server.run("xdotool set_desktop_for_window " + std::to_string(window) + " " + std::to_string(index));
+    }
+    void setFullScreen(WindowId window, bool fullScreen) override {
+        const xcb_ewmh_connection_t& ewmh = *platform.connection->ewmh();
+        platform.connection->sendRootMessage(window, ewmh._NET_WM_STATE, fullScreen ? 1 : 0,
+                                             ewmh._NET_WM_STATE_FULLSCREEN, 0, 2);
+    }
     void takeHotkey(std::uint32_t keyCode, std::uint32_t flags) override {
         // Another X client: a second connection of its own, registered through the same backend.
         other = x11::X11Connection::open(server.display(), platform.log);
@@ -277,6 +292,36 @@ TEST_P(ContractTest, WindowControlReadsTheFramesOfManyWindowsAtOnceAndLeavesTheG
     driver->closeWindow(first);
     ASSERT_TRUE(driver->waitFor([&, a = first] { return !control.owner(a).ok(); }));
     EXPECT_EQ(control.frames({first, second}).size(), 1u);
+}
+
+TEST_P(ContractTest, WindowControlReportsDesktopMovesAndFullScreenByTheUser) {
+    WindowControl& control = driver->windowControl();
+    const auto [window, pid] = driver->openWindow("moved about");
+    ASSERT_TRUE(driver->waitFor([&, w = window] { return control.owner(w).ok(); }));
+    std::vector<WindowEvent> heard;
+    const auto observer = control.createObserver(
+        pid, [&](WindowObserverId, WindowEvent event, WindowId, std::optional<std::uint64_t>) { heard.push_back(event); });
+    ASSERT_TRUE(observer.ok());
+    for (const WindowEvent event : {WindowEvent::desktopChanged, WindowEvent::fullScreenEntered,
+                                    WindowEvent::fullScreenLeft})
+        EXPECT_TRUE(control.watch(*observer, event, window, window).ok()) << eventName(event);
+
+    driver->setFullScreen(window, true);
+    ASSERT_TRUE(driver->waitFor([&] { return heard.size() == 1; }));
+    EXPECT_EQ(heard.back(), WindowEvent::fullScreenEntered);
+    EXPECT_TRUE(control.isFullScreen(window).valueOr(false));
+    driver->setFullScreen(window, false);
+    ASSERT_TRUE(driver->waitFor([&] { return heard.size() == 2; }));
+    EXPECT_EQ(heard.back(), WindowEvent::fullScreenLeft);
+    EXPECT_FALSE(control.isFullScreen(window).valueOr(true));
+
+    driver->sendToDesktop(window, 2);
+    ASSERT_TRUE(driver->waitFor([&] { return heard.size() == 3; }));
+    EXPECT_EQ(heard.back(), WindowEvent::desktopChanged);
+    const auto desktops = driver->windowServer().desktopsOfWindow(window);
+    ASSERT_TRUE(desktops);
+    EXPECT_EQ(*desktops, std::vector<SpaceId>{3});
+    control.releaseObserver(*observer);
 }
 
 TEST_P(ContractTest, WorkspaceKnowsTheAppsAndHearsDesktopChanges) {

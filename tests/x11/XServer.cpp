@@ -237,6 +237,7 @@ ClientWindow XServer::openWindow(const ClientWindowOptions& options) {
         argv.insert(argv.end(), {"--min-width", std::to_string(static_cast<int>(options.minimumSize->width)),
                                  "--min-height", std::to_string(static_cast<int>(options.minimumSize->height))});
     }
+    argv.insert(argv.end(), options.extra.begin(), options.extra.end());
     const pid_t pid = spawn(argv, m_display, pipeFds[1]);
     ::close(pipeFds[1]);
     const std::string line = readLine(pipeFds[0], 5000);
@@ -262,9 +263,10 @@ ClientApp XServer::openApp(const ClientWindowOptions& options) {
     int out[2];
     int in[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
-    const pid_t pid = spawn({QUORVEL_TEST_CLIENT, "--title", options.title, "--width", std::to_string(options.width),
-                             "--height", std::to_string(options.height)},
-                            m_display, out[1], -1, in[0]);
+    std::vector<std::string> argv{QUORVEL_TEST_CLIENT, "--title", options.title, "--width", std::to_string(options.width),
+                                  "--height", std::to_string(options.height)};
+    argv.insert(argv.end(), options.extra.begin(), options.extra.end()); // for the first window
+    const pid_t pid = spawn(argv, m_display, out[1], -1, in[0]);
     ::close(out[1]);
     ::close(in[0]);
     m_clients.push_back(pid);

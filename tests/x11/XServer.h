@@ -21,6 +21,8 @@ struct ClientWindowOptions {
     enum class Type { normal, dialog, fixedSize } type = Type::normal;
     std::optional<int> desktop; // 0-based EWMH desktop, else wherever the window manager puts it
     std::optional<Size> minimumSize; // in WM_NORMAL_HINTS: the window manager keeps it at least this big
+    // More options of the test client, as given (tests/x11/client/TestClient.cpp).
+    std::vector<std::string> extra;
 };
 
 // A window of our test client, owned by a child process of its own: killing it closes the window.

@@ -5,6 +5,10 @@
 //   quorvel-test-client --title T --width W --height H --type normal|dialog|fixed [--desktop N]
 //                       [--color RRGGBB]   (background, on a 24-bit TrueColor screen such as Xvfb's)
 //                       [--min-width W --min-height H]   (a minimum size in WM_NORMAL_HINTS)
+//                       [--shadow L,R,T,B] (_GTK_FRAME_EXTENTS: invisible margins, as client-side decorations)
+//                       [--pid no|N]       (sets no _NET_WM_PID, or N instead of its own, as a sandbox does)
+//                       [--class no]       (sets no WM_CLASS)
+//                       [--state above|below|skip-taskbar] [--desktop all]
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
@@ -35,6 +39,12 @@ struct WindowOptions {
     long color = -1; // none: white
     int minWidth = 0; // 0: no minimum size
     int minHeight = 0;
+    std::string shadow;
+    bool pid = true;
+    long pidValue = -1; // none: its own
+    bool wmClass = true;
+    std::string state;
+    bool sticky = false;
 };
 
 xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowOptions& o) {
@@ -51,10 +61,30 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowO
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_NAME"), utf8, 8,
                         static_cast<std::uint32_t>(o.title.size()), o.title.data());
     static const char wmClass[] = "quorvel-test-client\0QuorvelTestClient";
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
-                        wmClass);
-    const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    if (o.wmClass)
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
+                            wmClass);
+    const std::uint32_t pid = static_cast<std::uint32_t>(o.pidValue > 0 ? o.pidValue : getpid());
+    if (o.pid)
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    std::uint32_t shadow[4] = {};
+    if (!o.shadow.empty() &&
+        std::sscanf(o.shadow.c_str(), "%u,%u,%u,%u", &shadow[0], &shadow[1], &shadow[2], &shadow[3]) == 4)
+    {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 32,
+                            4, shadow);
+        // Drawing its own decorations, the window asks the window manager for none (flags: decorations).
+        const std::uint32_t motif[5] = {2, 0, 0, 0, 0};
+        const xcb_atom_t hints = intern(c, "_MOTIF_WM_HINTS");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, hints, hints, 32, 5, motif);
+    }
+    if (!o.state.empty()) {
+        const std::string name = o.state == "skip-taskbar" ? "_NET_WM_STATE_SKIP_TASKBAR"
+                                 : o.state == "below"      ? "_NET_WM_STATE_BELOW"
+                                                           : "_NET_WM_STATE_ABOVE";
+        const xcb_atom_t state = intern(c, name.c_str());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &state);
+    }
     char host[256] = {};
     gethostname(host, sizeof host - 1);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
@@ -71,8 +101,8 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowO
     if (o.minWidth > 0 && o.minHeight > 0) xcb_icccm_size_hints_set_min_size(&hints, o.minWidth, o.minHeight);
     xcb_icccm_size_hints_set_size(&hints, 1, o.width, o.height);
     xcb_icccm_set_wm_normal_hints(c, window, &hints);
-    if (o.desktop >= 0) {
-        const std::uint32_t value = static_cast<std::uint32_t>(o.desktop);
+    if (o.desktop >= 0 || o.sticky) {
+        const std::uint32_t value = o.sticky ? 0xFFFFFFFFu : static_cast<std::uint32_t>(o.desktop);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
                             &value);
     }
@@ -92,7 +122,11 @@ void command(xcb_connection_t* c, xcb_screen_t* screen, const std::string& line)
     int height = 0;
     unsigned window = 0;
     if (std::sscanf(line.c_str(), "open %255s %d %d", title, &width, &height) == 3) {
-        openWindow(c, screen, {title, "normal", width, height, -1, -1, 0, 0});
+        WindowOptions more;
+        more.title = title;
+        more.width = width;
+        more.height = height;
+        openWindow(c, screen, more);
     } else if (std::sscanf(line.c_str(), "close %u", &window) == 1) {
         xcb_destroy_window(c, window);
         xcb_flush(c);
@@ -110,7 +144,13 @@ int main(int argc, char** argv) {
         else if (key == "--type") options.type = value;
         else if (key == "--width") options.width = std::atoi(value.c_str());
         else if (key == "--height") options.height = std::atoi(value.c_str());
+        else if (key == "--desktop" && value == "all") options.sticky = true;
         else if (key == "--desktop") options.desktop = std::atoi(value.c_str());
+        else if (key == "--shadow") options.shadow = value;
+        else if (key == "--pid" && value == "no") options.pid = false;
+        else if (key == "--class" && value == "no") options.wmClass = false;
+        else if (key == "--pid") options.pidValue = std::atol(value.c_str());
+        else if (key == "--state") options.state = value;
         else if (key == "--color") options.color = std::strtol(value.c_str(), nullptr, 16);
         else if (key == "--min-width") options.minWidth = std::atoi(value.c_str());
         else if (key == "--min-height") options.minHeight = std::atoi(value.c_str());
