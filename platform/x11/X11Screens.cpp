@@ -178,6 +178,66 @@ std::vector<std::vector<std::uint32_t>> X11Screens::readStruts(bool& clientListR
     return struts;
 }
 
+std::optional<Rect> X11Screens::currentWorkArea() {
+    const auto current = m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_CURRENT_DESKTOP);
+    const auto areas = m_connection.cardinals(m_connection.root(), m_connection.ewmh()->_NET_WORKAREA);
+    const std::size_t at = 4 * current.value_or(0);
+    if (areas.size() < at + 4) return std::nullopt;
+    const Rect area{double(areas[at]), double(areas[at + 1]), double(areas[at + 2]), double(areas[at + 3])};
+    if (area.isEmpty()) return std::nullopt;
+    return area;
+}
+
+const std::vector<std::vector<std::uint32_t>>& X11Screens::windowManagerStruts() {
+    if (m_windowManagerStruts) return *m_windowManagerStruts;
+    // Down from the root's children, three levels: IceWM frames its taskbar like a client, two
+    // windows deep. Each level is read in one round trip; unmapped windows reserve nothing.
+    xcb_connection_t* raw = m_connection.raw();
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    std::vector<std::vector<std::uint32_t>> struts;
+    std::vector<XWindow> level;
+    if (const auto tree = owned(xcb_query_tree_reply(raw, xcb_query_tree(raw, m_connection.root()), nullptr))) {
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        level.assign(children, children + xcb_query_tree_children_length(tree.get()));
+    }
+    constexpr int kDepth = 3;
+    for (int depth = 0; depth < kDepth && !level.empty(); ++depth) {
+        struct Reads {
+            xcb_get_window_attributes_cookie_t attributes;
+            PendingProperty partial;
+            PendingProperty plain;
+            xcb_query_tree_cookie_t tree;
+        };
+        std::vector<Reads> reads;
+        reads.reserve(level.size());
+        for (const XWindow window : level)
+            reads.push_back({xcb_get_window_attributes(raw, window),
+                             PendingProperty(m_connection, window, ewmh->_NET_WM_STRUT_PARTIAL, XCB_ATOM_CARDINAL),
+                             PendingProperty(m_connection, window, ewmh->_NET_WM_STRUT, XCB_ATOM_CARDINAL),
+                             xcb_query_tree(raw, window)});
+        std::vector<XWindow> next;
+        for (Reads& read : reads) {
+            xcb_generic_error_t* error = nullptr;
+            const auto attributes = owned(xcb_get_window_attributes_reply(raw, read.attributes, &error));
+            std::free(error); // destroyed meanwhile: nothing to read
+            error = nullptr;
+            const auto tree = owned(xcb_query_tree_reply(raw, read.tree, &error));
+            std::free(error);
+            const PropertyValue partial = read.partial.get("reading a strut");
+            const PropertyValue plain = read.plain.get("reading a strut");
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+            if (auto strut = strutOf(partial, plain)) struts.push_back(std::move(*strut));
+            if (tree) {
+                const xcb_window_t* children = xcb_query_tree_children(tree.get());
+                next.insert(next.end(), children, children + xcb_query_tree_children_length(tree.get()));
+            }
+        }
+        level = std::move(next);
+    }
+    m_windowManagerStruts = std::move(struts);
+    return *m_windowManagerStruts;
+}
+
 std::vector<ScreenInfo> X11Screens::screensOf(const std::vector<Monitor>& monitors) {
     xcb_connection_t* raw = m_connection.raw();
     const auto rootCookie = xcb_get_geometry(raw, m_connection.root());
@@ -193,17 +253,20 @@ std::vector<ScreenInfo> X11Screens::screensOf(const std::vector<Monitor>& monito
     // Without a client list, the work area is the best guess, and it only fits a single monitor
     // (window managers publish one rectangle over the whole root).
     std::optional<Rect> workArea;
-    if (!clientListRead && monitors.size() == 1) {
-        const auto current = m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_CURRENT_DESKTOP);
-        const auto areas = m_connection.cardinals(m_connection.root(), m_connection.ewmh()->_NET_WORKAREA);
-        const std::size_t at = 4 * current.value_or(0);
-        if (areas.size() >= at + 4)
-            workArea = Rect{double(areas[at]), double(areas[at + 1]), double(areas[at + 2]), double(areas[at + 3])};
-    }
+    if (!clientListRead && monitors.size() == 1) workArea = currentWorkArea();
 
     std::vector<ScreenInfo> screens;
     for (const Monitor& monitor : monitors) {
         Rect visible = visibleBounds(monitor.bounds, struts, rootWidth, rootHeight);
+        if (monitors.size() > 1) {
+            // The window manager's own bar is no client: its strut sits on a window of its own.
+            visible = visibleBounds(visible, windowManagerStruts(), rootWidth, rootHeight);
+        } else if (const auto area = currentWorkArea()) {
+            // With one monitor the work area is exact, and it is the only word on a band the window
+            // manager keeps without announcing a strut (Fluxbox's toolbar).
+            const Rect inside = area->intersection(visible);
+            if (!inside.isEmpty()) visible = inside;
+        }
         if (workArea) {
             const Rect area = workArea->intersection(monitor.bounds);
             if (!area.isEmpty()) visible = area;
@@ -313,6 +376,8 @@ void X11Screens::onEvent(const xcb_generic_event_t& event) {
     } else if (const std::uint8_t first = m_monitors.firstEvent(); first != 0) {
         changed = type == first + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == first + XCB_RANDR_NOTIFY;
     }
+    // A bar that comes, goes or moves changes the work area: read the window manager's struts again.
+    if (changed) m_windowManagerStruts.reset();
     if (!changed || m_observers.empty() || m_notifyPending) return;
     m_notifyPending = true;
     m_scheduler.post(m_lifetime.guard([this] {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 
 namespace quorvel::x11 {
 
@@ -308,25 +309,41 @@ void X11WindowControl::onXEvent(const xcb_generic_event_t& event) {
 }
 
 void X11WindowControl::moveResize(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize) {
-    // Only the fields given are changed: a position write keeps the size the window manager has,
-    // even when an earlier size write is still on its way, and the other way round.
-    std::uint32_t flags = kNorthWestGravity | (kSourcePager << 12);
-    std::int32_t x = 0, y = 0, width = 0, height = 0;
+    const MoveResize request = placement(window, origin, frameSize);
+    m_connection.sendRootMessage(window, m_connection.ewmh()->_NET_MOVERESIZE_WINDOW, request.flags,
+                                 static_cast<std::uint32_t>(request.x), static_cast<std::uint32_t>(request.y),
+                                 static_cast<std::uint32_t>(request.width), static_cast<std::uint32_t>(request.height));
+}
+
+X11WindowControl::MoveResize X11WindowControl::placement(XWindow window, std::optional<Point> origin,
+                                                         std::optional<Size> frameSize) {
+    // NorthWest gravity: x,y name the frame's top-left corner on Openbox, IceWM and Fluxbox alike.
+    MoveResize request;
+    request.flags = kNorthWestGravity | (kSourcePager << 12);
     if (origin) {
-        flags |= kMoveX | kMoveY;
-        x = coordinate(origin->x);
-        y = coordinate(origin->y);
+        request.flags |= kMoveX | kMoveY;
+        request.x = coordinate(origin->x);
+        request.y = coordinate(origin->y);
     }
     if (frameSize) {
         // The size names the frame; the window manager is asked for the client inside it.
         const auto extents = m_connection.frameExtents(window);
-        flags |= kMoveWidth | kMoveHeight;
-        width = std::max(1, coordinate(frameSize->width - extents.left - extents.right));
-        height = std::max(1, coordinate(frameSize->height - extents.top - extents.bottom));
+        request.width = std::max(1, coordinate(frameSize->width - extents.left - extents.right));
+        request.height = std::max(1, coordinate(frameSize->height - extents.top - extents.bottom));
+        m_requestedSize[window] = {request.width, request.height};
+    } else if (const auto requested = m_requestedSize.find(window); requested != m_requestedSize.end()) {
+        // A move carries the size too: Fluxbox takes a missing height as the frame's inner height
+        // and grows the window by its decorations at every move. The size last asked for, not the
+        // current one, so a resize still on its way is not undone.
+        std::tie(request.width, request.height) = requested->second;
+    } else if (const auto client = m_connection.clientRect(window)) {
+        request.width = coordinate(client->width);
+        request.height = coordinate(client->height);
+    } else {
+        return request; // gone: the message will not matter
     }
-    m_connection.sendRootMessage(window, m_connection.ewmh()->_NET_MOVERESIZE_WINDOW, flags,
-                                 static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
-                                 static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    if (request.width > 0 && request.height > 0) request.flags |= kMoveWidth | kMoveHeight;
+    return request;
 }
 
 void X11WindowControl::activate(XWindow window) {
@@ -379,6 +396,7 @@ void X11WindowControl::onTrackerEvent(const X11ClientTracker::Event& event) {
         break;
     case Kind::windowRemoved:
         m_reportedGone.erase(event.window);
+        m_requestedSize.erase(event.window);
         if (const auto pending = m_pending.find(event.window); pending != m_pending.end()) {
             pending->second.fallback.cancel();
             m_pending.erase(pending);

@@ -84,6 +84,15 @@ private:
     // Answers whether the window still exists on the server; logs the first miss of each window.
     bool stillThere(XWindow window, const char* what);
     void moveResize(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize);
+    // One _NET_MOVERESIZE_WINDOW's data: gravity and fields (flags), frame origin, client size.
+    struct MoveResize {
+        std::uint32_t flags = 0;
+        std::int32_t x = 0, y = 0, width = 0, height = 0;
+    };
+    // The placement rule shared by every window manager: the frame's top-left at `origin`
+    // (NorthWest gravity), the client sized to `frameSize` minus the frame extents, and a move
+    // always carrying a size (the last one asked for, else the current client size).
+    MoveResize placement(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize);
     void activate(XWindow window);
 
     void onTrackerEvent(const X11ClientTracker::Event& event);
@@ -113,6 +122,8 @@ private:
         TaskHandle fallback;
     };
     std::map<XWindow, PendingFrame> m_pending;
+    // The client size of each window's latest size write, which its later moves repeat.
+    std::map<XWindow, std::pair<std::int32_t, std::int32_t>> m_requestedSize;
     Lifetime m_lifetime;
 };
 
