@@ -109,6 +109,13 @@ public:
     bool showMiniMaps() const { return boolOrTrue(showMiniMapsKey); }
     bool showTilingBadges() const { return boolOrTrue(showTilingBadgesKey); }
     std::int64_t tilingGap() const; // 8 when never set
+    // Whether the desktop switcher changes the desktop directly rather than through its helper
+    // window. A stored value wins, false included; otherwise the platform's default (direct where
+    // empty desktops can be shown directly, which the composition root says).
+    bool directSpaceSwitch() const {
+        return m_defaults.boolean(directSpaceSwitchKey).optional().value_or(m_directSpaceSwitchByDefault);
+    }
+    void setDirectSpaceSwitchByDefault(bool direct) { m_directSpaceSwitchByDefault = direct; }
 
     void setPreferredFocusDisplayUUID(const std::optional<std::string>& uuid);
     std::optional<std::string> preferredFocusDisplayUUID() const;
@@ -127,6 +134,7 @@ private:
     std::optional<E> storedEnum(std::string_view key) const;
 
     DefaultsStore& m_defaults;
+    bool m_directSpaceSwitchByDefault = false;
 };
 
 } // namespace quorvel
