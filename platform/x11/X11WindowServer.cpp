@@ -169,6 +169,24 @@ void X11WindowServer::activate(WindowId window) {
     m_connection.sendRootMessage(window, ewmh->_NET_ACTIVE_WINDOW, kSourcePager, XCB_CURRENT_TIME, active.value_or(0));
 }
 
+void X11WindowServer::handFocusAwayFrom(WindowId window) {
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const auto active = m_connection.cardinal(m_connection.root(), ewmh->_NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW);
+    if (active != window) return;
+    const auto shown = windows(WindowFilter::onScreenOnly);
+    if (shown) {
+        for (const WindowInfo& candidate : *shown) {
+            if (candidate.id == window || candidate.layer != 0) continue;
+            activate(candidate.id); // front to back: the topmost one
+            return;
+        }
+    }
+    // Nothing to take it: no window has the focus, and the window manager says so.
+    xcb_set_input_focus(m_connection.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
+                        XCB_CURRENT_TIME);
+    m_connection.flush();
+}
+
 void X11WindowServer::skipTaskbarAndPager(WindowId window) {
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     const xcb_atom_t states[] = {ewmh->_NET_WM_STATE_SKIP_TASKBAR, ewmh->_NET_WM_STATE_SKIP_PAGER};

@@ -115,3 +115,17 @@ TEST(X11ScreensTest, TwoMonitorsArePrimaryFirstAndEachKeepsItsOwnStruts) {
     EXPECT_EQ(after[0].visibleFrame, after[0].frame);
     EXPECT_EQ(after[1].visibleFrame, (Rect{0, 0, 1920, 1050}));
 }
+
+TEST(X11ScreensTest, TheWindowManagersOwnBarCountsOnEveryMonitorItCovers) {
+    if (!XServer::available(XServer::Manager::icewm)) {
+        if (XServer::required()) FAIL() << "icewm is not installed";
+        GTEST_SKIP() << "icewm is not installed";
+    }
+    // IceWM's taskbar is a framed window of its own, not a listed client; it spans the whole root.
+    Session s({.width = 3200, .height = 1000, .manager = XServer::Manager::icewm});
+    ASSERT_EQ(s.server.run("xrandr --setmonitor LEFT 1600/508x1000/286+0+0 screen"), 0);
+    ASSERT_EQ(s.server.run("xrandr --setmonitor RIGHT 1600/508x1000/286+1600+0 none"), 0);
+    ASSERT_TRUE(s.loop.runUntil([&] { return s.screens->screens().size() == 2; }, 2000ms));
+    for (const ScreenInfo& screen : s.screens->screens())
+        EXPECT_EQ(screen.visibleFrame, (Rect{screen.frame.x, 0, 1600, 974})) << screen.localizedName;
+}
