@@ -223,6 +223,34 @@ TEST_F(SpaceSwitcherTest, DirectIsTheDefaultOnlyWhereThePlatformSaysSoAndAStored
     sim.scheduler.advance(60ms);
     EXPECT_EQ(current(), 2u);
     EXPECT_EQ(helpers.created().size(), 1u);
+
+    // A stored value of another type reads as false, as every other switch in the store does.
+    sim.scheduler.advance(1s);
+    sim.defaults.set(Settings::directSpaceSwitchKey, "yes");
+    switcher->switchTo(desktop(3));
+    sim.scheduler.advance(1ms);
+    EXPECT_EQ(current(), 2u) << "the helper technique waits for its focus step";
+    EXPECT_EQ(helpers.created().size(), 2u);
+}
+
+TEST_F(SpaceSwitcherTest, AMissWhoseStartWasNotReadIsRetriedOnceAndReported) {
+    settings.setDirectSpaceSwitchByDefault(true);
+    world.failNext("desktopTable");       // the display's desktop before the switch is unknown
+    world.failNext("setCurrentDesktop");  // and the window manager drops the request
+    switcher->switchTo(desktop(2));
+    sim.scheduler.advance(510ms);
+    EXPECT_EQ(current(), 2u) << "the retry lands";
+    EXPECT_TRUE(sim.log.contains("switch to space 2 did not take — retrying once"));
+    EXPECT_EQ(sim.log.count("superseded"), 0u);
+    EXPECT_EQ(errors(), 1u);
+
+    world.failNext("desktopTable");
+    world.failNext("setCurrentDesktop", 2);
+    switcher->switchTo(desktop(1));
+    sim.scheduler.advance(3s);
+    EXPECT_EQ(current(), 2u);
+    EXPECT_TRUE(sim.log.contains("switch to space 1 failed after retry — display still on 2"));
+    EXPECT_EQ(errors(), 3u);
 }
 
 TEST_F(SpaceSwitcherTest, WhereEmptyDesktopsStayShownTheHelperIsNeverParked) {
