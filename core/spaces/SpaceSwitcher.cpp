@@ -108,16 +108,17 @@ void SpaceSwitcher::verify(const Space& target, std::optional<SpaceId> before, b
         return;
     }
     if (*now == target.id) return;
-    if (before && *now == *before) {
-        if (!isRetry) {
-            m_log.error(kCategory, "switch to space %llu did not take — retrying once", target.id);
-            retry();
-        } else {
-            m_log.error(kCategory, "switch to space %llu failed after retry — display still on %llu", target.id, *now);
-        }
+    // Only a display seen leaving where it was has moved on; one whose start was not read is a miss.
+    if (before && *now != *before) {
+        m_log.info(kCategory, "switch to space %llu superseded — display moved to %llu", target.id, *now);
         return;
     }
-    m_log.info(kCategory, "switch to space %llu superseded — display moved to %llu", target.id, *now);
+    if (!isRetry) {
+        m_log.error(kCategory, "switch to space %llu did not take — retrying once", target.id);
+        retry();
+    } else {
+        m_log.error(kCategory, "switch to space %llu failed after retry — display still on %llu", target.id, *now);
+    }
 }
 
 void SpaceSwitcher::watchParkedSpace(const Space& target, std::int64_t gen, int tick) {
