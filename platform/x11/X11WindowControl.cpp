@@ -31,6 +31,12 @@ constexpr std::uint32_t kIconicState = 3;
 
 // A protocol coordinate: X carries 16-bit positions and sizes.
 std::int32_t coordinate(double value) { return static_cast<std::int32_t>(std::clamp(std::lround(value), -32768L, 32767L)); }
+
+// The client size inside a frame of `frame` with these decorations.
+std::pair<std::int32_t, std::int32_t> clientSizeIn(const Size& frame, const X11Connection::Extents& extents) {
+    return {std::max(1, coordinate(frame.width - extents.left - extents.right)),
+            std::max(1, coordinate(frame.height - extents.top - extents.bottom))};
+}
 } // namespace
 
 X11WindowControl::X11WindowControl(X11Connection& connection, X11ClientTracker& tracker, Scheduler& scheduler,
@@ -294,7 +300,29 @@ void X11WindowControl::applyPending(XWindow window) {
     moveResize(window, it->second.origin, it->second.frameSize);
 }
 
+void X11WindowControl::watchSize(XWindow window) {
+    // Adds to what this connection already hears on the window (the tracker's property changes).
+    xcb_connection_t* raw = m_connection.raw();
+    auto* attributes = xcb_get_window_attributes_reply(raw, xcb_get_window_attributes(raw, window), nullptr);
+    if (!attributes) return; // gone
+    const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    std::free(attributes);
+    xcb_change_window_attributes(raw, window, XCB_CW_EVENT_MASK, &mask);
+}
+
+void X11WindowControl::onConfigure(const xcb_configure_notify_event_t& notify) {
+    // The size asked for has landed once the client has it inside the frame the window has now.
+    const auto requested = m_requestedFrame.find(notify.window);
+    if (requested == m_requestedFrame.end() || notify.event != notify.window) return;
+    const auto size = clientSizeIn(requested->second, m_connection.frameExtents(notify.window));
+    if (size == std::pair<std::int32_t, std::int32_t>(notify.width, notify.height)) m_requestedFrame.erase(requested);
+}
+
 void X11WindowControl::onXEvent(const xcb_generic_event_t& event) {
+    if ((event.response_type & 0x7f) == XCB_CONFIGURE_NOTIFY) {
+        if (!m_requestedFrame.empty()) onConfigure(reinterpret_cast<const xcb_configure_notify_event_t&>(event));
+        return;
+    }
     if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY || m_pending.empty()) return;
     const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
     const auto pending = m_pending.find(notify.window);
@@ -327,18 +355,20 @@ X11WindowControl::MoveResize X11WindowControl::placement(XWindow window, std::op
     }
     if (frameSize) {
         // The size names the frame; the window manager is asked for the client inside it.
-        const auto extents = m_connection.frameExtents(window);
-        request.width = std::max(1, coordinate(frameSize->width - extents.left - extents.right));
-        request.height = std::max(1, coordinate(frameSize->height - extents.top - extents.bottom));
-        m_requestedSize[window] = {request.width, request.height};
-    } else if (const auto requested = m_requestedSize.find(window); requested != m_requestedSize.end()) {
-        // A move carries the size too: Fluxbox takes a missing height as the frame's inner height
-        // and grows the window by its decorations at every move. The size last asked for, not the
-        // current one, so a resize still on its way is not undone.
-        std::tie(request.width, request.height) = requested->second;
+        std::tie(request.width, request.height) = clientSizeIn(*frameSize, m_connection.frameExtents(window));
+        if (!m_requestedFrame.contains(window)) watchSize(window);
+        m_requestedFrame[window] = *frameSize;
     } else if (const auto client = m_connection.clientRect(window)) {
+        // A move carries the size too: Fluxbox takes a missing height as the frame's inner height
+        // and grows the window by its decorations at every move. While a size write is on its way
+        // the size asked for, so the move does not undo it; afterwards the size the window has.
         request.width = coordinate(client->width);
         request.height = coordinate(client->height);
+        if (const auto requested = m_requestedFrame.find(window); requested != m_requestedFrame.end()) {
+            const auto size = clientSizeIn(requested->second, m_connection.frameExtents(window));
+            if (size == std::pair(request.width, request.height)) m_requestedFrame.erase(requested); // landed
+            else std::tie(request.width, request.height) = size;
+        }
     } else {
         return request; // gone: the message will not matter
     }
@@ -396,7 +426,7 @@ void X11WindowControl::onTrackerEvent(const X11ClientTracker::Event& event) {
         break;
     case Kind::windowRemoved:
         m_reportedGone.erase(event.window);
-        m_requestedSize.erase(event.window);
+        m_requestedFrame.erase(event.window);
         if (const auto pending = m_pending.find(event.window); pending != m_pending.end()) {
             pending->second.fallback.cancel();
             m_pending.erase(pending);

@@ -91,12 +91,15 @@ private:
     };
     // The placement rule shared by every window manager: the frame's top-left at `origin`
     // (NorthWest gravity), the client sized to `frameSize` minus the frame extents, and a move
-    // always carrying a size (the last one asked for, else the current client size).
+    // always carrying a size (one still on its way, else the current client size).
     MoveResize placement(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize);
     void activate(XWindow window);
 
     void onTrackerEvent(const X11ClientTracker::Event& event);
     void onXEvent(const xcb_generic_event_t& event);
+    // Hears the window's own configure notifications, by which a size write is seen landing.
+    void watchSize(XWindow window);
+    void onConfigure(const xcb_configure_notify_event_t& notify);
     // Queues `event` for every registration that asks for it: on the window itself or, for
     // application-wide events, on its application. Delivered later, to observers still there.
     void deliver(Pid pid, XWindow window, WindowEvent event);
@@ -122,8 +125,9 @@ private:
         TaskHandle fallback;
     };
     std::map<XWindow, PendingFrame> m_pending;
-    // The client size of each window's latest size write, which its later moves repeat.
-    std::map<XWindow, std::pair<std::int32_t, std::int32_t>> m_requestedSize;
+    // The frame size of each window's latest size write, which its moves repeat until the window
+    // is seen with it: dropped then, so a size the user gives it later is kept.
+    std::map<XWindow, Size> m_requestedFrame;
     Lifetime m_lifetime;
 };
 

@@ -54,15 +54,23 @@ protected:
 
     // The window manager's own word on what is left for windows (desktop 1; its bar is on every one).
     Rect workArea() {
+        Rect r;
         xcb_connection_t* c = xcb_connect(server->display().c_str(), nullptr);
+        if (xcb_connection_has_error(c)) {
+            ADD_FAILURE() << "cannot connect to " << server->display();
+            xcb_disconnect(c);
+            return r;
+        }
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
         auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 13, "_NET_WORKAREA"), nullptr);
-        auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_CARDINAL, 0, 4),
-                                             nullptr);
-        Rect r;
+        auto* reply = atom ? xcb_get_property_reply(
+                                 c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_CARDINAL, 0, 4), nullptr)
+                           : nullptr;
         if (reply && xcb_get_property_value_length(reply) >= 16) {
             const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
             r = {double(v[0]), double(v[1]), double(v[2]), double(v[3])};
+        } else {
+            ADD_FAILURE() << "the window manager publishes no _NET_WORKAREA";
         }
         std::free(reply);
         std::free(atom);
@@ -182,4 +190,16 @@ TEST_P(X11WindowManagersTest, MovesKeepTheSizeAndResizesKeepThePosition) {
     ASSERT_TRUE(control.setFrame(id, FrameChange{.size = Size{420, 330}}).ok());
     ASSERT_TRUE(control.setFrame(id, FrameChange{.origin = Point{30, 40}}).ok());
     EXPECT_TRUE(landsOn(window, {30, 40, 420, 330})) << frame(window).description();
+
+    // Resized by hand once the writes have landed: later moves keep the size the user gave it.
+    ASSERT_EQ(server->run("xdotool windowsize " + std::to_string(window.window) + " 250 180"), 0);
+    const auto handMade = [&] {
+        const Rect client = server->clientGeometry(window.window);
+        return client.width == 250 && client.height == 180;
+    };
+    ASSERT_TRUE(platform->waitFor(handMade)) << server->clientGeometry(window.window).description();
+    const Rect resized = frame(window);
+    ASSERT_TRUE(control.setFrame(id, FrameChange{.origin = Point{70, 80}}).ok());
+    EXPECT_TRUE(landsOn(window, {70, 80, resized.width, resized.height})) << frame(window).description();
+    EXPECT_TRUE(handMade()) << server->clientGeometry(window.window).description();
 }
