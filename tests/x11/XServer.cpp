@@ -213,6 +213,8 @@ std::vector<std::string> XServer::windowManagerCommand(const Options& options, s
         // Its private folder is ours, so a user's own IceWM settings never reach the test.
         const std::string preferences = m_workDir + "/icewm-preferences";
         std::ofstream(preferences) << icewmPreferences(options.desktops);
+        // An empty keys file there, or IceWM reads the system one and grabs its program keys.
+        std::ofstream(m_workDir + "/keys");
         environment.push_back("ICEWM_PRIVCFG=" + m_workDir);
         return {"icewm", "--config=" + preferences};
     }

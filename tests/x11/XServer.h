@@ -48,7 +48,8 @@ public:
         int width = 1920;
         int height = 1080;
         int desktops = 4;
-        // When set, Openbox runs with its stock key bindings instead of none.
+        // When set, Openbox runs with its stock key bindings instead of none. Openbox only: IceWM
+        // and Fluxbox always run without the bindings of their own that the tests could collide with.
         bool stockKeyBindings = false;
         // When false, no window manager runs: a bare X server.
         bool windowManager = true;
