@@ -68,6 +68,33 @@ bool stderrIsTheJournal() {
     return expected == stream;
 }
 
+// A helper that never keeps the focus when it closes: a window manager may leave the focus (and
+// _NET_ACTIVE_WINDOW) on a window that is gone when nothing else is on the desktop (Openbox does).
+class FocusReleasingHelper final : public HelperWindow {
+public:
+    FocusReleasingHelper(std::unique_ptr<HelperWindow> window, x11::X11WindowServer& windowServer)
+        : m_window(std::move(window)), m_windowServer(windowServer) {}
+
+    WindowId windowNumber() const override { return m_window->windowNumber(); }
+    void setLevelNormal() override { m_window->setLevelNormal(); }
+    void setAlpha(double alpha) override { m_window->setAlpha(alpha); }
+    void orderBack() override { m_window->orderBack(); }
+    void makeKeyAndOrderFront() override { m_window->makeKeyAndOrderFront(); }
+    bool isKey() const override { return m_window->isKey(); }
+    bool isMain() const override { return m_window->isMain(); }
+    void setIgnoresMouseEvents(bool ignores) override { m_window->setIgnoresMouseEvents(ignores); }
+    void setBackgroundBlack() override { m_window->setBackgroundBlack(); }
+    void close() override {
+        // While the window still exists, so the window manager moves the focus from a live window.
+        m_windowServer.handFocusAwayFrom(m_window->windowNumber());
+        m_window->close();
+    }
+
+private:
+    std::unique_ptr<HelperWindow> m_window;
+    x11::X11WindowServer& m_windowServer;
+};
+
 // The desktop switcher's helper windows: Qt's, kept out of taskbars and pagers, activated the way
 // a pager does it.
 class X11HelperWindows final : public HelperWindowFactory {
@@ -77,9 +104,12 @@ public:
 
     std::unique_ptr<HelperWindow> createHelperWindow() override {
         auto window = m_qt.createHelperWindow();
-        if (window) m_windowServer.skipTaskbarAndPager(window->windowNumber());
-        return window;
+        if (!window) return nullptr;
+        m_windowServer.skipTaskbarAndPager(window->windowNumber());
+        return std::make_unique<FocusReleasingHelper>(std::move(window), m_windowServer);
     }
+    // An EWMH desktop stays current without windows: a helper never stays parked holding the focus.
+    bool emptyDesktopsStayShown() const override { return true; }
 
 private:
     void activate(WindowId window) {
@@ -185,6 +215,8 @@ int main(int argc, char** argv) {
     const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray};
     CoreServices core(platform);
+    // _NET_CURRENT_DESKTOP reaches every desktop, empty ones too: switch directly unless told not to.
+    core.settings.setDirectSpaceSwitchByDefault(true);
     AppDelegate delegate(platform, core);
 
     if (!delegate.applicationDidFinishLaunching()) return 1;

@@ -42,6 +42,9 @@ public:
 
     // A new 1×1 borderless window at (0, 0), not yet shown; none if the platform cannot make one.
     virtual std::unique_ptr<HelperWindow> createHelperWindow() = 0;
+    // Whether the window server keeps showing a desktop that holds no window. Then a helper that
+    // brought the display to an empty desktop closes like any other instead of staying parked.
+    virtual bool emptyDesktopsStayShown() const { return false; }
 };
 
 } // namespace quorvel

@@ -1,6 +1,7 @@
 // The single owner of the preference keys: key names, defaults, the enumerations stored as strings,
-// the saved desktop snapshot and the purge of keys of removed features. Caches nothing: every read
-// goes to the store, so a value written anywhere is seen everywhere at once.
+// the saved desktop snapshot and the purge of keys of removed features. Caches no stored value:
+// every read goes to the store, so a value written anywhere is seen everywhere at once. Its one
+// state of its own is the platform's default for direct desktop switching, set at start-up.
 #pragma once
 
 #include "platform/DefaultsStore.h"
@@ -109,6 +110,16 @@ public:
     bool showMiniMaps() const { return boolOrTrue(showMiniMapsKey); }
     bool showTilingBadges() const { return boolOrTrue(showTilingBadgesKey); }
     std::int64_t tilingGap() const; // 8 when never set
+    // Whether the desktop switcher changes the desktop directly rather than through its helper
+    // window. A stored boolean wins, false included, and a stored value of another type reads as
+    // false; only a missing key gives the platform's default (direct where empty desktops can be
+    // shown directly, which the composition root says).
+    bool directSpaceSwitch() const {
+        const auto stored = m_defaults.boolean(directSpaceSwitchKey);
+        if (stored.state == DefaultsLookup<bool>::State::missing) return m_directSpaceSwitchByDefault;
+        return stored.hasValue() && stored.value;
+    }
+    void setDirectSpaceSwitchByDefault(bool direct) { m_directSpaceSwitchByDefault = direct; }
 
     void setPreferredFocusDisplayUUID(const std::optional<std::string>& uuid);
     std::optional<std::string> preferredFocusDisplayUUID() const;
@@ -127,6 +138,7 @@ private:
     std::optional<E> storedEnum(std::string_view key) const;
 
     DefaultsStore& m_defaults;
+    bool m_directSpaceSwitchByDefault = false;
 };
 
 } // namespace quorvel

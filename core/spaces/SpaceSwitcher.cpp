@@ -18,25 +18,24 @@ void SpaceSwitcher::switchTo(const Space& target) {
         m_log.info(kCategory, "already on parked space %llu; retaining helper", target.id);
         return;
     }
-    if (m_settings.defaults().boolFor(Settings::directSpaceSwitchKey)) {
-        switchDirectly(target);
+    if (m_settings.directSpaceSwitch()) {
+        switchDirectly(target, false);
         return;
     }
     performSwitch(target, false);
 }
 
-void SpaceSwitcher::switchDirectly(const Space& target) {
-    ++m_generation; // drops every delayed step of a helper switch under way
+void SpaceSwitcher::switchDirectly(const Space& target, bool isRetry) {
+    const std::int64_t gen = ++m_generation; // drops every delayed step of a helper switch under way
     closeHelper();
     m_log.info(kCategory, "direct switch to space %llu on display %s", target.id, target.displayID);
+    const auto before = m_spaces.currentSpaceID(target.displayID);
     m_api.setCurrentDesktop(target.displayID, target.id);
-    // Diagnostics only: the direct technique is neither verified nor retried.
-    for (const long ms : kDirectDiagnosticsMs) {
-        m_scheduler.after(Seconds(static_cast<double>(ms) / 1000.0), m_lifetime.guard([this, target, ms] {
-            const auto current = m_spaces.currentSpaceID(target.displayID);
-            m_log.info(kCategory, "direct t+%ldms: asked %llu, on %s", ms, target.id, Log::describe(current));
-        }));
-    }
+    // Checked like the helper technique: once after the settle delay, retried once.
+    m_scheduler.after(kSettleDelay, m_lifetime.guard([this, target, gen, before, isRetry] {
+        if (m_generation != gen) return;
+        verify(target, before, isRetry, [this, target] { switchDirectly(target, true); });
+    }));
 }
 
 void SpaceSwitcher::performSwitch(const Space& target, bool isRetry) {
@@ -78,6 +77,11 @@ void SpaceSwitcher::settle(const Space& target, std::int64_t gen, std::optional<
     const auto windows = windowsOn(target.id);
     if (!windows || *windows > 0) {
         closeHelper();
+    } else if (m_helpers.emptyDesktopsStayShown()) {
+        // Nothing needs holding the desktop: the helper goes, and with it the focus it took.
+        m_log.info(kCategory, "space %llu has no qualifying windows — it stays shown, closing helper generation=%ld",
+                   target.id, gen);
+        closeHelper();
     } else {
         // Nothing else holds the desktop: the helper stays there, nearly invisible, until a window does.
         m_log.info(kCategory, "space %llu has no qualifying windows — parking helper generation=%ld", target.id, gen);
@@ -92,6 +96,11 @@ void SpaceSwitcher::settle(const Space& target, std::int64_t gen, std::optional<
         }
     }
 
+    verify(target, before, isRetry, [this, target] { performSwitch(target, true); });
+}
+
+void SpaceSwitcher::verify(const Space& target, std::optional<SpaceId> before, bool isRetry,
+                           const std::function<void()>& retry) {
     const auto now = m_spaces.currentSpaceID(target.displayID);
     if (!now) {
         m_log.error(kCategory, "switch to space %llu: display %s not found after settle — not retrying",
@@ -99,16 +108,17 @@ void SpaceSwitcher::settle(const Space& target, std::int64_t gen, std::optional<
         return;
     }
     if (*now == target.id) return;
-    if (before && *now == *before) {
-        if (!isRetry) {
-            m_log.error(kCategory, "switch to space %llu did not take — retrying once", target.id);
-            performSwitch(target, true);
-        } else {
-            m_log.error(kCategory, "switch to space %llu failed after retry — display still on %llu", target.id, *now);
-        }
+    // Only a display seen leaving where it was has moved on; one whose start was not read is a miss.
+    if (before && *now != *before) {
+        m_log.info(kCategory, "switch to space %llu superseded — display moved to %llu", target.id, *now);
         return;
     }
-    m_log.info(kCategory, "switch to space %llu superseded — display moved to %llu", target.id, *now);
+    if (!isRetry) {
+        m_log.error(kCategory, "switch to space %llu did not take — retrying once", target.id);
+        retry();
+    } else {
+        m_log.error(kCategory, "switch to space %llu failed after retry — display still on %llu", target.id, *now);
+    }
 }
 
 void SpaceSwitcher::watchParkedSpace(const Space& target, std::int64_t gen, int tick) {

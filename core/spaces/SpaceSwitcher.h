@@ -1,5 +1,6 @@
 // Makes a desktop the current one on its display: directly through the window server, or by
-// moving our own helper window there and activating it (parked while the desktop is empty).
+// moving our own helper window there and activating it (parked while the desktop is empty, where
+// the window server needs a window to keep showing it). Both are checked and retried once.
 // Owned by the application delegate; the strip's tabs switch through the same instance.
 #pragma once
 
@@ -13,7 +14,7 @@
 #include "spaces/SpaceManager.h"
 #include "spaces/WindowServerApi.h"
 
-#include <array>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -30,7 +31,6 @@ public:
     static constexpr Seconds kSettleDelay{0.5};
     static constexpr Seconds kWatchInterval{0.2};
     static constexpr int kWatchTicks = 50; // 10 s of watching a parked desktop
-    static constexpr std::array<long, 5> kDirectDiagnosticsMs = {100, 300, 600, 1200, 2500};
 
     SpaceSwitcher(SpaceManager& spaces, WindowServerApi& api, Workspace& workspace, HelperWindowFactory& helpers,
                   Scheduler& scheduler, Settings& settings, Log& log);
@@ -47,10 +47,13 @@ public:
     bool hasHelper() const { return m_helper != nullptr; }
 
 private:
-    void switchDirectly(const Space& target);
+    void switchDirectly(const Space& target, bool isRetry);
     void performSwitch(const Space& target, bool isRetry);
     void focusHelper(const Space& target, std::int64_t gen, std::optional<SpaceId> before, bool isRetry);
     void settle(const Space& target, std::int64_t gen, std::optional<SpaceId> before, bool isRetry);
+    // Where the display ended up after a switch's settle delay: the target, the desktop it was on
+    // (retried once through `retry`), or another one (superseded by someone else's switch).
+    void verify(const Space& target, std::optional<SpaceId> before, bool isRetry, const std::function<void()>& retry);
     void watchParkedSpace(const Space& target, std::int64_t gen, int tick);
     void closeHelper();
     // Application windows the mini-maps show on `space`; none when the layouts lack it.

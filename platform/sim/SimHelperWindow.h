@@ -49,6 +49,9 @@ public:
     explicit SimHelperWindowFactory(SimWorld& world) : m_world(world) {}
 
     std::unique_ptr<HelperWindow> createHelperWindow() override;
+    bool emptyDesktopsStayShown() const override { return m_emptyDesktopsStayShown; }
+    // As on X11, where a desktop without windows stays shown.
+    void setEmptyDesktopsStayShown(bool stay) { m_emptyDesktopsStayShown = stay; }
 
     // Every helper window made, oldest first.
     const std::vector<std::shared_ptr<SimHelperState>>& created() const { return m_created; }
@@ -58,6 +61,7 @@ public:
 private:
     SimWorld& m_world;
     std::vector<std::shared_ptr<SimHelperState>> m_created;
+    bool m_emptyDesktopsStayShown = false;
 };
 
 } // namespace quorvel::sim

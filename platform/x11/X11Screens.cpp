@@ -119,6 +119,15 @@ X11Screens::X11Screens(X11Connection& connection, Scheduler& scheduler)
         connection.check(xcb_randr_select_input_checked(connection.raw(), connection.root(), mask),
                          "selecting RandR events");
     }
+    // The root's children coming, going and moving: a panel the window manager does not manage
+    // reserves its band itself. Added to the connection's own selection, which it keeps.
+    xcb_connection_t* raw = connection.raw();
+    if (const auto root = owned(xcb_get_window_attributes_reply(
+            raw, xcb_get_window_attributes(raw, connection.root()), nullptr))) {
+        const std::uint32_t mask = root->your_event_mask | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        connection.check(xcb_change_window_attributes_checked(raw, connection.root(), XCB_CW_EVENT_MASK, &mask),
+                         "selecting the root's children's events");
+    }
     m_listener = connection.addListener([this](const xcb_generic_event_t& event) { onEvent(event); });
 }
 
@@ -178,6 +187,75 @@ std::vector<std::vector<std::uint32_t>> X11Screens::readStruts(bool& clientListR
     return struts;
 }
 
+std::optional<Rect> X11Screens::currentWorkArea() {
+    const auto current = m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_CURRENT_DESKTOP);
+    const auto areas = m_connection.cardinals(m_connection.root(), m_connection.ewmh()->_NET_WORKAREA);
+    const std::size_t at = 4 * current.value_or(0);
+    if (areas.size() < at + 4) return std::nullopt;
+    const Rect area{double(areas[at]), double(areas[at + 1]), double(areas[at + 2]), double(areas[at + 3])};
+    if (area.isEmpty()) return std::nullopt;
+    return area;
+}
+
+const std::vector<std::vector<std::uint32_t>>& X11Screens::windowManagerStruts() {
+    if (m_windowManagerStruts) return *m_windowManagerStruts;
+    // Down from the root's children, three levels: IceWM frames its taskbar like a client, two
+    // windows deep. Each level is read in one round trip; unmapped windows reserve nothing.
+    xcb_connection_t* raw = m_connection.raw();
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    std::vector<std::vector<std::uint32_t>> struts;
+    std::vector<XWindow> level;
+    if (const auto tree = owned(xcb_query_tree_reply(raw, xcb_query_tree(raw, m_connection.root()), nullptr))) {
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        level.assign(children, children + xcb_query_tree_children_length(tree.get()));
+    }
+    constexpr int kDepth = 3;
+    for (int depth = 0; depth < kDepth && !level.empty(); ++depth) {
+        struct Reads {
+            xcb_get_window_attributes_cookie_t attributes;
+            PendingProperty partial;
+            PendingProperty plain;
+            std::optional<xcb_query_tree_cookie_t> tree; // none at the last level: children unused
+            XWindow window;
+        };
+        const bool last = depth == kDepth - 1;
+        std::vector<Reads> reads;
+        reads.reserve(level.size());
+        for (const XWindow window : level)
+            reads.push_back({xcb_get_window_attributes(raw, window),
+                             PendingProperty(m_connection, window, ewmh->_NET_WM_STRUT_PARTIAL, XCB_ATOM_CARDINAL),
+                             PendingProperty(m_connection, window, ewmh->_NET_WM_STRUT, XCB_ATOM_CARDINAL),
+                             last ? std::nullopt : std::optional(xcb_query_tree(raw, window)), window});
+        std::vector<XWindow> next;
+        for (Reads& read : reads) {
+            xcb_generic_error_t* error = nullptr;
+            const auto attributes = owned(xcb_get_window_attributes_reply(raw, read.attributes, &error));
+            std::free(error); // destroyed meanwhile: nothing to read
+            error = nullptr;
+            std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(nullptr, &std::free);
+            if (read.tree) tree = owned(xcb_query_tree_reply(raw, *read.tree, &error));
+            std::free(error);
+            const PropertyValue partial = read.partial.get("reading a strut");
+            const PropertyValue plain = read.plain.get("reading a strut");
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+            if (auto strut = strutOf(partial, plain)) {
+                struts.push_back(std::move(*strut));
+                // Told when the strut changes; what this connection already hears there stays.
+                const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
+                if (mask != attributes->your_event_mask)
+                    xcb_change_window_attributes(raw, read.window, XCB_CW_EVENT_MASK, &mask);
+            }
+            if (tree) {
+                const xcb_window_t* children = xcb_query_tree_children(tree.get());
+                next.insert(next.end(), children, children + xcb_query_tree_children_length(tree.get()));
+            }
+        }
+        level = std::move(next);
+    }
+    m_windowManagerStruts = std::move(struts);
+    return *m_windowManagerStruts;
+}
+
 std::vector<ScreenInfo> X11Screens::screensOf(const std::vector<Monitor>& monitors) {
     xcb_connection_t* raw = m_connection.raw();
     const auto rootCookie = xcb_get_geometry(raw, m_connection.root());
@@ -193,17 +271,20 @@ std::vector<ScreenInfo> X11Screens::screensOf(const std::vector<Monitor>& monito
     // Without a client list, the work area is the best guess, and it only fits a single monitor
     // (window managers publish one rectangle over the whole root).
     std::optional<Rect> workArea;
-    if (!clientListRead && monitors.size() == 1) {
-        const auto current = m_connection.cardinal(m_connection.root(), m_connection.ewmh()->_NET_CURRENT_DESKTOP);
-        const auto areas = m_connection.cardinals(m_connection.root(), m_connection.ewmh()->_NET_WORKAREA);
-        const std::size_t at = 4 * current.value_or(0);
-        if (areas.size() >= at + 4)
-            workArea = Rect{double(areas[at]), double(areas[at + 1]), double(areas[at + 2]), double(areas[at + 3])};
-    }
+    if (!clientListRead && monitors.size() == 1) workArea = currentWorkArea();
 
     std::vector<ScreenInfo> screens;
     for (const Monitor& monitor : monitors) {
         Rect visible = visibleBounds(monitor.bounds, struts, rootWidth, rootHeight);
+        if (monitors.size() > 1) {
+            // The window manager's own bar is no client: its strut sits on a window of its own.
+            visible = visibleBounds(visible, windowManagerStruts(), rootWidth, rootHeight);
+        } else if (const auto area = currentWorkArea()) {
+            // With one monitor the work area is exact, and it is the only word on a band the window
+            // manager keeps without announcing a strut (Fluxbox's toolbar).
+            const Rect inside = area->intersection(visible);
+            if (!inside.isEmpty()) visible = inside;
+        }
         if (workArea) {
             const Rect area = workArea->intersection(monitor.bounds);
             if (!area.isEmpty()) visible = area;
@@ -306,13 +387,26 @@ void X11Screens::onEvent(const xcb_generic_event_t& event) {
     const std::uint8_t type = event.response_type & 0x7f;
     bool changed = false;
     if (type == XCB_CONFIGURE_NOTIFY) {
-        changed = reinterpret_cast<const xcb_configure_notify_event_t&>(event).window == m_connection.root();
+        const auto& configure = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+        changed = configure.window == m_connection.root();
+        // A child of the root moved or resized: a bar among them may have.
+        if (configure.event == m_connection.root()) m_windowManagerStruts.reset();
+    } else if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY || type == XCB_DESTROY_NOTIFY ||
+               type == XCB_REPARENT_NOTIFY) {
+        // All four carry the window they were selected on right after the response type.
+        const auto& notify = reinterpret_cast<const xcb_map_notify_event_t&>(event);
+        if (notify.event == m_connection.root()) m_windowManagerStruts.reset();
     } else if (type == XCB_PROPERTY_NOTIFY) {
         const auto& property = reinterpret_cast<const xcb_property_notify_event_t&>(event);
         changed = property.window == m_connection.root() && property.atom == m_connection.ewmh()->_NET_WORKAREA;
+        const xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+        if (property.atom == ewmh->_NET_WM_STRUT || property.atom == ewmh->_NET_WM_STRUT_PARTIAL)
+            m_windowManagerStruts.reset();
     } else if (const std::uint8_t first = m_monitors.firstEvent(); first != 0) {
         changed = type == first + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == first + XCB_RANDR_NOTIFY;
     }
+    // A bar that comes, goes or moves changes the work area: read the window manager's struts again.
+    if (changed) m_windowManagerStruts.reset();
     if (!changed || m_observers.empty() || m_notifyPending) return;
     m_notifyPending = true;
     m_scheduler.post(m_lifetime.guard([this] {

@@ -77,6 +77,11 @@ public:
 private:
     std::vector<std::vector<std::uint32_t>> readStruts(bool& clientListRead);
     std::vector<ScreenInfo> screensOf(const std::vector<Monitor>& monitors);
+    // The current desktop's _NET_WORKAREA; none when the window manager publishes none.
+    std::optional<Rect> currentWorkArea();
+    // Struts of every mapped window down to three levels below the root, where window managers keep
+    // their own bars (not in the client list). Read once, again after a screen or work-area change.
+    const std::vector<std::vector<std::uint32_t>>& windowManagerStruts();
     std::optional<Monitor> monitor(DisplayNumber display);
     void onEvent(const xcb_generic_event_t& event);
 
@@ -87,6 +92,7 @@ private:
     std::map<ObserverToken, std::function<void()>> m_observers;
     ObserverToken m_nextObserver = 1;
     bool m_notifyPending = false;
+    std::optional<std::vector<std::vector<std::uint32_t>>> m_windowManagerStruts;
     Lifetime m_lifetime;
 };
 

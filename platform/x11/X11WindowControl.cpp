@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 
 namespace quorvel::x11 {
 
@@ -30,6 +31,12 @@ constexpr std::uint32_t kIconicState = 3;
 
 // A protocol coordinate: X carries 16-bit positions and sizes.
 std::int32_t coordinate(double value) { return static_cast<std::int32_t>(std::clamp(std::lround(value), -32768L, 32767L)); }
+
+// The client size inside a frame of `frame` with these decorations.
+std::pair<std::int32_t, std::int32_t> clientSizeIn(const Size& frame, const X11Connection::Extents& extents) {
+    return {std::max(1, coordinate(frame.width - extents.left - extents.right)),
+            std::max(1, coordinate(frame.height - extents.top - extents.bottom))};
+}
 } // namespace
 
 X11WindowControl::X11WindowControl(X11Connection& connection, X11ClientTracker& tracker, Scheduler& scheduler,
@@ -435,7 +442,31 @@ void X11WindowControl::applyPending(XWindow window) {
     moveResize(window, it->second.origin, it->second.frameSize);
 }
 
+void X11WindowControl::watchSize(XWindow window) {
+    // Adds to what this connection already hears on the window (the tracker's property changes).
+    xcb_connection_t* raw = m_connection.raw();
+    auto* attributes = xcb_get_window_attributes_reply(raw, xcb_get_window_attributes(raw, window), nullptr);
+    if (!attributes) return; // gone
+    const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    std::free(attributes);
+    xcb_change_window_attributes(raw, window, XCB_CW_EVENT_MASK, &mask);
+}
+
+void X11WindowControl::onConfigure(const xcb_configure_notify_event_t& notify) {
+    // The size asked for has landed once the client has it inside the frame the window has now.
+    const auto requested = m_requestedFrame.find(notify.window);
+    if (requested == m_requestedFrame.end() || notify.event != notify.window) return;
+    const auto size = clientSizeIn(requested->second, m_connection.frameExtents(notify.window));
+    if (size == std::pair<std::int32_t, std::int32_t>(notify.width, notify.height)) m_requestedFrame.erase(requested);
+}
+
 void X11WindowControl::onXEvent(const xcb_generic_event_t& event) {
+    if ((event.response_type & 0x7f) == XCB_CONFIGURE_NOTIFY) {
+        const auto& configure = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+        m_snapshots.erase(configure.window); // its frame changed
+        if (!m_requestedFrame.empty()) onConfigure(configure);
+        return;
+    }
     if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
     const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
     m_snapshots.erase(notify.window); // what was read of it may have changed
@@ -452,23 +483,41 @@ void X11WindowControl::onXEvent(const xcb_generic_event_t& event) {
 }
 
 void X11WindowControl::moveResize(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize) {
-    // Only the fields given are changed: a position write keeps the size the window manager has,
-    // even when an earlier size write is still on its way, and the other way round.
-    std::uint32_t flags = kNorthWestGravity | (kSourcePager << 12);
-    std::int32_t x = 0, y = 0, width = 0, height = 0;
+    const MoveResize request = placement(window, origin, frameSize);
+    sendMoveResize(window, request.flags, request.x, request.y, request.width, request.height);
+}
+
+X11WindowControl::MoveResize X11WindowControl::placement(XWindow window, std::optional<Point> origin,
+                                                         std::optional<Size> frameSize) {
+    // NorthWest gravity: x,y name the frame's top-left corner on Openbox, IceWM and Fluxbox alike.
+    MoveResize request;
+    request.flags = kNorthWestGravity | (kSourcePager << 12);
     if (origin) {
-        flags |= kMoveX | kMoveY;
-        x = coordinate(origin->x);
-        y = coordinate(origin->y);
+        request.flags |= kMoveX | kMoveY;
+        request.x = coordinate(origin->x);
+        request.y = coordinate(origin->y);
     }
     if (frameSize) {
         // The size names the frame; the window manager is asked for the client inside it.
-        const auto extents = knownExtents(window);
-        flags |= kMoveWidth | kMoveHeight;
-        width = std::max(1, coordinate(frameSize->width - extents.left - extents.right));
-        height = std::max(1, coordinate(frameSize->height - extents.top - extents.bottom));
+        std::tie(request.width, request.height) = clientSizeIn(*frameSize, knownExtents(window));
+        if (!m_requestedFrame.contains(window)) watchSize(window);
+        m_requestedFrame[window] = *frameSize;
+    } else if (const auto client = m_connection.clientRect(window)) {
+        // A move carries the size too: Fluxbox takes a missing height as the frame's inner height
+        // and grows the window by its decorations at every move. While a size write is on its way
+        // the size asked for, so the move does not undo it; afterwards the size the window has.
+        request.width = coordinate(client->width);
+        request.height = coordinate(client->height);
+        if (const auto requested = m_requestedFrame.find(window); requested != m_requestedFrame.end()) {
+            const auto size = clientSizeIn(requested->second, m_connection.frameExtents(window));
+            if (size == std::pair(request.width, request.height)) m_requestedFrame.erase(requested); // landed
+            else std::tie(request.width, request.height) = size;
+        }
+    } else {
+        return request; // gone: the message will not matter
     }
-    sendMoveResize(window, flags, x, y, width, height);
+    if (request.width > 0 && request.height > 0) request.flags |= kMoveWidth | kMoveHeight;
+    return request;
 }
 
 bool X11WindowControl::moveResizeSupported() {
@@ -561,6 +610,7 @@ void X11WindowControl::onTrackerEvent(const X11ClientTracker::Event& event) {
         break;
     case Kind::windowRemoved:
         m_reportedGone.erase(event.window);
+        m_requestedFrame.erase(event.window);
         if (const auto pending = m_pending.find(event.window); pending != m_pending.end()) {
             pending->second.fallback.cancel();
             m_pending.erase(pending);

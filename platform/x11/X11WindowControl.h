@@ -102,6 +102,15 @@ private:
     // Answers whether the window still exists on the server; logs the first miss of each window.
     bool stillThere(XWindow window, const char* what);
     void moveResize(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize);
+    // One _NET_MOVERESIZE_WINDOW's data: gravity and fields (flags), frame origin, client size.
+    struct MoveResize {
+        std::uint32_t flags = 0;
+        std::int32_t x = 0, y = 0, width = 0, height = 0;
+    };
+    // The placement rule shared by every window manager: the frame's top-left at `origin`
+    // (NorthWest gravity), the client sized to `frameSize` minus the frame extents, and a move
+    // always carrying a size (one still on its way, else the current client size).
+    MoveResize placement(XWindow window, std::optional<Point> origin, std::optional<Size> frameSize);
     void activate(XWindow window);
 
     // What a batch read (frames) learnt of a window, for the writes of the same turn.
@@ -122,6 +131,9 @@ private:
 
     void onTrackerEvent(const X11ClientTracker::Event& event);
     void onXEvent(const xcb_generic_event_t& event);
+    // Hears the window's own configure notifications, by which a size write is seen landing.
+    void watchSize(XWindow window);
+    void onConfigure(const xcb_configure_notify_event_t& notify);
     // Queues `event` for every registration that asks for it: on the window itself or, for
     // application-wide events, on its application. Delivered later, to observers still there.
     void deliver(Pid pid, XWindow window, WindowEvent event);
@@ -152,6 +164,9 @@ private:
     std::map<XWindow, Snapshot> m_snapshots; // emptied on the next turn of the loop
     bool m_snapshotsExpiring = false;
     std::optional<bool> m_moveResizeSupported;
+    // The frame size of each window's latest size write, which its moves repeat until the window
+    // is seen with it: dropped then, so a size the user gives it later is kept.
+    std::map<XWindow, Size> m_requestedFrame;
     Lifetime m_lifetime;
 };
 

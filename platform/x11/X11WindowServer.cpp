@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include <unistd.h>
+
 namespace quorvel::x11 {
 
 namespace {
@@ -171,6 +173,35 @@ void X11WindowServer::activate(WindowId window) {
         m_connection.sendRootMessage(m_connection.root(), ewmh->_NET_CURRENT_DESKTOP, *desktop, XCB_CURRENT_TIME);
     const auto active = m_connection.cardinal(m_connection.root(), ewmh->_NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW);
     m_connection.sendRootMessage(window, ewmh->_NET_ACTIVE_WINDOW, kSourcePager, XCB_CURRENT_TIME, active.value_or(0));
+}
+
+std::optional<WindowId> X11WindowServer::focusSuccessor(WindowId window) {
+    const auto shownDesktop = currentDesktopIndex();
+    const auto shown = windows(WindowFilter::onScreenOnly);
+    if (!shownDesktop || !shown) return std::nullopt;
+    const Pid self = static_cast<Pid>(::getpid());
+    for (const WindowInfo& candidate : *shown) { // front to back: the topmost one that qualifies
+        if (candidate.id == window || candidate.layer != 0 || candidate.ownerPid == self) continue;
+        // Placed on the desktop shown, not on every desktop nor on none yet.
+        const auto desktop = m_connection.cardinal(static_cast<XWindow>(candidate.id),
+                                                   m_connection.ewmh()->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL);
+        if (desktop == shownDesktop) return candidate.id;
+    }
+    return std::nullopt;
+}
+
+void X11WindowServer::handFocusAwayFrom(WindowId window) {
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const auto active = m_connection.cardinal(m_connection.root(), ewmh->_NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW);
+    if (active != window) return;
+    if (const auto successor = focusSuccessor(window)) {
+        activate(*successor);
+        return;
+    }
+    // Nothing to take it: no window has the focus (not the one under the pointer), until the window
+    // manager or the user gives it to one.
+    xcb_set_input_focus(m_connection.raw(), XCB_INPUT_FOCUS_NONE, XCB_NONE, XCB_CURRENT_TIME);
+    m_connection.flush();
 }
 
 void X11WindowServer::skipTaskbarAndPager(WindowId window) {

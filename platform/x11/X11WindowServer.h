@@ -49,6 +49,12 @@ public:
     // Shows the window's desktop and activates the window, as a pager does: window managers mark a
     // window on another desktop as demanding attention rather than switching to it.
     void activate(WindowId window);
+    // When `window` (one of ours, about to go) is the active window: activates the topmost normal
+    // window of the desktop shown, or else gives the focus to no window. Otherwise does nothing.
+    void handFocusAwayFrom(WindowId window);
+    // The window that takes the focus from `window`: the topmost normal window, not ours, placed on
+    // the desktop shown. None when there is no such window.
+    std::optional<WindowId> focusSuccessor(WindowId window);
     // Keeps one of our own windows out of taskbars and pagers. For a window not mapped yet (the
     // window manager reads the states when it maps it).
     void skipTaskbarAndPager(WindowId window);

@@ -191,6 +191,14 @@ TEST_F(X11HotkeySystemTest, TheWindowManagersStockBindingsAreReportedAsTaken) {
     EXPECT_EQ(session.fired, (std::vector<std::uint32_t>{1}));
 }
 
+TEST_F(X11HotkeySystemTest, IceWMHoldsNoneOfTheSystemsProgramKeys) {
+    if (!XServer::available(XServer::Manager::icewm)) GTEST_SKIP() << "IceWM is not installed";
+    XServer server({.manager = XServer::Manager::icewm});
+    OtherClient other(server.display());
+    // Control+Alt+T starts a terminal in the keys file IceWM ships.
+    EXPECT_TRUE(other.grab('t', kControlAlt));
+}
+
 TEST_F(X11HotkeySystemTest, HoldingACombinationFiresOnce) {
     HotkeySession session;
     ASSERT_EQ(session.add(kKeyP, kControlOption, 1), kHotkeyNoErr);

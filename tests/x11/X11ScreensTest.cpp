@@ -115,3 +115,49 @@ TEST(X11ScreensTest, TwoMonitorsArePrimaryFirstAndEachKeepsItsOwnStruts) {
     EXPECT_EQ(after[0].visibleFrame, after[0].frame);
     EXPECT_EQ(after[1].visibleFrame, (Rect{0, 0, 1920, 1050}));
 }
+
+TEST(X11ScreensTest, AnUnmanagedPanelCountsWhileItIsMappedAndWithItsLatestStrut) {
+    Session s({.width = 3840, .height = 1080});
+    ASSERT_EQ(s.server.run("xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen"), 0);
+    ASSERT_EQ(s.server.run("xrandr --setmonitor RIGHT 1920/508x1080/286+1920+0 none"), 0);
+    ASSERT_TRUE(s.loop.runUntil([&] { return s.screens->screens().size() == 2; }, 2000ms));
+    const auto leftVisible = [&] {
+        for (const ScreenInfo& screen : s.screens->screens())
+            if (screen.localizedName == "LEFT") return screen.visibleFrame;
+        return Rect{};
+    };
+    ASSERT_EQ(leftVisible(), (Rect{0, 0, 1920, 1080})) << "read once before the panel comes";
+
+    // A panel no window manager manages (override-redirect) along the bottom of the left monitor.
+    xcb_connection_t* c = s.connection->raw();
+    const xcb_window_t panel = xcb_generate_id(c);
+    const std::uint32_t overrideRedirect = 1;
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, panel, s.connection->root(), 0, 1040, 1920, 40, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+                      &overrideRedirect);
+    s.reserve(panel, {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919});
+    xcb_map_window(c, panel);
+    s.connection->flush();
+    EXPECT_TRUE(s.loop.runUntil([&] { return leftVisible() == Rect{0, 0, 1920, 1040}; }, 2000ms)) << "mapped";
+
+    s.reserve(panel, {0, 0, 0, 60, 0, 0, 0, 0, 0, 0, 0, 1919});
+    EXPECT_TRUE(s.loop.runUntil([&] { return leftVisible() == Rect{0, 0, 1920, 1020}; }, 2000ms)) << "new strut";
+
+    xcb_unmap_window(c, panel);
+    s.connection->flush();
+    EXPECT_TRUE(s.loop.runUntil([&] { return leftVisible() == Rect{0, 0, 1920, 1080}; }, 2000ms)) << "unmapped";
+}
+
+TEST(X11ScreensTest, TheWindowManagersOwnBarCountsOnEveryMonitorItCovers) {
+    if (!XServer::available(XServer::Manager::icewm)) {
+        if (XServer::required()) FAIL() << "icewm is not installed";
+        GTEST_SKIP() << "icewm is not installed";
+    }
+    // IceWM's taskbar is a framed window of its own, not a listed client; it spans the whole root.
+    Session s({.width = 3200, .height = 1000, .manager = XServer::Manager::icewm});
+    ASSERT_EQ(s.server.run("xrandr --setmonitor LEFT 1600/508x1000/286+0+0 screen"), 0);
+    ASSERT_EQ(s.server.run("xrandr --setmonitor RIGHT 1600/508x1000/286+1600+0 none"), 0);
+    ASSERT_TRUE(s.loop.runUntil([&] { return s.screens->screens().size() == 2; }, 2000ms));
+    for (const ScreenInfo& screen : s.screens->screens())
+        EXPECT_EQ(screen.visibleFrame, (Rect{screen.frame.x, 0, 1600, 974})) << screen.localizedName;
+}

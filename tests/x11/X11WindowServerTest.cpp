@@ -12,8 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
+
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using namespace quorvel;
@@ -211,6 +214,58 @@ TEST(X11WindowServerTest, SpaceManagerNumbersTheDesktopsAndDrawsTheMiniMaps) {
     EXPECT_NEAR(shown.width, frame.width / 1920, 1e-9);
     EXPECT_NEAR(shown.height, frame.height / 1080, 1e-9);
     EXPECT_TRUE(layouts.at(2).empty());
+}
+
+TEST(X11WindowServerTest, TheFocusPassesOnlyToAWindowOfAnotherProcessPlacedOnTheDesktopShown) {
+    Session s;
+    xcb_connection_t* c = s.connection->raw();
+    const ClientWindow here = s.server.openWindow({.title = "here"});
+    // One of this process's own windows, managed like any other.
+    const xcb_window_t ours = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, ours, s.connection->root(), 0, 0, 300, 200, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const std::uint32_t self = static_cast<std::uint32_t>(::getpid());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, ours, s.connection->ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL, 32, 1,
+                        &self);
+    xcb_map_window(c, ours);
+    s.connection->sync();
+    ASSERT_TRUE(XServer::waitFor([&] { return entryFor(s.list(), ours) != nullptr; }));
+    const ClientWindow unplaced = s.server.openWindow({.title = "unplaced"});
+    const ClientWindow leaving = s.server.openWindow({.title = "leaving"});
+    ASSERT_TRUE(XServer::waitFor([&] { return s.server.activeWindow() == leaving.window; }));
+
+    // Above "here" but neither qualifies: one is ours, the other has lost its desktop.
+    xcb_delete_property(c, unplaced.window, s.connection->ewmh()->_NET_WM_DESKTOP);
+    s.connection->sync();
+    EXPECT_EQ(s.windowServer->focusSuccessor(leaving.window), std::optional<WindowId>(here.window));
+    s.windowServer->handFocusAwayFrom(leaving.window);
+    EXPECT_TRUE(XServer::waitFor([&] { return s.server.activeWindow() == here.window; }));
+
+    s.server.close(here);
+    EXPECT_EQ(s.windowServer->focusSuccessor(leaving.window), std::nullopt);
+}
+
+TEST(X11WindowServerTest, GivingTheFocusToNoWindowLeavesItOnNone) {
+    XServer server({.windowManager = false});
+    sim::CapturingLog log;
+    auto connection = x11::X11Connection::open(server.display(), log);
+    ASSERT_TRUE(connection);
+    x11::X11WindowServer windowServer(*connection, log);
+    xcb_connection_t* c = connection->raw();
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, connection->root(), 0, 0, 300, 200, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(c, window);
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_NONE, window, XCB_CURRENT_TIME);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, connection->root(), connection->ewmh()->_NET_ACTIVE_WINDOW,
+                        XCB_ATOM_WINDOW, 32, 1, &window);
+    connection->sync();
+
+    windowServer.handFocusAwayFrom(window);
+    const auto focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus->focus, XCB_NONE) << "not the window under the pointer";
+    std::free(focus);
 }
 
 TEST(X11WindowServerTest, WithoutAnEWMHWindowManagerNothingIsAvailable) {

@@ -1,5 +1,6 @@
-// The private X server of one test: Xvfb + Openbox started as child processes, waited for with a
-// bound, and torn down in the destructor; plus the test client and true geometry.
+// The private X server of one test: Xvfb + a window manager (Openbox, IceWM or Fluxbox, each with a
+// configuration written here) started as child processes, waited for with a bound, and torn down in
+// the destructor; plus the test client and true geometry.
 #include "XServer.h"
 
 #include <xcb/xcb.h>
@@ -11,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,14 +28,23 @@ namespace quorvel::x11test {
 
 namespace {
 
-// Spawns `argv` with DISPLAY set (when given), stdout sent to `stdoutFd` and stdin read from
-// `stdinFd` (when >= 0; /dev/null otherwise).
+// Spawns `argv` with DISPLAY set (when given) and the variables of `extra` ("NAME=value", replacing
+// inherited ones), stdout sent to `stdoutFd` and stdin read from `stdinFd` (when >= 0; /dev/null
+// otherwise).
 pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int stdoutFd = -1, int keepFd = -1,
-            int stdinFd = -1) {
+            int stdinFd = -1, const std::vector<std::string>& extra = {}) {
+    const auto replaced = [&](const char* variable) {
+        const std::string_view entry(variable);
+        if (entry.starts_with("DISPLAY=")) return true;
+        return std::any_of(extra.begin(), extra.end(), [&](const std::string& e) {
+            return entry.substr(0, entry.find('=') + 1) == std::string_view(e).substr(0, e.find('=') + 1);
+        });
+    };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.emplace_back(*e);
+        if (!replaced(*e)) env.emplace_back(*e);
     if (!display.empty()) env.push_back("DISPLAY=" + display);
+    env.insert(env.end(), extra.begin(), extra.end());
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -101,6 +112,44 @@ std::string rcXml(int desktops) {
 )";
 }
 
+// IceWM: its taskbar at the bottom, 4 workspaces, and none of its key bindings that hold the
+// combinations our hot keys use (workspace switching and moving, window cycling and arranging).
+std::string icewmPreferences(int desktops) {
+    std::string names;
+    for (int i = 1; i <= desktops; ++i) names += std::string(i > 1 ? ", " : "") + "\" " + std::to_string(i) + " \"";
+    std::string preferences = "WorkspaceNames=" + names + "\nShowTaskBar=1\nTaskBarAutoHide=0\nTaskBarAtTop=0\n"
+                              "ClickToFocus=1\nFocusOnAppRaise=1\nTaskBarShowClock=0\nTaskBarShowMailboxStatus=0\n"
+                              "ShowPopupsAbovePointer=0\nQuickSwitch=0\n";
+    for (const char* key : {"KeySysWorkspacePrev", "KeySysWorkspaceNext", "KeySysWorkspaceLast",
+                            "KeySysWorkspacePrevTakeWin", "KeySysWorkspaceNextTakeWin", "KeySysWorkspaceLastTakeWin",
+                            "KeySysTileVertical", "KeySysTileHorizontal", "KeySysCascade", "KeySysArrange",
+                            "KeySysArrangeIcons", "KeySysMinimizeAll", "KeySysHideAll", "KeySysUndoArrange",
+                            "KeySysShowDesktop", "KeyWinArrangeN", "KeyWinArrangeNE", "KeyWinArrangeE",
+                            "KeyWinArrangeSE", "KeyWinArrangeS", "KeyWinArrangeSW", "KeyWinArrangeW",
+                            "KeyWinArrangeNW", "KeyWinArrangeC", "KeyWinTileLeft", "KeyWinTileRight",
+                            "KeyWinTileTop", "KeyWinTileBottom", "KeyWinTileTopLeft", "KeyWinTileTopRight",
+                            "KeyWinTileBottomLeft", "KeyWinTileBottomRight", "KeyWinTileCenter", "KeyWinSmartPlace"})
+        preferences += std::string(key) + "=\"\"\n";
+    for (int i = 1; i <= 12; ++i) {
+        preferences += "KeySysWorkspace" + std::to_string(i) + "=\"\"\n";
+        preferences += "KeySysWorkspace" + std::to_string(i) + "TakeWin=\"\"\n";
+    }
+    return preferences;
+}
+
+// Fluxbox: its toolbar at the bottom (it reserves the band without a strut), 4 workspaces, an empty
+// keys file (no bindings at all), and no menu or per-application rules.
+std::string fluxboxInit(int desktops, const std::string& dir) {
+    return "session.screen0.workspaces: " + std::to_string(desktops) + "\n" +
+           "session.screen0.toolbar.visible: true\n"
+           "session.screen0.toolbar.placement: BottomCenter\n"
+           "session.screen0.focusModel: ClickFocus\n"
+           "session.screen0.focusNewWindows: true\n"
+           "session.keyFile: " + dir + "/keys\n"
+           "session.appsFile: " + dir + "/apps\n"
+           "session.menuFile: " + dir + "/menu\n";
+}
+
 struct XcbDeleter {
     void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
 };
@@ -141,8 +190,50 @@ bool XServer::required() {
     return value && std::string_view(value) == "1";
 }
 
-bool XServer::available() {
-    return std::system("command -v Xvfb >/dev/null 2>&1 && command -v openbox >/dev/null 2>&1") == 0;
+bool XServer::available() { return available(Manager::openbox); }
+
+bool XServer::available(Manager manager) {
+    const std::string command =
+        std::string("command -v Xvfb >/dev/null 2>&1 && command -v ") + name(manager) + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+const char* XServer::name(Manager manager) {
+    switch (manager) {
+    case Manager::openbox: return "openbox";
+    case Manager::icewm: return "icewm";
+    case Manager::fluxbox: return "fluxbox";
+    }
+    return "openbox";
+}
+
+std::vector<std::string> XServer::windowManagerCommand(const Options& options, std::vector<std::string>& environment) {
+    switch (options.manager) {
+    case Manager::icewm: {
+        // Its private folder is ours, so a user's own IceWM settings never reach the test.
+        const std::string preferences = m_workDir + "/icewm-preferences";
+        std::ofstream(preferences) << icewmPreferences(options.desktops);
+        // An empty keys file there, or IceWM reads the system one and grabs its program keys.
+        std::ofstream(m_workDir + "/keys");
+        environment.push_back("ICEWM_PRIVCFG=" + m_workDir);
+        return {"icewm", "--config=" + preferences};
+    }
+    case Manager::fluxbox: {
+        const std::string init = m_workDir + "/fluxbox-init";
+        std::ofstream(init) << fluxboxInit(options.desktops, m_workDir);
+        for (const char* file : {"/keys", "/apps", "/menu"}) std::ofstream(m_workDir + file);
+        // Fluxbox keeps state under $HOME/.fluxbox: give it the work folder.
+        environment.push_back("HOME=" + m_workDir);
+        return {"fluxbox", "-rc", init};
+    }
+    case Manager::openbox: break;
+    }
+    std::string rc = "/etc/xdg/openbox/rc.xml";
+    if (!options.stockKeyBindings) {
+        rc = m_workDir + "/rc.xml";
+        std::ofstream(rc) << rcXml(options.desktops);
+    }
+    return {"openbox", "--sm-disable", "--config-file", rc};
 }
 
 XServer::XServer(const Options& options) {
@@ -166,24 +257,27 @@ XServer::XServer(const Options& options) {
     m_display = ":" + number;
 
     if (!options.windowManager) return;
-    std::string rc = "/etc/xdg/openbox/rc.xml";
-    if (!options.stockKeyBindings) {
-        rc = m_workDir + "/rc.xml";
-        std::ofstream(rc) << rcXml(options.desktops);
-    }
-    m_windowManager = spawn({"openbox", "--sm-disable", "--config-file", rc}, m_display);
+    std::vector<std::string> environment;
+    const std::vector<std::string> command = windowManagerCommand(options, environment);
+    m_windowManager = spawn(command, m_display, -1, -1, -1, environment);
 
     // Ready when the window manager's check window names itself and the desktops are set up (Openbox
     // announces itself a moment before it publishes its desktops).
     const auto c = connect(m_display);
+    // IceWM and Fluxbox are ready for a test once their bar's band is out of the work area.
+    const auto barReserved = [&] {
+        if (options.manager == Manager::openbox) return true;
+        const auto area = windowProperty(c.get(), rootOf(c.get()), "_NET_WORKAREA");
+        return area.size() >= 4 && area[3] > 0 && area[3] < static_cast<std::uint32_t>(options.height);
+    };
     const bool ready = c && waitFor([&] {
         const xcb_window_t root = rootOf(c.get());
         const auto check = windowProperty(c.get(), root, "_NET_SUPPORTING_WM_CHECK");
         return !check.empty() && windowProperty(c.get(), check[0], "_NET_SUPPORTING_WM_CHECK") == check &&
                !windowProperty(c.get(), root, "_NET_NUMBER_OF_DESKTOPS").empty() &&
-               !windowProperty(c.get(), root, "_NET_CURRENT_DESKTOP").empty();
+               !windowProperty(c.get(), root, "_NET_CURRENT_DESKTOP").empty() && barReserved();
     }, std::chrono::milliseconds(5000));
-    // Openbox announces itself a little before it manages windows, and a window mapped in between
+    // A window manager announces itself a little before it manages windows, and a window mapped in between
     // is never managed: map a probe window until it is listed, then let it go.
     const bool managing = ready && [&] {
         xcb_connection_t* raw = c.get();
@@ -207,7 +301,7 @@ XServer::XServer(const Options& options) {
     if (!managing) {
         stop(m_windowManager);
         stop(m_xvfb);
-        throw std::runtime_error("Openbox did not start on " + m_display);
+        throw std::runtime_error(std::string(name(options.manager)) + " did not start on " + m_display);
     }
 }
 
@@ -338,6 +432,19 @@ Rect XServer::frameGeometry(std::uint32_t window) {
              double(geometry->height + 2 * geometry->border_width)};
     std::free(geometry);
     return r;
+}
+
+std::uint32_t XServer::activeWindow() {
+    const auto c = connect(m_display);
+    const auto active = windowProperty(c.get(), rootOf(c.get()), "_NET_ACTIVE_WINDOW");
+    return active.empty() ? 0 : active.front();
+}
+
+std::optional<std::uint32_t> XServer::desktopOf(std::uint32_t window) {
+    const auto c = connect(m_display);
+    const auto desktop = windowProperty(c.get(), window, "_NET_WM_DESKTOP");
+    if (desktop.empty()) return std::nullopt;
+    return desktop.front();
 }
 
 void XServer::kill() {

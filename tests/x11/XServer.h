@@ -1,5 +1,6 @@
-// A private X server for one test: Xvfb on a free display with Openbox (4 desktops, no key
-// bindings) as the EWMH window manager, torn down when the object goes, even when a test fails.
+// A private X server for one test: Xvfb on a free display with an EWMH window manager (Openbox by
+// default, or IceWM or Fluxbox; 4 desktops, none of their key bindings), torn down when the object
+// goes, even when a test fails.
 // Also starts our test client to open real windows, and reads true geometry back.
 #pragma once
 
@@ -41,17 +42,25 @@ struct ClientApp {
 
 class XServer {
 public:
+    // The window managers the tests run under. IceWM and Fluxbox keep their bottom bar, which
+    // reserves part of the screen.
+    enum class Manager { openbox, icewm, fluxbox };
+    static const char* name(Manager manager);
+
     struct Options {
         int width = 1920;
         int height = 1080;
         int desktops = 4;
-        // When set, Openbox runs with its stock key bindings instead of none.
+        // When set, Openbox runs with its stock key bindings instead of none. Openbox only: IceWM
+        // and Fluxbox always run without the bindings of their own that the tests could collide with.
         bool stockKeyBindings = false;
         // When false, no window manager runs: a bare X server.
         bool windowManager = true;
+        Manager manager = Manager::openbox;
     };
 
-    // Starts Xvfb and Openbox and waits (bounded) until the window manager announces itself.
+    // Starts Xvfb and the window manager and waits (bounded) until it announces itself, manages
+    // windows and (IceWM, Fluxbox) has reserved its bar.
     // Throws std::runtime_error when either cannot start.
     explicit XServer(const Options& options);
     XServer() : XServer(Options{}) {}
@@ -61,8 +70,9 @@ public:
 
     // ":N", for DISPLAY.
     const std::string& display() const { return m_display; }
-    // Whether the Xvfb and Openbox binaries are installed here.
+    // Whether the Xvfb and Openbox binaries are installed here; with a manager, that one's.
     static bool available();
+    static bool available(Manager manager);
     // Whether their absence fails a test instead of skipping it: the test command, which installs
     // them, sets QUORVEL_REQUIRE_X_SERVER=1.
     static bool required();
@@ -82,6 +92,10 @@ public:
     Rect clientGeometry(std::uint32_t window);
     Rect frameGeometry(std::uint32_t window);
 
+    // _NET_ACTIVE_WINDOW (0 for None or when unset), and a window's _NET_WM_DESKTOP (0-based).
+    std::uint32_t activeWindow();
+    std::optional<std::uint32_t> desktopOf(std::uint32_t window);
+
     // Ends the X server at once, as a crash or a logout would.
     void kill();
 
@@ -99,6 +113,8 @@ private:
     std::string m_workDir;
     std::vector<pid_t> m_clients;
     std::vector<int> m_pipes;
+    // The window manager's command line; `environment` gets the variables it needs besides DISPLAY.
+    std::vector<std::string> windowManagerCommand(const Options& options, std::vector<std::string>& environment);
     void waitListed(std::uint32_t window, bool listed);
 };
 
