@@ -461,7 +461,7 @@ void TreePolicy::retileSoon(TreeKey key) {
     m_retileSoon.insert(key);
     if (posted) return;
     const auto generation = m_run.generation;
-    m_ctx.scheduler.post(m_lifetime.guard([this, generation] {
+    m_ctx.scheduler.after(kLeaveSettle, m_lifetime.guard([this, generation] {
         if (!m_run.isCurrent(generation)) return;
         const std::set<TreeKey> keys = std::move(m_retileSoon);
         m_retileSoon.clear();

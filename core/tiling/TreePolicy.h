@@ -28,6 +28,10 @@ public:
         std::set<WindowId> inserted;
     };
 
+    // Windows leaving trees together (an application quitting) are retiled once, this long after
+    // the first left: on X11 their ends reach us over a few reads of the connection.
+    static constexpr Seconds kLeaveSettle{0.05};
+
     TreePolicy(const TilingContext& context, const TilingRun& run, WindowTracker& tracker, FrameWriter& writer);
     TreePolicy(const TreePolicy&) = delete;
     TreePolicy& operator=(const TreePolicy&) = delete;
@@ -113,8 +117,8 @@ private:
     // last leaf.
     std::optional<WindowId> splitTarget(TreeKey key, WindowId newcomer) const;
     std::set<TreeKey> evict(WindowId id, TreeKey except);
-    // Takes the window out of every tree; each tree it left is retiled once on the next turn of
-    // the main queue, however many windows leave it in this one (an application quitting).
+    // Takes the window out of every tree; each tree it left is retiled once, kLeaveSettle later,
+    // however many windows leave it meanwhile (an application quitting).
     void removeFromTrees(WindowId id);
     void retileSoon(TreeKey key);
     // Takes the window out of the tree, refitting it as set, and out of its desktop's focus.

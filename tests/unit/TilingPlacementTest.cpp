@@ -51,7 +51,7 @@ TEST_F(TilingPlacementTest, AWindowThatStaysOffItsTileIsDroppedOnceAndTheOthersF
     world.refuseFrames(b); // answers every write as done and stays where it is
     sim.log.clear();
     world.closeWindow(c);
-    settle();
+    settle(TreePolicy::kLeaveSettle + FrameWriter::kLandedCheckDelay);
     EXPECT_EQ(layout(desktop(0), names), "V[A B]") << "a first look may find the window manager still busy";
     sim.scheduler.advance(FrameWriter::kLandedRecheckDelay);
     EXPECT_EQ(layout(desktop(0), names), "A");

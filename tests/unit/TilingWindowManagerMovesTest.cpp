@@ -169,7 +169,7 @@ TEST_F(TilingWindowManagerMovesTest, AGlideStopsWhenItsOnlyWindowLeavesTheTree) 
         world.writes().clear();
         world.closeWindow(b);
         sim.scheduler.runPending();
-        sim.scheduler.advance(0.02s);
+        sim.scheduler.advance(TreePolicy::kLeaveSettle + 0.02s);
         ASSERT_FALSE(world.writes().empty());
         if (fullScreen) world.setFullScreen(a, true);
         else world.sendWindowToSpace(a, std::nullopt);
