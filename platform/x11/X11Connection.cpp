@@ -3,6 +3,7 @@
 
 #include <xcb/xcb_icccm.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,8 +85,16 @@ bool X11Connection::hasEWMHWindowManager() {
 }
 
 bool X11Connection::dispatch() {
-    while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
-        const auto event = owned(raw);
+    while (true) {
+        ReplyPtr<xcb_generic_event_t> event(nullptr, &std::free);
+        if (!m_received.empty()) {
+            event = std::move(m_received.front());
+            m_received.pop_front();
+        } else if (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
+            event = owned(raw);
+        } else {
+            break;
+        }
         if ((event->response_type & 0x7f) == 0) {
             absorb(*reinterpret_cast<const xcb_generic_error_t*>(event.get()), "an asynchronous request");
             continue;
@@ -96,6 +105,13 @@ bool X11Connection::dispatch() {
             if (m_listeners.contains(token)) listener(*event);
     }
     return isAlive();
+}
+
+bool X11Connection::anyReceived(const std::function<bool(const xcb_generic_event_t& event)>& test) {
+    while (xcb_generic_event_t* raw = xcb_poll_for_queued_event(m_connection)) m_received.emplace_back(owned(raw));
+    return std::any_of(m_received.begin(), m_received.end(), [&](const auto& event) {
+        return (event->response_type & 0x7f) != 0 && test(*event);
+    });
 }
 
 std::uint64_t X11Connection::addListener(EventListener listener) {

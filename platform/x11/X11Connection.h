@@ -10,6 +10,8 @@
 #include <xcb/xcb_ewmh.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -48,6 +50,10 @@ public:
 
     // Reads and routes every queued event; returns false once the connection is gone.
     bool dispatch();
+    // Whether an event already received but not yet dispatched (read while waiting for a reply)
+    // satisfies `test`: what the server said before the latest round trip, which the listeners
+    // will hear on the next dispatch. Leaves the events in place.
+    bool anyReceived(const std::function<bool(const xcb_generic_event_t& event)>& test);
     bool isAlive();
     // Called once when the connection to the X server is lost.
     std::function<void()> onConnectionLost;
@@ -120,6 +126,8 @@ private:
     bool m_lostReported = false;
     std::map<std::string, xcb_atom_t> m_atoms;
     std::map<std::uint64_t, EventListener> m_listeners;
+    // Events taken out of xcb's queue by anyReceived, dispatched before any newer one.
+    std::deque<std::unique_ptr<xcb_generic_event_t, decltype(&std::free)>> m_received;
     std::uint64_t m_nextListener = 1;
     std::set<std::pair<std::string, int>> m_loggedErrors;
     std::uint64_t m_roundTrips = 0;

@@ -460,6 +460,30 @@ void X11WindowControl::onConfigure(const xcb_configure_notify_event_t& notify) {
     if (size == std::pair<std::int32_t, std::int32_t>(notify.width, notify.height)) m_requestedFrame.erase(requested);
 }
 
+std::optional<std::pair<std::pair<std::int32_t, std::int32_t>, std::uint32_t>>
+X11WindowControl::clientSize(XWindow window) {
+    const auto cookie = xcb_get_geometry(m_connection.raw(), window);
+    m_connection.noteRoundTrip();
+    xcb_generic_error_t* error = nullptr;
+    auto* geometry = xcb_get_geometry_reply(m_connection.raw(), cookie, &error);
+    std::free(error);
+    if (!geometry) return std::nullopt; // gone
+    const std::pair<std::int32_t, std::int32_t> size(geometry->width, geometry->height);
+    std::free(geometry);
+    return std::pair(size, cookie.sequence);
+}
+
+bool X11WindowControl::landingReceived(XWindow window, std::pair<std::int32_t, std::int32_t> clientSize,
+                                       std::uint32_t readAt) {
+    return m_connection.anyReceived([&](const xcb_generic_event_t& event) {
+        // An event carries the last of our requests the server had handled when it was sent.
+        if ((event.response_type & 0x7f) != XCB_CONFIGURE_NOTIFY || event.full_sequence >= readAt) return false;
+        const auto& notify = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+        return notify.event == window && notify.window == window &&
+               clientSize == std::pair<std::int32_t, std::int32_t>(notify.width, notify.height);
+    });
+}
+
 void X11WindowControl::onXEvent(const xcb_generic_event_t& event) {
     if ((event.response_type & 0x7f) == XCB_CONFIGURE_NOTIFY) {
         const auto& configure = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
@@ -502,15 +526,17 @@ X11WindowControl::MoveResize X11WindowControl::placement(XWindow window, std::op
         std::tie(request.width, request.height) = clientSizeIn(*frameSize, knownExtents(window));
         if (!m_requestedFrame.contains(window)) watchSize(window);
         m_requestedFrame[window] = *frameSize;
-    } else if (const auto client = m_connection.clientRect(window)) {
+    } else if (const auto client = clientSize(window)) {
         // A move carries the size too: Fluxbox takes a missing height as the frame's inner height
         // and grows the window by its decorations at every move. While a size write is on its way
-        // the size asked for, so the move does not undo it; afterwards the size the window has.
-        request.width = coordinate(client->width);
-        request.height = coordinate(client->height);
+        // the size asked for, so the move does not undo it; afterwards the size the window has. It
+        // may have landed and been changed since (by the user) with the news not yet dispatched:
+        // the events the server sent before the read tell.
+        std::tie(request.width, request.height) = client->first;
         if (const auto requested = m_requestedFrame.find(window); requested != m_requestedFrame.end()) {
             const auto size = clientSizeIn(requested->second, m_connection.frameExtents(window));
-            if (size == std::pair(request.width, request.height)) m_requestedFrame.erase(requested); // landed
+            if (size == client->first || landingReceived(window, size, client->second))
+                m_requestedFrame.erase(requested); // landed
             else std::tie(request.width, request.height) = size;
         }
     } else {

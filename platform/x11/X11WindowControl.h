@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvel::x11 {
@@ -134,6 +135,12 @@ private:
     // Hears the window's own configure notifications, by which a size write is seen landing.
     void watchSize(XWindow window);
     void onConfigure(const xcb_configure_notify_event_t& notify);
+    // The client window's size, read now, and the sequence number of the read; none once gone.
+    std::optional<std::pair<std::pair<std::int32_t, std::int32_t>, std::uint32_t>> clientSize(XWindow window);
+    // Whether a configure notification giving the client `clientSize`, sent before the request
+    // numbered `readAt`, is received and not yet dispatched: a size write that landed before
+    // that read, whatever size the read found.
+    bool landingReceived(XWindow window, std::pair<std::int32_t, std::int32_t> clientSize, std::uint32_t readAt);
     // Queues `event` for every registration that asks for it: on the window itself or, for
     // application-wide events, on its application. Delivered later, to observers still there.
     void deliver(Pid pid, XWindow window, WindowEvent event);
