@@ -222,8 +222,13 @@ std::vector<std::string> XServer::windowManagerCommand(const Options& options, s
         const std::string init = m_workDir + "/fluxbox-init";
         std::ofstream(init) << fluxboxInit(options.desktops, m_workDir);
         for (const char* file : {"/keys", "/apps", "/menu"}) std::ofstream(m_workDir + file);
-        // Fluxbox keeps state under $HOME/.fluxbox: give it the work folder.
+        // Fluxbox keeps state under $HOME/.fluxbox: give it the work folder. Its style would set a
+        // wallpaper through fbsetbg, which shows an xmessage window when it cannot; that window
+        // may outlive this server and open on the next one to take its display number. The
+        // overlay there keeps the background untouched.
         environment.push_back("HOME=" + m_workDir);
+        std::filesystem::create_directory(m_workDir + "/.fluxbox");
+        std::ofstream(m_workDir + "/.fluxbox/overlay") << "background: none\n";
         return {"fluxbox", "-rc", init};
     }
     case Manager::openbox: break;
