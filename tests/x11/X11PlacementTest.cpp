@@ -168,6 +168,13 @@ TEST_F(X11PlacementTest, WindowsOnTheirTilesAreNotWrittenAndAMovedOneGetsOneRequ
     const Rect leftHalf{8, 8, 948, 1064};
     ASSERT_TRUE(landsOn(a.window, leftHalf));
     ASSERT_TRUE(landsOn(b.window, kRightHalf));
+    // The window manager moves the frame and the client in two requests: the platform reads the
+    // client, which may follow the frame a moment later.
+    const auto readOn = [&](std::uint32_t window, const Rect& tile) {
+        const auto reading = platform->windowControl->frame(window);
+        return reading.ok() && near(*reading, tile);
+    };
+    ASSERT_TRUE(platform->waitFor([&] { return readOn(a.window, leftHalf) && readOn(b.window, kRightHalf); }));
     RootWatcher watcher(server->display());
 
     platform->engine->retile(1, std::nullopt);
