@@ -103,6 +103,8 @@ struct SimWindow {
     bool ignoresFrames = false;
     std::optional<Size> minimumSize;
     Size sizeStep;
+    // The window manager applies each accepted write this long after it was asked (in order).
+    Seconds frameLag{0};
 };
 
 // One frame write that the window accepted, as the window server saw it.
