@@ -84,6 +84,7 @@ struct WindowOptions {
     WindowKind kind = WindowKind::standard;
     bool resizable = true;
     bool focus = true; // the new window takes focus and its app comes to the front
+    std::optional<WindowId> id; // an id the server hands out again (that of a window now closed)
 };
 
 struct SimWindow {
