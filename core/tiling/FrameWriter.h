@@ -59,10 +59,10 @@ public:
     // Returns the windows that could not be placed.
     std::vector<WindowId> applyFrames(const FrameMap& frames);
     // After the window manager has had time to answer, compares the frames that landed with the
-    // tiles; a window off its tile by more than its size steps, and on a second look still there
-    // at the same frame, was refused by the window manager: it leaves the desktop's tree and is not
-    // tracked again in this run (one log line, no retry). A later check of the desktop supersedes
-    // this one.
+    // tiles; a window off its tile (larger than it, or short of it by a whole size step or more),
+    // and on a second look still there at the same frame, was refused by the window manager: it
+    // leaves the desktop's tree and is not tracked again in this run (one log line, no retry). A
+    // later check of the desktop supersedes this one.
     void checkLanded(TreeKey tree, FrameMap frames, double gap);
     // The end of an animation: puts every window exactly on its tile, writing only the size or
     // position that differs from the frame last written by `animator` or noted in `settled` (a
