@@ -19,17 +19,29 @@ std::string bracketed(const std::vector<WindowId>& ids) {
 }
 
 bool within(double a, double b, double tolerance) { return std::abs(a - b) <= tolerance; }
+
+// A size that moves in steps stops short of its tile, never past it: `actual` fits `target` when
+// it is at most `slack` larger and less than `shortfall` smaller.
+bool sizeFits(double actual, double target, double slack, double shortfall) {
+    const double missing = target - actual;
+    return missing >= -slack && missing < shortfall;
+}
 } // namespace
 
 FrameWriter::FrameWriter(const TilingContext& context, const TilingRun& run, WindowTracker& tracker,
                          Listener& listener)
-    : m_ctx(context), m_run(run), m_tracker(tracker), m_listener(listener) {}
+    : m_ctx(context), m_run(run), m_tracker(tracker), m_listener(listener) {
+    m_tracker.onForget = [this](WindowId window) { forgetWindow(window); };
+}
+
+FrameWriter::~FrameWriter() { m_tracker.onForget = nullptr; }
 
 void FrameWriter::stop() {
     for (auto& [space, animator] : m_animators) animator->cancel();
     m_animators.clear();
     // Checks still to come belong to this run: none of them judges anything now.
     for (auto& [space, check] : m_landedChecks) ++check;
+    m_asked.clear();
 }
 
 bool FrameWriter::setFrame(WindowId window, const Rect& rect) {
@@ -37,6 +49,7 @@ bool FrameWriter::setFrame(WindowId window, const Rect& rect) {
 }
 
 bool FrameWriter::write(WindowId window, const FrameChange& change, const Rect& target) {
+    m_asked[window] = target;
     const FrameWritten written = m_ctx.windows.setFrame(window, change);
     if (!written.ok()) {
         m_ctx.log.error(kCategory, "setFrame refused: pos=%s size=%s rect=%s", written.origin.name(),
@@ -67,12 +80,18 @@ std::vector<WindowId> FrameWriter::applyFrames(const FrameMap& frames) {
         FrameChange change{target.origin(), target.size()};
         if (const auto now = current.find(id); now != current.end()) {
             // Within half a pixel (the server's pixels), or a size short of the tile by less than
-            // the window's size step, writing again would change nothing.
+            // the window's size step, writing again would change nothing, unless another frame
+            // asked of the window may still land on top of it.
             const Rect& at = now->second.frame;
             const Size step = now->second.sizeStep;
+            const auto asked = m_asked.find(id);
+            if (asked != m_asked.end() && asked->second != target) {
+                if (!write(id, change, target)) refused.push_back(id);
+                continue;
+            }
             if (within(at.x, target.x, 0.5) && within(at.y, target.y, 0.5)) change.origin.reset();
-            if (within(at.width, target.width, std::max(0.5, step.width - 0.5)) &&
-                within(at.height, target.height, std::max(0.5, step.height - 0.5)))
+            if (sizeFits(at.width, target.width, 0.5, std::max(0.5, step.width - 0.5)) &&
+                sizeFits(at.height, target.height, 0.5, std::max(0.5, step.height - 0.5)))
                 change.size.reset();
             if (!change.origin && !change.size) continue;
         }
@@ -100,12 +119,12 @@ void FrameWriter::judgeLanded(TreeKey tree, std::uint64_t check, const FrameMap&
     FrameMap seen;
     for (const auto& [id, reading] : landed) {
         const Rect& tile = frames.at(id);
-        // A window whose size moves in steps lands up to a step short of its tile.
+        // A window whose size moves in steps lands up to a step short of its tile, never larger.
         const double dx = std::max(1.0, reading.sizeStep.width);
         const double dy = std::max(1.0, reading.sizeStep.height);
         const Rect& at = reading.frame;
-        if (within(at.x, tile.x, dx) && within(at.y, tile.y, dy) && within(at.width, tile.width, dx) &&
-            within(at.height, tile.height, dy))
+        if (within(at.x, tile.x, dx) && within(at.y, tile.y, dy) && sizeFits(at.width, tile.width, 1.0, dx) &&
+            sizeFits(at.height, tile.height, 1.0, dy))
             continue;
         // Refused is off its tile and staying put: a window still on the move (the window manager
         // busy, the user dragging it) is not judged.

@@ -35,11 +35,14 @@ public:
 
     FrameWriter(const TilingContext& context, const TilingRun& run, WindowTracker& tracker,
                 Listener& listener);
+    ~FrameWriter();
     FrameWriter(const FrameWriter&) = delete;
     FrameWriter& operator=(const FrameWriter&) = delete;
 
-    // Ends every animation without completion.
+    // Ends every animation without completion and forgets the frames asked of windows.
     void stop();
+    // The window is gone from the tracker: what was asked of it is forgotten.
+    void forgetWindow(WindowId window) { m_asked.erase(window); }
 
     // How long after a retile the frames that landed are compared with the tiles, and how long
     // after that the windows still off their tiles are looked at once more.
@@ -51,14 +54,15 @@ public:
     bool setFrame(WindowId window, const Rect& rect);
     std::optional<Rect> currentFrame(WindowId window);
     // Places every window of the map: the current frames are read in one batch, a window already
-    // on its tile is not written, the others get only the part (origin, size) that differs.
+    // on its tile (and not asked for another frame still on its way) is not written, the others
+    // get only the part (origin, size) that differs.
     // Returns the windows that could not be placed.
     std::vector<WindowId> applyFrames(const FrameMap& frames);
     // After the window manager has had time to answer, compares the frames that landed with the
-    // tiles; a window off its tile by more than its size steps, and on a second look still there
-    // at the same frame, was refused by the window manager: it leaves the desktop's tree and is not
-    // tracked again in this run (one log line, no retry). A later check of the desktop supersedes
-    // this one.
+    // tiles; a window off its tile (larger than it, or short of it by a whole size step or more),
+    // and on a second look still there at the same frame, was refused by the window manager: it
+    // leaves the desktop's tree and is not tracked again in this run (one log line, no retry). A
+    // later check of the desktop supersedes this one.
     void checkLanded(TreeKey tree, FrameMap frames, double gap);
     // The end of an animation: puts every window exactly on its tile, writing only the size or
     // position that differs from the frame last written by `animator` or noted in `settled` (a
@@ -92,6 +96,9 @@ private:
     WindowTracker& m_tracker;
     Listener& m_listener;
     std::map<TreeKey, std::shared_ptr<FrameAnimator>> m_animators;
+    // The last frame asked of each window through this writer: a write may still be on its way
+    // when the window is read, so a frame read on the tile proves nothing if another was asked.
+    std::map<WindowId, Rect> m_asked;
     // The latest landed check of each tree; an earlier one finding a newer number does nothing.
     std::map<TreeKey, std::uint64_t> m_landedChecks;
     Lifetime m_lifetime;

@@ -86,6 +86,17 @@ void TreePolicy::retileTree(TreeKey key, std::optional<WindowId> grew) {
         m_spotlit.erase(space);
     frames = Spotlight::apply(std::move(frames), spotlitWindow(space), area);
     updateBorder(key, frames, area);
+    // The landing check follows the drop of windows that refused their writes: the windows left
+    // were then laid out once more without them, and those are the frames to look for.
+    const auto checkFinalFrames = [this, key, gap](FrameMap sent, bool dropped) {
+        if (!m_run.running) return;
+        if (dropped) {
+            const auto now = m_trees.find(key);
+            if (now == m_trees.end() || !now->second->root()) return;
+            sent = plainLayout(*now->second, key, gap);
+        }
+        m_writer.checkLanded(key, std::move(sent), gap);
+    };
     m_ctx.log.info(kCategory, "retile space %llu: %ld window(s), gap %f%s", space, static_cast<long>(frames.size()),
                    gap, m_spotlit.contains(space) ? ", spotlit" : "");
 
@@ -114,20 +125,20 @@ void TreePolicy::retileTree(TreeKey key, std::optional<WindowId> grew) {
                            static_cast<long>(moves.size()), std::string(rawValue(style)), grew.value_or(0));
             const std::weak_ptr<BSPTree> weakTree = tree;
             m_writer.animate(key, std::move(moves),
-                             m_lifetime.guard([this, key, weakTree, frames, settled, gap](const FrameAnimator* finished) {
+                             m_lifetime.guard([this, key, weakTree, frames, settled, gap, checkFinalFrames](const FrameAnimator* finished) {
                                  const auto current = m_trees.find(key);
                                  const auto treeNow = weakTree.lock();
                                  if (!treeNow || current == m_trees.end() || current->second != treeNow) return;
                                  const auto refused = m_writer.landFrames(frames, finished, settled);
-                                 m_writer.checkLanded(key, frames, gap);
                                  m_writer.dropUnresponsive(key, refused, treeNow->leafCount(), gap);
+                                 checkFinalFrames(frames, !refused.empty());
                              }));
             return;
         }
     }
     const auto refused = m_writer.applyFrames(frames);
-    m_writer.checkLanded(key, std::move(frames), gap);
     m_writer.dropUnresponsive(key, refused, tree->leafCount(), gap);
+    checkFinalFrames(std::move(frames), !refused.empty());
 }
 
 void TreePolicy::retileAllSpaces() {

@@ -108,7 +108,15 @@ void WindowTracker::attachLaunched(const RunningApplication& app) {
     }
     // Its windows are new ones, told one by one as a running application's would be: no sweep of
     // the whole desktop stands between the first window and its tile.
-    for (const WindowId window : windowsOf(app.pid)) (void)m_events.windowCreated(window, app.pid);
+    for (const WindowId window : windowsOf(app.pid)) windowCreated(window, app.pid);
+}
+
+void WindowTracker::windowCreated(WindowId window, Pid pid) {
+    if (m_events.windowCreated(window, pid)) return;
+    const auto generation = m_run.generation;
+    m_ctx.scheduler.after(kCreatedRetryDelay, m_lifetime.guard([this, window, pid, generation] {
+        if (m_run.isCurrent(generation)) m_events.windowCreated(window, pid);
+    }));
 }
 
 bool WindowTracker::isTileable(WindowId window) {
@@ -130,7 +138,10 @@ WindowFit WindowTracker::fit(WindowId window) {
 std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
     // Asked of a tracked window again too: one that became a dialog or fixed its size is not
     // taken as a tracked window to adopt.
-    if (m_setAside.contains(window)) return std::nullopt;
+    if (const auto aside = m_setAside.find(window); aside != m_setAside.end()) {
+        if (aside->second == pid) return std::nullopt;
+        m_setAside.erase(aside); // the id now names another application's window
+    }
     if (!isTileable(window)) {
         // A floating window may be one kept aside for now (on every desktop, above the rest):
         // its moves are heard, so that it is tracked once it joins the desktop's windows.
@@ -168,11 +179,14 @@ std::optional<WindowId> WindowTracker::track(WindowId window, Pid pid) {
 void WindowTracker::forget(WindowId window) {
     m_owners.erase(window);
     m_destroyArmed.erase(window);
+    if (onForget) onForget(window);
 }
 
 void WindowTracker::setAside(WindowId window) {
+    const auto owner = m_owners.find(window);
+    const Pid pid = owner != m_owners.end() ? owner->second : m_ctx.windows.owner(window).valueOr(0);
     forget(window);
-    m_setAside.insert(window);
+    m_setAside[window] = pid;
 }
 
 std::vector<WindowId> WindowTracker::windowsOf(Pid pid) const {
@@ -190,15 +204,9 @@ void WindowTracker::handle(WindowEvent event, WindowId window, std::optional<std
     }();
 
     switch (event) {
-    case WindowEvent::windowCreated: {
-        const Pid pid = m_ctx.windows.owner(window).valueOr(0);
-        if (m_events.windowCreated(window, pid)) return;
-        const auto generation = m_run.generation;
-        m_ctx.scheduler.after(kCreatedRetryDelay, m_lifetime.guard([this, window, pid, generation] {
-            if (m_run.isCurrent(generation)) m_events.windowCreated(window, pid);
-        }));
+    case WindowEvent::windowCreated:
+        windowCreated(window, m_ctx.windows.owner(window).valueOr(0));
         break;
-    }
     case WindowEvent::focusedWindowChanged: {
         const Pid pid = m_ctx.windows.owner(window).valueOr(0);
         const bool tracked = track(window, pid).has_value();
@@ -207,6 +215,7 @@ void WindowTracker::handle(WindowEvent event, WindowId window, std::optional<std
     }
     case WindowEvent::windowDestroyed:
         if (!contextWindow) return;
+        m_setAside.erase(*contextWindow);
         forget(*contextWindow);
         m_events.windowGone(*contextWindow);
         break;
@@ -257,6 +266,7 @@ void WindowTracker::detach(Pid pid) {
     dropObserver(pid);
     const std::vector<WindowId> owned = windowsOf(pid);
     for (const WindowId id : owned) forget(id);
+    std::erase_if(m_setAside, [pid](const auto& aside) { return aside.second == pid; });
     m_events.applicationQuit(pid, owned);
 }
 

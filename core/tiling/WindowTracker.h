@@ -7,6 +7,7 @@
 #include "platform/Lifetime.h"
 #include "tiling/TilingParts.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -76,8 +77,11 @@ public:
     std::optional<WindowId> track(WindowId window, Pid pid);
     void forget(WindowId window);
     // Forgets a window the window manager would not put on its tile, and never tracks it again
-    // in this run: a refusal is not retried.
+    // in this run: a refusal is not retried. Its id is free again once the window is destroyed or
+    // its application quits, or when it turns up with another owner (window ids are reused).
     void setAside(WindowId window);
+    // Told of every window forgotten (the frame writer drops what it asked of it).
+    std::function<void(WindowId)> onForget;
 
     WindowFit fit(WindowId window);
     bool isTracked(WindowId window) const { return m_owners.contains(window); }
@@ -97,6 +101,9 @@ private:
     void watchWindowManagerMoves(WindowObserverId observer, WindowId window);
     void handleWindowManagerMove(WindowEvent event, WindowId window);
     void dropObserver(Pid pid);
+    // Tells the tree policy of a new window, and once more kCreatedRetryDelay later when it could
+    // not be adopted yet.
+    void windowCreated(WindowId window, Pid pid);
     bool isTileable(WindowId window);
     // Every window that exists, on any desktop; none when the window server gave no answer.
     std::optional<std::set<WindowId>> existingWindows();
@@ -107,7 +114,7 @@ private:
     std::map<Pid, WindowObserverId> m_observers;
     std::map<WindowId, Pid> m_owners;
     std::set<WindowId> m_destroyArmed;
-    std::set<WindowId> m_setAside;
+    std::map<WindowId, Pid> m_setAside; // and their owners
     TaskHandle m_closeSweepTimer;
     Lifetime m_lifetime;
 };

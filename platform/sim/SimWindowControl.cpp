@@ -84,6 +84,17 @@ FrameWritten SimWindowControl::setFrame(WindowId window, const FrameChange& chan
     if (!applied.origin && !applied.size) return result;
     m_world.writes().push_back({window, applied});
     if (w->ignoresFrames) return result;
+    if (w->frameLag > Seconds(0)) {
+        m_world.scheduler().after(w->frameLag, [this, window, applied] { applyFrame(window, applied); });
+        return result;
+    }
+    applyFrame(window, applied);
+    return result;
+}
+
+void SimWindowControl::applyFrame(WindowId window, FrameChange applied) {
+    SimWindow* w = m_world.window(window);
+    if (!w) return;
     if (applied.size && w->minimumSize) {
         applied.size->width = std::max(applied.size->width, w->minimumSize->width);
         applied.size->height = std::max(applied.size->height, w->minimumSize->height);
@@ -102,7 +113,6 @@ FrameWritten SimWindowControl::setFrame(WindowId window, const FrameChange& chan
         w->frame.height = applied.size->height;
     }
     m_world.noteFrameChanged(window);
-    return result;
 }
 
 WindowStatus SimWindowControl::setMinimised(WindowId window, bool minimised) {

@@ -39,6 +39,8 @@ public:
     int requestCount() const { return m_requests; }
 
 private:
+    // The window manager applies an accepted write to the window's frame.
+    void applyFrame(WindowId window, FrameChange applied);
     // The error every call answers before looking at the window: availability and injected faults.
     std::optional<WindowError> precheck(const std::string& call);
     // The window, after the precheck; none with the error to answer.

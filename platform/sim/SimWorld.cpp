@@ -198,7 +198,7 @@ void SimWorld::setFrontmost(std::optional<Pid> pid) {
 // --- Windows ------------------------------------------------------------------------------------
 
 WindowId SimWorld::openWindow(Pid pid, const Rect& frame, const WindowOptions& options) {
-    const WindowId id = m_nextWindow++;
+    const WindowId id = options.id ? *options.id : m_nextWindow++;
     SimWindow window;
     window.id = id;
     window.pid = pid;

@@ -84,6 +84,7 @@ struct WindowOptions {
     WindowKind kind = WindowKind::standard;
     bool resizable = true;
     bool focus = true; // the new window takes focus and its app comes to the front
+    std::optional<WindowId> id; // an id the server hands out again (that of a window now closed)
 };
 
 struct SimWindow {
@@ -103,6 +104,8 @@ struct SimWindow {
     bool ignoresFrames = false;
     std::optional<Size> minimumSize;
     Size sizeStep;
+    // The window manager applies each accepted write this long after it was asked (in order).
+    Seconds frameLag{0};
 };
 
 // One frame write that the window accepted, as the window server saw it.
