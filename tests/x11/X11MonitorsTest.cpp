@@ -1,7 +1,7 @@
 // Tiling across two monitors on a real X server: one Xvfb screen split into two RandR monitors,
 // each monitor tiling its own windows in its own area; a window dragged across follows, and the
 // windows of a monitor that goes away are tiled on the one that remains.
-#include "X11Platform.h"
+#include "TilingOnX11.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +11,6 @@ using namespace quorvel;
 using namespace quorvel::x11test;
 
 namespace {
-
-::testing::AssertionResult near(const Rect& actual, const Rect& expected, double tolerance = 1.0) {
-    if (std::abs(actual.x - expected.x) <= tolerance && std::abs(actual.y - expected.y) <= tolerance &&
-        std::abs(actual.width - expected.width) <= tolerance && std::abs(actual.height - expected.height) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << actual.description() << " is not within " << tolerance << " of "
-                                         << expected.description();
-}
 
 bool within(const Rect& frame, const Rect& area) {
     return frame.minX() >= area.minX() - 1 && frame.minY() >= area.minY() - 1 && frame.maxX() <= area.maxX() + 1 &&

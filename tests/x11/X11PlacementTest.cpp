@@ -2,7 +2,7 @@
 // application splits the window focused before it, an application quitting with several windows
 // retiles its desktop once, windows already on their tiles are not written, and a window the
 // window manager will not put on its tile leaves the tree.
-#include "X11Platform.h"
+#include "TilingOnX11.h"
 
 #include <gtest/gtest.h>
 
@@ -14,22 +14,12 @@ using namespace quorvel::x11test;
 
 namespace {
 
-::testing::AssertionResult near(const Rect& actual, const Rect& expected, double tolerance = 1.0) {
-    if (std::abs(actual.x - expected.x) <= tolerance && std::abs(actual.y - expected.y) <= tolerance &&
-        std::abs(actual.width - expected.width) <= tolerance && std::abs(actual.height - expected.height) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << actual.description() << " is not within " << tolerance << " of "
-                                         << expected.description();
-}
-
 class X11PlacementTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QUORVEL_NEED_X_SERVER();
         server = std::make_unique<XServer>();
-        platform = std::make_unique<X11Platform>(*server);
-        platform->defaults.set(Settings::tilingEnabledKey, true);
-        platform->engine->start();
+        platform = startTiling(*server);
         ASSERT_TRUE(platform->engine->isRunning());
     }
 

@@ -1,7 +1,7 @@
 // The tiling engine end to end on a real X server with a real window manager: windows opened by
 // our test client are tiled, refitted, moved between desktops, minimised and restored, and their
 // frames land on their tiles within a pixel.
-#include "X11Platform.h"
+#include "TilingOnX11.h"
 
 #include <gtest/gtest.h>
 
@@ -13,22 +13,12 @@ using namespace quorvel::x11test;
 
 namespace {
 
-::testing::AssertionResult near(const Rect& actual, const Rect& expected, double tolerance = 1.0) {
-    if (std::abs(actual.x - expected.x) <= tolerance && std::abs(actual.y - expected.y) <= tolerance &&
-        std::abs(actual.width - expected.width) <= tolerance && std::abs(actual.height - expected.height) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << actual.description() << " is not within " << tolerance << " of "
-                                         << expected.description();
-}
-
 class X11TilingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QUORVEL_NEED_X_SERVER();
         server = std::make_unique<XServer>();
-        platform = std::make_unique<X11Platform>(*server);
-        platform->defaults.set(Settings::tilingEnabledKey, true);
-        platform->engine->start();
+        platform = startTiling(*server);
         ASSERT_TRUE(platform->engine->isRunning());
     }
 

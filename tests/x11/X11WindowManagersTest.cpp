@@ -2,7 +2,7 @@
 // windows, a fourth that splits a tile, a window on desktop 2, a swap. IceWM and Fluxbox keep a
 // bar at the bottom, so the tiles must fit the work area they announce, and every frame must land
 // on its tile whatever the window manager's decorations.
-#include "X11Platform.h"
+#include "TilingOnX11.h"
 
 #include "tiling/DirectionalSearch.h"
 
@@ -21,14 +21,6 @@ using namespace quorvel::x11test;
 
 namespace {
 
-::testing::AssertionResult near(const Rect& actual, const Rect& expected, double tolerance = 1.0) {
-    if (std::abs(actual.x - expected.x) <= tolerance && std::abs(actual.y - expected.y) <= tolerance &&
-        std::abs(actual.width - expected.width) <= tolerance && std::abs(actual.height - expected.height) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << actual.description() << " is not within " << tolerance << " of "
-                                         << expected.description();
-}
-
 Rect bounding(const Rect& a, const Rect& b) {
     const double left = std::min(a.x, b.x), top = std::min(a.y, b.y);
     return {left, top, std::max(a.maxX(), b.maxX()) - left, std::max(a.maxY(), b.maxY()) - top};
@@ -46,9 +38,7 @@ protected:
         // The size the bars were measured on.
         server = std::make_unique<XServer>(XServer::Options{.width = 1600, .height = 1000, .manager = GetParam()});
         area = workArea();
-        platform = std::make_unique<X11Platform>(*server);
-        platform->defaults.set(Settings::tilingEnabledKey, true);
-        platform->engine->start();
+        platform = startTiling(*server);
         ASSERT_TRUE(platform->engine->isRunning());
     }
 
