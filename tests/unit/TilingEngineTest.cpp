@@ -7,21 +7,7 @@ using namespace quorvel::test;
 
 namespace {
 
-class TilingEngineTest : public TilingFixture {
-protected:
-    // Three windows opened one after the other on desktop 1 of a running engine.
-    void openThree() {
-        app = launch();
-        engine.start();
-        a = open(app);
-        b = open(app);
-        c = open(app);
-        names = {{a, "A"}, {b, "B"}, {c, "C"}};
-    }
-    Pid app = 0;
-    WindowId a = 0, b = 0, c = 0;
-    std::map<WindowId, std::string> names;
-};
+using TilingEngineTest = ThreeWindowFixture;
 
 } // namespace
 

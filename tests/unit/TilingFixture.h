@@ -62,4 +62,21 @@ protected:
     }
 };
 
+// A running engine with one application's three windows on desktop 1: A on the left, B over C on
+// the right.
+class ThreeWindowFixture : public TilingFixture {
+protected:
+    void openThree() {
+        app = launch();
+        engine.start();
+        a = open(app);
+        b = open(app);
+        c = open(app);
+        names = {{a, "A"}, {b, "B"}, {c, "C"}};
+    }
+    Pid app = 0;
+    WindowId a = 0, b = 0, c = 0;
+    std::map<WindowId, std::string> names;
+};
+
 } // namespace quorvel::test

@@ -10,20 +10,12 @@ using namespace quorvel::test;
 
 namespace {
 
-class TilingPlacementTest : public TilingFixture {
+class TilingPlacementTest : public ThreeWindowFixture {
 protected:
     void openThree() {
-        app = launch();
-        engine.start();
-        a = open(app);
-        b = open(app);
-        c = open(app);
-        names = {{a, "A"}, {b, "B"}, {c, "C"}};
+        ThreeWindowFixture::openThree();
         sim.scheduler.advance(1s); // reconciles and landed checks are over
     }
-    Pid app = 0;
-    WindowId a = 0, b = 0, c = 0;
-    std::map<WindowId, std::string> names;
 };
 
 } // namespace

@@ -10,24 +10,12 @@ using namespace quorvel::test;
 
 namespace {
 
-class TilingWindowManagerMovesTest : public TilingFixture {
+class TilingWindowManagerMovesTest : public ThreeWindowFixture {
 protected:
-    // A on the left, B over C on the right, on desktop 1 of a running engine.
-    void openThree() {
-        app = launch();
-        engine.start();
-        a = open(app);
-        b = open(app);
-        c = open(app);
-        names = {{a, "A"}, {b, "B"}, {c, "C"}};
-    }
     std::size_t writesTo(WindowId id) {
         return static_cast<std::size_t>(std::count_if(world.writes().begin(), world.writes().end(),
                                                       [id](const sim::FrameWrite& w) { return w.window == id; }));
     }
-    Pid app = 0;
-    WindowId a = 0, b = 0, c = 0;
-    std::map<WindowId, std::string> names;
 };
 
 } // namespace
