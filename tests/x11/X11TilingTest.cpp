@@ -27,8 +27,15 @@ protected:
         return tree ? tree->leafCount() : 0;
     }
     // Waits until the frame of `window` lands on `tile` (within a pixel).
-    bool landsOn(const ClientWindow& window, const Rect& tile) {
-        return platform->waitFor([&] { return near(server->frameGeometry(window.window), tile); });
+    ::testing::AssertionResult landsOn(const ClientWindow& window, const Rect& tile) {
+        if (platform->waitFor([&] { return near(server->frameGeometry(window.window), tile); }))
+            return ::testing::AssertionSuccess();
+        // Where it is, the tree and what tiling did: enough to tell a lost write from a wrong tile.
+        const BSPTree* tree = platform->engine->view().tree(1);
+        std::string tiling;
+        for (const std::string& line : platform->log.lines("tiling")) tiling += line + "\n";
+        return near(server->frameGeometry(window.window), tile)
+               << " (tree " << (tree ? tree->describe() : "-") << ")\n" << tiling;
     }
 
     std::unique_ptr<XServer> server;
