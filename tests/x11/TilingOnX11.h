@@ -2,22 +2,16 @@
 // started with tiling switched on.
 #pragma once
 
+#include "FrameNear.h"
 #include "X11Platform.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdint>
 #include <memory>
+#include <string>
 
 namespace quorvel::x11test {
-
-inline ::testing::AssertionResult near(const Rect& actual, const Rect& expected, double tolerance = 1.0) {
-    if (std::abs(actual.x - expected.x) <= tolerance && std::abs(actual.y - expected.y) <= tolerance &&
-        std::abs(actual.width - expected.width) <= tolerance && std::abs(actual.height - expected.height) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << actual.description() << " is not within " << tolerance << " of "
-                                         << expected.description();
-}
 
 // The platform on `server` with tiling on and the engine started (check isRunning()).
 inline std::unique_ptr<X11Platform> startTiling(XServer& server) {
@@ -25,6 +19,33 @@ inline std::unique_ptr<X11Platform> startTiling(XServer& server) {
     platform->defaults.set(Settings::tilingEnabledKey, true);
     platform->engine->start();
     return platform;
+}
+
+// Opens a window on desktop 1 and waits until it is tiled and the engine has seen it focused: a
+// window opened next splits its tile, not the one focused before it.
+inline ClientWindow openTiled(X11Platform& platform, XServer& server, const char* title) {
+    const ClientWindow window = server.openWindow({.title = title});
+    const bool tiled = platform.waitFor([&] {
+        const BSPTree* tree = platform.engine->view().tree(1);
+        return tree && tree->contains(window.window) && platform.engine->view().lastFocusedWindow(1) == window.window;
+    });
+    EXPECT_TRUE(tiled) << title << " was not tiled and focused";
+    return window;
+}
+
+// Waits until the frame of `window` lands on `tile` (within a pixel). On a miss it says where the
+// window is, every tree and what tiling logged: enough to tell a lost write from a wrong tile.
+inline ::testing::AssertionResult landsOn(X11Platform& platform, XServer& server, std::uint32_t window,
+                                          const Rect& tile) {
+    if (platform.waitFor([&] { return near(server.frameGeometry(window), tile); }))
+        return ::testing::AssertionSuccess();
+    std::string trees;
+    for (const auto& [key, tree] : platform.engine->view().treeMap())
+        trees += " desktop " + std::to_string(key.space) + " monitor " + std::to_string(key.monitor) + ": " +
+                 tree->describe();
+    std::string tiling;
+    for (const std::string& line : platform.log.lines("tiling")) tiling += line + "\n";
+    return near(server.frameGeometry(window), tile) << " (window " << window << ";" << trees << ")\n" << tiling;
 }
 
 } // namespace quorvel::x11test

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CapturingLog.h"
+#include "FrameNear.h"
 #include "PollLoop.h"
 #include "X11ClientTracker.h"
 #include "X11Connection.h"
@@ -99,14 +100,6 @@ private:
 
     xcb_connection_t* m_c;
 };
-
-inline ::testing::AssertionResult near(const Rect& actual, const Rect& expected, double tolerance = 1.0) {
-    if (std::abs(actual.x - expected.x) <= tolerance && std::abs(actual.y - expected.y) <= tolerance &&
-        std::abs(actual.width - expected.width) <= tolerance && std::abs(actual.height - expected.height) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << actual.description() << " is not within " << tolerance << " of "
-                                         << expected.description();
-}
 
 class X11ClientFixture : public ::testing::Test {
 protected:

@@ -42,8 +42,8 @@ protected:
         const BSPTree* tree = platform->engine->view().tree(1, monitor);
         return tree ? tree->leafCount() : 0;
     }
-    bool landsOn(const ClientWindow& window, const Rect& tile) {
-        return platform->waitFor([&] { return near(server->frameGeometry(window.window), tile); });
+    ::testing::AssertionResult landsOn(const ClientWindow& window, const Rect& tile) {
+        return x11test::landsOn(*platform, *server, window.window, tile);
     }
     // The user drags the window to (x, y), as a pager or the window manager's move would.
     void drag(const ClientWindow& window, int x, int y) {

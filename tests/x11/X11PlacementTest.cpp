@@ -28,13 +28,7 @@ protected:
         return tree ? tree->leafCount() : 0;
     }
     ::testing::AssertionResult landsOn(std::uint32_t window, const Rect& tile) {
-        if (platform->waitFor([&] { return near(server->frameGeometry(window), tile); }))
-            return ::testing::AssertionSuccess();
-        const BSPTree* tree = platform->engine->view().tree(1);
-        std::string tiling;
-        for (const std::string& line : platform->log.lines("tiling")) tiling += line + "\n";
-        return near(server->frameGeometry(window), tile) << " (window " << window << ", tree "
-                                                         << (tree ? tree->describe() : "-") << ")\n" << tiling;
+        return x11test::landsOn(*platform, *server, window, tile);
     }
 
     std::unique_ptr<XServer> server;

@@ -26,16 +26,8 @@ protected:
         const BSPTree* tree = platform->engine->view().tree(space);
         return tree ? tree->leafCount() : 0;
     }
-    // Waits until the frame of `window` lands on `tile` (within a pixel).
     ::testing::AssertionResult landsOn(const ClientWindow& window, const Rect& tile) {
-        if (platform->waitFor([&] { return near(server->frameGeometry(window.window), tile); }))
-            return ::testing::AssertionSuccess();
-        // Where it is, the tree and what tiling did: enough to tell a lost write from a wrong tile.
-        const BSPTree* tree = platform->engine->view().tree(1);
-        std::string tiling;
-        for (const std::string& line : platform->log.lines("tiling")) tiling += line + "\n";
-        return near(server->frameGeometry(window.window), tile)
-               << " (tree " << (tree ? tree->describe() : "-") << ")\n" << tiling;
+        return x11test::landsOn(*platform, *server, window.window, tile);
     }
 
     std::unique_ptr<XServer> server;
@@ -51,12 +43,9 @@ const Rect kRightBottom{964, 544, 948, 528};
 } // namespace
 
 TEST_F(X11TilingTest, ThreeWindowsTileAsAOnTheLeftAndBOverCAndClosingBRefits) {
-    const ClientWindow a = server->openWindow({.title = "A"});
-    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
-    const ClientWindow b = server->openWindow({.title = "B"});
-    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 2; }));
-    const ClientWindow c = server->openWindow({.title = "C"});
-    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 3; }));
+    const ClientWindow a = openTiled(*platform, *server, "A");
+    const ClientWindow b = openTiled(*platform, *server, "B");
+    const ClientWindow c = openTiled(*platform, *server, "C");
 
     EXPECT_TRUE(landsOn(a, kLeftHalf));
     EXPECT_TRUE(landsOn(b, kRightTop));

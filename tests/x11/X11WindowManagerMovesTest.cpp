@@ -35,8 +35,8 @@ protected:
         const auto& trees = platform->engine->view().treeMap();
         return std::any_of(trees.begin(), trees.end(), [&](const auto& e) { return e.second->contains(window); });
     }
-    bool landsOn(std::uint32_t window, const Rect& tile) {
-        return platform->waitFor([&] { return near(server->frameGeometry(window), tile); });
+    ::testing::AssertionResult landsOn(std::uint32_t window, const Rect& tile) {
+        return x11test::landsOn(*platform, *server, window, tile);
     }
     // _NET_WM_STATE as a pager asks for it: add (1) or remove (0) one state.
     void setState(std::uint32_t window, bool add, xcb_atom_t state) {
@@ -74,12 +74,9 @@ TEST_F(X11WindowManagerMovesTest, AWindowSentToAnotherDesktopLeavesNoEmptyTileAn
 }
 
 TEST_F(X11WindowManagerMovesTest, FullScreenLeavesTheTreeAndComesBackToTheSamePlace) {
-    const ClientWindow a = server->openWindow({.title = "A"});
-    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
-    const ClientWindow b = server->openWindow({.title = "B"});
-    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 2; }));
-    const ClientWindow c = server->openWindow({.title = "C"});
-    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 3; }));
+    const ClientWindow a = openTiled(*platform, *server, "A");
+    const ClientWindow b = openTiled(*platform, *server, "B");
+    const ClientWindow c = openTiled(*platform, *server, "C");
     ASSERT_TRUE(landsOn(b.window, kRightTop));
     const std::string shape = tree(1)->describe();
 

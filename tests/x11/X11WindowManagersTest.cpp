@@ -73,13 +73,13 @@ protected:
         return tree ? tree->leafCount() : 0;
     }
     Rect frame(const ClientWindow& window) { return server->frameGeometry(window.window); }
-    bool landsOn(const ClientWindow& window, const Rect& tile) {
-        return platform->waitFor([&] { return near(frame(window), tile); });
+    ::testing::AssertionResult landsOn(const ClientWindow& window, const Rect& tile) {
+        return x11test::landsOn(*platform, *server, window.window, tile);
     }
-    // Opens a window on desktop 1 and waits until the engine has tiled it.
+    // Opens a window on desktop 1 and waits until the engine has tiled it and seen it focused.
     ClientWindow open(const char* title, std::size_t tiles) {
-        const ClientWindow window = server->openWindow({.title = title});
-        EXPECT_TRUE(platform->waitFor([&] { return leaves(1) == tiles; })) << title;
+        const ClientWindow window = openTiled(*platform, *server, title);
+        EXPECT_EQ(leaves(1), tiles) << title;
         return window;
     }
 
