@@ -368,7 +368,10 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
     for (const TreeKey key : keysOf(space)) {
         BSPTree& tree = *m_trees.at(key);
         for (const WindowId id : tree.leaves()) {
-            bool stale = m_tracker.fit(id) != WindowFit::fits;
+            const WindowFit fit = m_tracker.fit(id);
+            bool stale = fit != WindowFit::fits;
+            // Full screen before we heard of it: its place is kept as the news would have kept it.
+            if (fit == WindowFit::fullScreen) rememberFullScreenPlace(key, tree, id);
             if (!stale) {
                 const auto where = spaceFor(id);
                 stale = where && *where != space;
@@ -386,6 +389,8 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
     }
 
     std::vector<WindowId> candidates;
+    // Back from full screen before we heard of it: to its own place, not as a newcomer.
+    std::vector<WindowId> returning;
     for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
         const WindowId id = *it;
         if (!m_tracker.isTracked(id)) continue;
@@ -393,7 +398,8 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
         if (std::find(candidates.begin(), candidates.end(), id) != candidates.end()) continue;
         if (m_tracker.fit(id) != WindowFit::fits) continue;
         if (spaceFor(id) != space) continue;
-        candidates.push_back(id);
+        if (m_fullScreenPlaces.contains(id)) returning.push_back(id);
+        else candidates.push_back(id);
     }
 
     std::set<TreeKey> evicted;
@@ -408,6 +414,7 @@ TreePolicy::AdoptResult TreePolicy::adoptSpace(SpaceId space) {
     }
     for (const TreeKey other : evicted)
         if (other.space != space) retileTree(other, std::nullopt);
+    for (const WindowId id : returning) windowFullScreenLeft(id);
 
     const std::map<WindowId, TreeKey> after = placesOfSpace();
     AdoptResult result;

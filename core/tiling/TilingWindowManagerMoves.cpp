@@ -40,11 +40,15 @@ void TreePolicy::windowDesktopChanged(WindowId window) {
     if (space && !isInAnyTree(window)) adopt(window);
 }
 
+void TreePolicy::rememberFullScreenPlace(TreeKey key, const BSPTree& tree, WindowId window) {
+    m_fullScreenPlaces[window] = {key, tree.clone(), neighbourOf(tree, window)};
+}
+
 void TreePolicy::windowFullScreenEntered(WindowId window) {
     if (!m_run.running) return;
     for (const auto& [key, tree] : m_trees) {
         if (!tree->contains(window)) continue;
-        m_fullScreenPlaces[window] = {key, tree->clone(), neighbourOf(*tree, window)};
+        rememberFullScreenPlace(key, *tree, window);
         m_ctx.log.info(kCategory, "window %u entered full screen — leaving space %llu's tree", window, key.space);
         removeFromTree(key, *tree, window);
         m_writer.cancelAnimation(key);

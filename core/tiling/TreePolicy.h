@@ -197,6 +197,8 @@ private:
         std::optional<WindowId> neighbour;
     };
     std::map<WindowId, FullScreenPlace> m_fullScreenPlaces;
+    // Keeps where the window is in `tree` for its return from full screen.
+    void rememberFullScreenPlace(TreeKey key, const BSPTree& tree, WindowId window);
     Lifetime m_lifetime;
 };
 

@@ -274,11 +274,13 @@ void SimWorld::unminimizeWindow(WindowId id) {
     focusWindow(id);
 }
 
-void SimWorld::setFullScreen(WindowId id, bool fullScreen) {
+void SimWorld::setFullScreen(WindowId id, bool fullScreen, Seconds eventLag) {
     SimWindow* w = window(id);
     if (!w || w->fullScreen == fullScreen) return;
     w->fullScreen = fullScreen;
-    postWindowEvent(w->pid, id, fullScreen ? WindowEvent::fullScreenEntered : WindowEvent::fullScreenLeft);
+    const WindowEvent event = fullScreen ? WindowEvent::fullScreenEntered : WindowEvent::fullScreenLeft;
+    if (eventLag <= Seconds{0}) return postWindowEvent(w->pid, id, event);
+    m_scheduler.after(eventLag, [this, pid = w->pid, id, event] { postWindowEvent(pid, id, event); });
 }
 
 void SimWorld::sendWindowToSpace(WindowId id, std::optional<SpaceId> space) {

@@ -165,8 +165,9 @@ public:
     void focusWindow(WindowId window);
     void minimizeWindow(WindowId window);
     void unminimizeWindow(WindowId window);
-    // The user (or the window manager) makes the window full screen or ends it; observers hear of it.
-    void setFullScreen(WindowId window, bool fullScreen);
+    // The user (or the window manager) makes the window full screen or ends it; observers hear of
+    // it, `eventLag` later when the news is slow (the state itself changes at once).
+    void setFullScreen(WindowId window, bool fullScreen, Seconds eventLag = Seconds{0});
     // Moves the window without telling anyone, as our own move requests do.
     void moveWindowToSpace(WindowId window, SpaceId space);
     // The user sends the window to another desktop (none: onto every desktop), as a window

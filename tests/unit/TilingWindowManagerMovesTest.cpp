@@ -16,6 +16,17 @@ protected:
         return static_cast<std::size_t>(std::count_if(world.writes().begin(), world.writes().end(),
                                                       [id](const sim::FrameWrite& w) { return w.window == id; }));
     }
+    // C goes full screen, then a new window D arrives beside the focused A.
+    WindowId fullScreenCThenOpenBesideA() {
+        openThree();
+        world.setFullScreen(c, true);
+        settle();
+        world.focusWindow(a);
+        settle();
+        const WindowId d = open(app);
+        names[d] = "D";
+        return d;
+    }
 };
 
 } // namespace
@@ -66,13 +77,7 @@ TEST_F(TilingWindowManagerMovesTest, FullScreenLeavesTheTreeUnwrittenAndComesBac
 }
 
 TEST_F(TilingWindowManagerMovesTest, ATreeChangedWhileAWindowWasFullScreenEndsWithEveryWindowTiledOnce) {
-    openThree();
-    world.setFullScreen(c, true);
-    settle();
-    world.focusWindow(a);
-    settle();
-    const WindowId d = open(app);
-    names[d] = "D";
+    const WindowId d = fullScreenCThenOpenBesideA();
     world.closeWindow(b);
     settle();
     world.setFullScreen(c, false);
@@ -132,14 +137,8 @@ TEST_F(TilingWindowManagerMovesTest, AFullScreenPlaceOutlastsAQuickOnOffOnAndAMi
 }
 
 TEST_F(TilingWindowManagerMovesTest, ATreeChangedMeanwhileTakesTheWindowBackBesideItsOldNeighbour) {
-    openThree();
-    world.setFullScreen(c, true);
-    settle();
     // Another window arrives beside A; B, C's neighbour, stays.
-    world.focusWindow(a);
-    settle();
-    const WindowId d = open(app);
-    names[d] = "D";
+    fullScreenCThenOpenBesideA();
     ASSERT_EQ(layout(desktop(0), names), "V[H[A D] B]");
     world.setFullScreen(c, false);
     settle();
@@ -170,4 +169,22 @@ TEST_F(TilingWindowManagerMovesTest, AGlideStopsWhenItsOnlyWindowLeavesTheTree) 
             settle(2s);
         }
     }
+}
+
+TEST_F(TilingWindowManagerMovesTest, AFullScreenWindowSweptBeforeItsNewsArrivesStillComesBackToItsPlace) {
+    openThree();
+    world.focusWindow(a);
+    settle();
+    const Rect bTile = frameOf(b);
+    // The news of full screen is slow; another application starting sweeps the desktop first.
+    world.setFullScreen(b, true, 1s);
+    launch("Terminal");
+    EXPECT_EQ(layout(desktop(0), names), "V[A C]");
+    settle(1.5s);
+    // And the end of it: a sweep takes it in again before the news.
+    world.setFullScreen(b, false, 1s);
+    launch("Browser");
+    settle(1.5s);
+    EXPECT_EQ(layout(desktop(0), names), "V[A H[B C]]");
+    EXPECT_EQ(frameOf(b), bTile);
 }
