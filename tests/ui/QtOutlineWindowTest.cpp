@@ -83,22 +83,3 @@ TEST(QtOutlineWindowTest, AMonitorsCornerBelongsToThatMonitorEvenWhenItsNeighbou
     EXPECT_EQ(screenHolding({10, 1440}, stacked), 0u);
     EXPECT_EQ(screenHolding({10, 1439}, stacked), 1u);
 }
-
-TEST(QtOutlineWindowTest, WithoutACompositorTheWindowIsCutToItsRingAndFollowsTheSwitch) {
-    QtOutlineWindow outline;
-    outline.setCompositing(false);
-    outline.show(10, 10, 200, 100);
-    const QRegion ring = outline.window()->mask();
-    EXPECT_TRUE(ring.contains(QPoint(1, 50)));
-    EXPECT_TRUE(ring.contains(QPoint(198, 50)));
-    EXPECT_TRUE(ring.contains(QPoint(100, 98)));
-    EXPECT_FALSE(ring.contains(QPoint(4, 50))) << "inside the ring";
-    EXPECT_FALSE(ring.contains(QPoint(100, 50)));
-    EXPECT_FALSE(ring.contains(QPoint(0, 0))) << "beyond the rounded corner";
-
-    outline.show(0, 0, 400, 300); // a new size, a new ring
-    EXPECT_TRUE(outline.window()->mask().contains(QPoint(398, 150)));
-
-    outline.setCompositing(true);
-    EXPECT_TRUE(outline.window()->mask().isEmpty());
-}

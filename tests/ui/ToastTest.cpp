@@ -221,18 +221,3 @@ TEST(AlertTest, ShowsTheButtonsInOrderAndAnswersTheOneChosen) {
     EXPECT_EQ(title, "Quorvel");
     EXPECT_EQ(order, (QStringList{"Open Settings", "Quit", "Later"}));
 }
-
-TEST_F(ToastTest, WithoutACompositorThePanelIsCutToItsRoundedShape) {
-    notifier.setCompositing(false); // before the toast exists: the toast is made that way
-    show("Desktop 2");
-    const QRegion shape = toast().mask();
-    EXPECT_FALSE(shape.contains(QPoint(0, 0)));
-    EXPECT_FALSE(shape.contains(QPoint(toast().width() - 1, toast().height() - 1)));
-    EXPECT_TRUE(shape.contains(QPoint(toast().width() / 2, 0)));
-    EXPECT_TRUE(shape.contains(QPoint(0, toast().height() / 2)));
-
-    show(std::string(60, 'a')); // a wider panel, cut again
-    EXPECT_TRUE(toast().mask().contains(QPoint(toast().width() - 1, toast().height() / 2)));
-    notifier.setCompositing(true);
-    EXPECT_TRUE(toast().mask().isEmpty());
-}

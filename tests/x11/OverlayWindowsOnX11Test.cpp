@@ -171,7 +171,8 @@ TEST_F(OverlayWindowsOnX11Test, TheOutlineLandsOnTheXPixelsAskedForAndShowsTheWi
     const Colour accent = colourOf(outline.window()->palette().color(QPalette::Highlight));
 
     const int left = int(kSpotlit.x), top = int(kSpotlit.y), middle = int(kSpotlit.y + kSpotlit.height / 2);
-    ASSERT_TRUE(settle([&] { return pixel(left + 1, middle) == accent; })) << pixel(left + 1, middle);
+    ASSERT_TRUE(settle([&] { return pixel(left + 1, middle) == accent; }))
+        << pixel(left + 1, middle) << " on the left edge; the outline is at " << frameOf(*outline.window()).description();
     EXPECT_EQ(frameOf(*outline.window()), kSpotlit) << "at QT_SCALE_FACTOR " << scale;
     // The ring is 3 of Qt's pixels wide, just inside the edge; inside and beyond the rounded
     // corners the spotlit window shows.
