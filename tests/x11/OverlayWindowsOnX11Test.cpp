@@ -209,6 +209,7 @@ TEST_F(OverlayWindowsOnX11Test, TheOutlineFollowsACompositorAppearingAndGoingAwa
     EXPECT_TRUE(settle([&] { return near(pixel(left + 1, middle), blended, 3); }, dispatch))
         << pixel(left + 1, middle) << " is not " << blended;
     EXPECT_TRUE(outline.compositing());
+    EXPECT_TRUE(x11::X11Compositor(*connection).present()) << "a fresh look sees it too";
     EXPECT_EQ(shapeRectangles(*outline.window()), 1);
     EXPECT_EQ(pixel(left + 320, middle), kBeneath);
 
