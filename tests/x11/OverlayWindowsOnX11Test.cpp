@@ -130,10 +130,11 @@ protected:
         return rect;
     }
 
-    // How many rectangles make a window's bounding shape (1 for an unshaped window).
-    int shapeRectangles(const QWidget& widget) {
+    // How many rectangles make a window's bounding shape (1 for an unshaped window), or its input
+    // shape (0 for a window every click passes through).
+    int shapeRectangles(const QWidget& widget, xcb_shape_kind_t kind = XCB_SHAPE_SK_BOUNDING) {
         auto* reply = xcb_shape_get_rectangles_reply(
-            c, xcb_shape_get_rectangles(c, static_cast<xcb_window_t>(widget.winId()), XCB_SHAPE_SK_BOUNDING), nullptr);
+            c, xcb_shape_get_rectangles(c, static_cast<xcb_window_t>(widget.winId()), kind), nullptr);
         const int count = reply ? reply->rectangles_len : -1;
         std::free(reply);
         return count;
@@ -182,6 +183,7 @@ TEST_F(OverlayWindowsOnX11Test, TheOutlineLandsOnTheXPixelsAskedForAndShowsTheWi
     EXPECT_EQ(pixel(left, top), kBeneath) << "rounded corner";
     EXPECT_EQ(pixel(int(kSpotlit.x + kSpotlit.width) - 2, middle), accent) << "the right edge";
     EXPECT_EQ(pixel(left + 320, int(kSpotlit.y + kSpotlit.height) - 2), accent) << "the bottom edge";
+    EXPECT_EQ(shapeRectangles(*outline.window(), XCB_SHAPE_SK_INPUT), 0) << "clicks on the ring reach the window";
 }
 
 TEST_F(OverlayWindowsOnX11Test, TheOutlineFollowsACompositorAppearingAndGoingAway) {
