@@ -13,6 +13,7 @@
 #include "QtUserNotifier.h"
 #include "X11WindowControl.h"
 #include "X11ClientTracker.h"
+#include "X11Compositor.h"
 #include "X11Connection.h"
 #include "X11HotkeySystem.h"
 #include "X11OwnWindows.h"
@@ -207,6 +208,13 @@ int main(int argc, char** argv) {
     x11::X11HotkeySystem hotkeys(*connection, scheduler, log);
     ui::QtUserNotifier notifier(scheduler);
     ui::QtOutlineWindow outline;
+    // Without a compositing manager our translucent windows are shaped instead; follow it.
+    x11::X11Compositor compositor(*connection);
+    compositor.onChanged = [&](bool present) {
+        outline.setCompositing(present);
+        notifier.setCompositing(present);
+    };
+    compositor.onChanged(compositor.present());
     X11HelperWindows helperWindows(windowServer);
     X11PanelWindowManager panelWindowManager(*connection);
     ui::QtPanelWindowFactory panels(&panelWindowManager, &scheduler);

@@ -19,6 +19,11 @@ public:
     void show(double x, double y, double width, double height) override;
     void hide() override;
 
+    // Whether a compositing manager blends our windows (the default): a translucent stroke then;
+    // without one, an opaque ring-shaped window. Takes effect at once, also while shown.
+    void setCompositing(bool compositing);
+    bool compositing() const;
+
     // The outline's window (hidden while no outline is shown).
     QWidget* window() const { return m_window.get(); }
 

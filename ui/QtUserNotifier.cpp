@@ -16,14 +16,28 @@ QtUserNotifier::QtUserNotifier(Scheduler& scheduler) : m_scheduler(scheduler) {}
 QtUserNotifier::~QtUserNotifier() = default;
 
 void QtUserNotifier::showToast(const std::string& text) {
-    if (!m_toast) m_toast = std::make_unique<Toast>(m_scheduler);
+    if (!m_toast) {
+        m_toast = std::make_unique<Toast>(m_scheduler);
+        m_toast->setCompositing(m_compositing);
+    }
     m_toast->showMessage(QString::fromStdString(text));
+}
+
+void QtUserNotifier::setCompositing(bool compositing) {
+    m_compositing = compositing;
+    if (m_toast) m_toast->setCompositing(compositing);
+}
+
+QMessageBox::Icon QtUserNotifier::iconFor(const AlertSpec& alert) {
+    if (alert.critical) return QMessageBox::Critical;
+    // Choosing between answers is a question; a lone button only acknowledges.
+    return alert.buttons.size() > 1 ? QMessageBox::Question : QMessageBox::Information;
 }
 
 int QtUserNotifier::runAlert(const AlertSpec& alert) {
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Quorvel"));
-    box.setIcon(QMessageBox::Critical);
+    box.setIcon(iconFor(alert));
     box.setText(QString::fromStdString(alert.message));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
     box.setWindowFlag(Qt::WindowStaysOnTopHint);

@@ -5,6 +5,8 @@
 #include "platform/Scheduler.h"
 #include "platform/UserNotifier.h"
 
+#include <QMessageBox>
+
 #include <memory>
 #include <string>
 
@@ -18,9 +20,15 @@ public:
     ~QtUserNotifier() override;
 
     void showToast(const std::string& text) override; // UTF-8
-    // A modal box titled "Quorvel" with a critical icon, the buttons left to right in the order
+    // A modal box titled "Quorvel" with the icon iconFor picks, the buttons left to right in the order
     // given, the first the default; stays on top and takes focus. Closing it answers the last button.
     int runAlert(const AlertSpec& alert) override;
+    // Pure: the stop sign for a critical alert only; a question mark when there are answers to
+    // choose between; else the information sign.
+    static QMessageBox::Icon iconFor(const AlertSpec& alert);
+
+    // Whether a compositing manager blends our windows (the default); passed on to the toast.
+    void setCompositing(bool compositing);
 
     // The toast window; none before the first toast.
     Toast* toast() const { return m_toast.get(); }
@@ -28,6 +36,7 @@ public:
 private:
     Scheduler& m_scheduler;
     std::unique_ptr<Toast> m_toast;
+    bool m_compositing = true;
 };
 
 } // namespace quorvel::ui

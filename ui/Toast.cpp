@@ -1,5 +1,6 @@
 // Toast layout (label sized to its text, at most two lines), placement on the primary screen's
-// available area, and the dismissal: hold, fade at ~30 ticks a second, hide.
+// available area, the dismissal (hold, fade at ~30 ticks a second, hide), and its rounded shape
+// where no compositing manager blends its corners away.
 #include "Toast.h"
 
 #include "OverlayWindow.h"
@@ -9,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 #include <QTextBoundaryFinder>
 
@@ -55,7 +57,7 @@ Toast::Toast(Scheduler& scheduler) : m_scheduler(scheduler), m_label(new QLabel(
     makeOverlayWindow(*this);
 
     QFont font = QApplication::font();
-    font.setPointSizeF(14);
+    font.setPixelSize(14); // Qt's device-independent pixels, as every size here: 14, not 14 pt
     font.setWeight(QFont::Medium);
     m_label->setObjectName(QStringLiteral("toastLabel"));
     m_label->setFont(font);
@@ -122,6 +124,24 @@ void Toast::cancelDismissal() {
     m_dismiss.cancel();
     m_fadeTicks.cancel();
     m_fadeEnd.cancel();
+}
+
+void Toast::setCompositing(bool compositing) {
+    if (compositing == m_compositing) return;
+    m_compositing = compositing;
+    reshape();
+}
+
+void Toast::resizeEvent(QResizeEvent*) { reshape(); }
+
+void Toast::reshape() {
+    if (m_compositing) {
+        clearMask();
+        return;
+    }
+    QPainterPath panel;
+    panel.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    setMask(regionOf(panel));
 }
 
 void Toast::paintEvent(QPaintEvent*) {

@@ -25,18 +25,24 @@ public:
     // a 0.35 s fade and hide. A fade under way never touches a newer message.
     void showMessage(const QString& text);
     QString text() const;
+    // Whether a compositing manager blends the panel (the default); without one the panel is cut to
+    // its rounded shape, so its corners show what lies beneath instead of black.
+    void setCompositing(bool compositing);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void layOut(const QString& text);
     void placeOnPrimaryScreen();
     void fadeOut(std::uint64_t generation);
     void cancelDismissal();
+    void reshape();
 
     Scheduler& m_scheduler;
     QLabel* m_label;
+    bool m_compositing = true;
     std::uint64_t m_generation = 0;
     TaskHandle m_dismiss;
     TaskHandle m_fadeTicks;

@@ -111,9 +111,8 @@ TEST_F(ToastTest, AMessageShownDuringTheFadeStays) {
 
 TEST_F(ToastTest, SizeAndPlaceFollowTheTextAndTheScreen) {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const QFontMetrics metrics(QFont(QApplication::font().family(), 14, QFont::Medium));
-
     show("Saved");
+    const QFontMetrics metrics(label().font());
     const QRect panel = toast().geometry();
     EXPECT_EQ(panel.size(), label().size() + QSize(36, 18));
     EXPECT_EQ(label().pos(), QPoint(18, 9));
@@ -155,6 +154,50 @@ TEST_F(ToastTest, PaintsARoundedDarkPanelAndNeverTakesFocus) {
     const QRgb inside = image.pixel(6, image.height() / 2);
     EXPECT_NEAR(qAlpha(inside), 235, 2);
     EXPECT_LT(qRed(inside), 40);
+}
+
+TEST_F(ToastTest, TheLabelIs14OfQtsPixelsSoAMessageWrapsOnlyPastTheWidthDesigned) {
+    // A line a little narrower than the label's maximum in a 14-pixel font (in a 14-point font,
+    // a third wider, it would wrap).
+    QFont font = QApplication::font();
+    font.setPixelSize(14);
+    font.setWeight(QFont::Medium);
+    const QFontMetrics fourteen(font);
+    std::string text = "Moved";
+    while (fourteen.horizontalAdvance(QString::fromStdString(text + " to")) < Toast::kMaxLabelWidth - 20) text += " to";
+    ASSERT_GT(fourteen.horizontalAdvance(QString::fromStdString(text)) * 4 / 3, Toast::kMaxLabelWidth);
+
+    show(text);
+    EXPECT_LT(label().width(), Toast::kMaxLabelWidth);
+    EXPECT_LT(label().height(), fourteen.height() * 3 / 2) << "one line";
+}
+
+// Answers the alert on screen with its first button once it shows, noting its icon.
+void answerNotingIcon(QMessageBox::Icon& icon) {
+    QTimer::singleShot(0, [&icon] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        icon = box->icon();
+        box->buttons().front()->click();
+    });
+}
+
+TEST(AlertTest, OnlyACriticalAlertShowsTheStopSignAndAQuestionLooksLikeOne) {
+    SimScheduler scheduler;
+    QtUserNotifier notifier(scheduler);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+
+    answerNotingIcon(icon);
+    notifier.runAlert({"Quorvel isn't compatible with this desktop yet", "Details logged.", {"Quit"}, true});
+    EXPECT_EQ(icon, QMessageBox::Critical);
+
+    answerNotingIcon(icon);
+    notifier.runAlert({"Tiling needs a window manager", "Start one, then turn tiling on again.", {"Open", "Cancel"}});
+    EXPECT_EQ(icon, QMessageBox::Question);
+
+    answerNotingIcon(icon);
+    notifier.runAlert({"Names restored", "", {"OK"}});
+    EXPECT_EQ(icon, QMessageBox::Information);
 }
 
 TEST(AlertTest, ShowsTheButtonsInOrderAndAnswersTheOneChosen) {
