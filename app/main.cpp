@@ -2,6 +2,7 @@
 // applications' windows, Qt for our own, the journal, the defaults file), builds the shared
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
+#include "DefaultFileManager.h"
 #include "InstanceLock.h"
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
@@ -223,6 +224,7 @@ int main(int argc, char** argv) {
     const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray};
     CoreServices core(platform);
+    core.catalog.setFileManagerLookup([&log] { return defaultFileManager(log); });
     // _NET_CURRENT_DESKTOP reaches every desktop, empty ones too: switch directly unless told not to.
     core.settings.setDirectSpaceSwitchByDefault(true);
     AppDelegate delegate(platform, core);

@@ -75,7 +75,8 @@ enum class WindowKind : std::uint8_t {
     standard, // a normal top-level window
     dialog,   // a dialog or a window transient for another
     floating, // utility windows, toolbars, palettes
-    other,    // menus, splashes, docks, tooltips, helper windows
+    other,    // menus, splashes, tooltips, helper windows
+    desktop,  // part of the desktop itself: the desktop a file manager draws, panels and docks
 };
 
 // Part of a frame, or all of it, in one request: the parts not given are kept.

@@ -259,8 +259,8 @@ void AppDelegate::perform(HotkeyAction action, InputTime time) {
     case HotkeyAction::spotlightWindow:
         engine.toggleSpotlight();
         break;
-    case HotkeyAction::addFinderWindow:
-        openNewFinderWindow();
+    case HotkeyAction::addFileManagerWindow:
+        openNewFileManagerWindow();
         break;
     case HotkeyAction::toggleStrip:
         if (m_core.settings.defaults().boolFor(Settings::stripDevKey)) m_core.strip.toggleVisibilityOverride();
@@ -286,23 +286,23 @@ void AppDelegate::toggleEditMode(InputTime time) {
     refreshAll();
 }
 
-void AppDelegate::openNewFinderWindow() {
+void AppDelegate::openNewFileManagerWindow() {
     const double now = m_platform.scheduler.now();
-    if (m_lastFinderOpen && now - *m_lastFinderOpen < kFinderOpenDebounce.count()) return;
-    m_lastFinderOpen = now;
+    if (m_lastFileManagerOpen && now - *m_lastFileManagerOpen < kFileManagerOpenDebounce.count()) return;
+    m_lastFileManagerOpen = now;
 
-    const auto finder = m_core.catalog.finder();
-    if (!finder) return showToast("Couldn't find Finder");
-    switch (m_core.opener->openWindow(*finder)) {
+    const auto fileManager = m_core.catalog.fileManager();
+    if (!fileManager) return showToast("Couldn't find a file manager");
+    switch (m_core.opener->openWindow(*fileManager)) {
     case WindowOpener::Outcome::openedVia:
     case WindowOpener::Outcome::reopened:
     case WindowOpener::Outcome::launched:
         break;
     case WindowOpener::Outcome::activatedWithoutWindow:
-        showToast("Finder has no new-window command");
+        showToast("The file manager has no new-window command");
         break;
     case WindowOpener::Outcome::refusedFullscreen:
-        showToast("Can't open a Finder window in a fullscreen space");
+        showToast("Can't open a file manager window on a fullscreen desktop");
         break;
     }
 }

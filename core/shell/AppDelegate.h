@@ -25,7 +25,7 @@ public:
     // A burst of application activations yields one tray refresh this long after the last.
     static constexpr Seconds kActivationRefreshDelay{0.2};
     // A second new-file-manager-window press within this window does nothing.
-    static constexpr Seconds kFinderOpenDebounce{0.6};
+    static constexpr Seconds kFileManagerOpenDebounce{0.6};
 
     AppDelegate(const PlatformServices& platform, CoreServices& core);
     AppDelegate(const AppDelegate&) = delete;
@@ -46,7 +46,7 @@ public:
     void refreshMenuBar();
     void refreshAll();
     void toggleEditMode(InputTime time = 0);
-    void openNewFinderWindow();
+    void openNewFileManagerWindow();
 
     HotkeyManager& hotkeys() { return m_hotkeys; }
     SpaceSwitcher& spaceSwitcher() { return m_spaceSwitcher; }
@@ -79,7 +79,7 @@ private:
     ObserverToken m_appObserver = 0;
     TaskHandle m_appActivationRefresh;
     HotkeyManager m_hotkeys;
-    std::optional<double> m_lastFinderOpen;
+    std::optional<double> m_lastFileManagerOpen;
     SpaceSwitcher m_spaceSwitcher;
     PanelController m_panelController;
     SummonPalette m_summonPalette;

@@ -25,9 +25,9 @@ const ActionInfo kInfo[] = {
     {"swap_down", "Swap window down", {125, kOptionShift}},
     {"toggle_split", "Flip split orientation", {38, kOptionShift}},
     {"toggle_tiling", "Toggle tiling", {17, kOptionShift}},
-    {"retile", "Re-tile space", {15, kOptionShift}},
+    {"retile", "Re-tile desktop", {15, kOptionShift}},
     {"spotlight_window", "Spotlight Window", {40, kOptionShift}},
-    {"add_finder_window", "New Finder window", {3, kControlOption}},
+    {"add_file_manager_window", "New file manager window", {3, kControlOption}},
     {"toggle_strip", "Desktop strip", {31, kControlOption}},
 };
 static_assert(std::size(kInfo) == kHotkeyActions.size());
@@ -39,6 +39,11 @@ const ActionInfo& info(HotkeyAction action) { return kInfo[static_cast<std::size
 std::string_view rawValue(HotkeyAction action) { return info(action).raw; }
 std::string_view title(HotkeyAction action) { return info(action).title; }
 Shortcut defaultShortcut(HotkeyAction action) { return info(action).shortcut; }
+
+std::optional<std::string_view> formerRawValue(HotkeyAction action) {
+    if (action == HotkeyAction::addFileManagerWindow) return "add_finder_window";
+    return std::nullopt;
+}
 
 std::optional<HotkeyAction> hotkeyActionFromRaw(std::string_view raw) {
     for (HotkeyAction action : kHotkeyActions)

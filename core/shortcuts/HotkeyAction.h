@@ -24,7 +24,7 @@ enum class HotkeyAction {
     toggleTiling,
     retile,
     spotlightWindow,
-    addFinderWindow,
+    addFileManagerWindow,
     toggleStrip,
 };
 
@@ -34,7 +34,7 @@ inline constexpr std::array<HotkeyAction, 13> kHotkeyActions = {
     HotkeyAction::togglePanel,  HotkeyAction::toggleEditMode, HotkeyAction::summon,
     HotkeyAction::swapLeft,     HotkeyAction::swapRight,      HotkeyAction::swapUp,
     HotkeyAction::swapDown,     HotkeyAction::toggleSplit,    HotkeyAction::toggleTiling,
-    HotkeyAction::retile,       HotkeyAction::spotlightWindow, HotkeyAction::addFinderWindow,
+    HotkeyAction::retile,       HotkeyAction::spotlightWindow, HotkeyAction::addFileManagerWindow,
     HotkeyAction::toggleStrip,
 };
 
@@ -44,6 +44,9 @@ std::string_view rawValue(HotkeyAction action);
 std::string_view title(HotkeyAction action);
 // The built-in combination used while none is stored; never written to the store.
 Shortcut defaultShortcut(HotkeyAction action);
+// The storage name an action had before it was renamed ("add_finder_window"); none for the rest.
+// A value stored under it is read while the current name has none.
+std::optional<std::string_view> formerRawValue(HotkeyAction action);
 // Exact, case-sensitive match of a storage name; none for anything else.
 std::optional<HotkeyAction> hotkeyActionFromRaw(std::string_view raw);
 // The hot-key id of an action: its position in kHotkeyActions plus one (1 to 13).

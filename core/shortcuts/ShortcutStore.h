@@ -20,14 +20,18 @@ public:
 
     // "hotkey_" followed by the action's storage name.
     static std::string key(HotkeyAction action);
+    // The key under the action's former storage name, for an action that was renamed.
+    static std::optional<std::string> formerKey(HotkeyAction action);
 
     // The stored shortcut when a string is stored and parses; otherwise the default. A broken
-    // value is left in place until the action is set or reset.
+    // value is left in place until the action is set or reset. While nothing is stored under the
+    // action's key, a renamed action's former key is read instead.
     Shortcut shortcut(HotkeyAction action) const;
     // The parsed stored shortcut only; none when nothing usable is stored.
     std::optional<Shortcut> storedShortcut(HotkeyAction action) const;
 
     // Stores the shortcut's storage text; with none, removes the key so the default applies again.
+    // Either way a renamed action's former key is removed.
     // Does not check whether another action already uses the combination.
     void set(const std::optional<Shortcut>& shortcut, HotkeyAction action);
     // Removes every action's key, in kHotkeyActions order.

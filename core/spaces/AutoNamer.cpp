@@ -74,9 +74,14 @@ void AutoNamer::recordCurrentSpaceApp() {
     const auto front = m_workspace.frontmostApplication();
     if (!front) return;
     std::string name = appName(*front);
-    if (skipApps.contains(name)) return;
+    if (skipApps.contains(name) || desktopInFront(*front)) return;
     auto title = documentTitle(*front);
     m_lastAppPerSpace[active] = RecordedApp{std::move(name), std::move(title)};
+}
+
+bool AutoNamer::desktopInFront(const RunningApplication& app) {
+    const auto focused = m_windows.focusedWindow(app.pid);
+    return focused && m_windows.kind(*focused).valueOr(WindowKind::standard) == WindowKind::desktop;
 }
 
 std::optional<std::string> AutoNamer::documentTitle(const RunningApplication& app) {
@@ -113,7 +118,7 @@ std::optional<std::string> AutoNamer::currentSpaceAutoName(std::optional<SpaceId
     // desktop keeps the name of the application the user was working in.
     if (space && front->pid == m_workspace.ownPid()) return recordedName(*space, true);
     const std::string name = appName(*front);
-    if (skipApps.contains(name)) return std::nullopt;
+    if (skipApps.contains(name) || desktopInFront(*front)) return std::nullopt;
     if (const auto title = documentTitle(*front)) return name + std::string(kEmDash) + *title;
     return name;
 }

@@ -34,7 +34,8 @@ public:
     AutoNamer(const AutoNamer&) = delete;
     AutoNamer& operator=(const AutoNamer&) = delete;
 
-    // Applications never used to name a desktop.
+    // Applications never used to name a desktop. Nor is a window that is part of the desktop itself
+    // (the desktop a file manager draws, a panel or dock), whatever its application.
     const std::set<std::string> skipApps = {"Quorvel",        "Finder",          "WindowManager",
                                             "Window Server",  "Dock",            "SystemUIServer",
                                             "Control Center", "Notification Center", "Spotlight",
@@ -70,6 +71,8 @@ public:
 
 private:
     static std::string appName(const RunningApplication& app);
+    // Whether the application's focused window is the desktop, a panel or a dock.
+    bool desktopInFront(const RunningApplication& app);
 
     WindowServerApi& m_api;
     Workspace& m_workspace;

@@ -1,9 +1,12 @@
 // The installed applications the program can summon. For now a shell that knows only the file
-// manager, once one is registered; the catalogue of desktop entries builds on it.
+// manager (the user's default one, looked up by the platform each time it is asked for); the
+// catalogue of desktop entries builds on it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvel {
@@ -17,16 +20,24 @@ struct CatalogApp {
 
 class AppCatalog {
 public:
+    // Answers the file manager the user has chosen now, or none.
+    using FileManagerLookup = std::function<std::optional<CatalogApp>()>;
+
     AppCatalog() = default;
     AppCatalog(const AppCatalog&) = delete;
     AppCatalog& operator=(const AppCatalog&) = delete;
 
-    // The file manager, if one is known.
-    std::optional<CatalogApp> finder() const { return m_finder; }
-    void setFinder(std::optional<CatalogApp> app) { m_finder = std::move(app); }
+    // The file manager, if one is known. Asked anew on every call: the user may pick another
+    // default, or install the first one, while the program runs.
+    std::optional<CatalogApp> fileManager() const { return m_fileManager ? m_fileManager() : std::nullopt; }
+    void setFileManagerLookup(FileManagerLookup lookup) { m_fileManager = std::move(lookup); }
+    // A fixed answer (none: no file manager).
+    void setFileManager(std::optional<CatalogApp> app) {
+        m_fileManager = [app = std::move(app)] { return app; };
+    }
 
 private:
-    std::optional<CatalogApp> m_finder;
+    FileManagerLookup m_fileManager;
 };
 
 } // namespace quorvel

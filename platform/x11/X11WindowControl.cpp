@@ -253,9 +253,6 @@ WindowResult<bool> X11WindowControl::canResize(WindowId window) {
 }
 
 WindowKind X11WindowControl::kindOf(XWindow window) {
-    // On every desktop, out of the taskbar, or above or below the rest: beside the desktop's
-    // windows, never one of its tiles.
-    if (m_tracker.isKeptAside(window)) return WindowKind::floating;
     const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
     // The first type this program knows counts; unknown (vendor) types before it are skipped.
     const xcb_atom_t known[] = {ewmh._NET_WM_WINDOW_TYPE_NORMAL,        ewmh._NET_WM_WINDOW_TYPE_DIALOG,
@@ -272,6 +269,12 @@ WindowKind X11WindowControl::kindOf(XWindow window) {
             break;
         }
     }
+    // Before the state: the desktop and panels are on every desktop and skip the taskbar too.
+    if (type && (*type == ewmh._NET_WM_WINDOW_TYPE_DESKTOP || *type == ewmh._NET_WM_WINDOW_TYPE_DOCK))
+        return WindowKind::desktop;
+    // On every desktop, out of the taskbar, or above or below the rest: beside the desktop's
+    // windows, never one of its tiles.
+    if (m_tracker.isKeptAside(window)) return WindowKind::floating;
     if (type && *type == ewmh._NET_WM_WINDOW_TYPE_DIALOG) return WindowKind::dialog;
     if (type && (*type == ewmh._NET_WM_WINDOW_TYPE_UTILITY || *type == ewmh._NET_WM_WINDOW_TYPE_TOOLBAR))
         return WindowKind::floating;

@@ -55,10 +55,10 @@ TEST_F(AppDelegateToastTest, TilingKeysWithTilingOffShowTheToastAndTheFileManage
     EXPECT_FALSE(notifier.toast()->isVisible());
 
     press(3, kControlOption); // no file manager known yet
-    EXPECT_TRUE(showing("Couldn't find Finder"));
+    EXPECT_TRUE(showing("Couldn't find a file manager"));
     sim.scheduler.advance(2s);
     press(3, kControlOption);
-    EXPECT_TRUE(showing("Couldn't find Finder")); // 2 s later: past the debounce
+    EXPECT_TRUE(showing("Couldn't find a file manager")); // 2 s later: past the debounce
     sim.scheduler.advance(0.3s);
     notifier.toast()->hide();
     press(3, kControlOption); // within 600 ms: nothing at all

@@ -230,9 +230,9 @@ TEST_F(AppDelegateTest, TheFileManagerKeyIsDebouncedAndReportsWhatCouldNotBeDone
     ASSERT_TRUE(launch());
     press(3, kControlOption);
     press(3, kControlOption); // within 600 ms: not even a toast
-    EXPECT_EQ(toasts(), std::vector<std::string>{"Couldn't find Finder"});
+    EXPECT_EQ(toasts(), std::vector<std::string>{"Couldn't find a file manager"});
 
-    core->catalog.setFinder(CatalogApp{.name = "Files", .desktopFileId = "files", .argv = {"files"}});
+    core->catalog.setFileManager(CatalogApp{.name = "Files", .desktopFileId = "files", .argv = {"files"}});
     settle(0.6s);
     press(3, kControlOption);
     settle(0.5s);
@@ -246,8 +246,8 @@ TEST_F(AppDelegateTest, TheFileManagerKeyIsDebouncedAndReportsWhatCouldNotBeDone
     settle(0.6s);
     press(3, kControlOption);
     EXPECT_EQ(opener->opened.size(), 3u);
-    EXPECT_EQ(toasts(), (std::vector<std::string>{"Couldn't find Finder", "Finder has no new-window command",
-                                                  "Can't open a Finder window in a fullscreen space"}));
+    EXPECT_EQ(toasts(), (std::vector<std::string>{"Couldn't find a file manager", "The file manager has no new-window command",
+                                                  "Can't open a file manager window on a fullscreen desktop"}));
 }
 
 TEST_F(AppDelegateTest, PanelEditModeAndPaletteKeysToggleTheirWindows) {

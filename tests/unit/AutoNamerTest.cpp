@@ -63,6 +63,39 @@ TEST_F(AutoNamerTest, FinderFrontmostLeavesTheDesktopItsNumber) {
     EXPECT_TRUE(namer.lastAppPerSpace().empty());
 }
 
+TEST_F(AutoNamerTest, TheDesktopOrAPanelInFrontNeverNamesTheDesktop) {
+    desktops(2);
+    namer.startObserving();
+    openApp("Editor", "Notes");
+    EXPECT_EQ(namesNow().at(desktop(0)), "Editor \u2014 Notes");
+
+    // The file manager draws the desktop: clicking on it makes the file manager frontmost.
+    const Pid files = world.launchApp({.name = "Files"});
+    const WindowId drawn = world.openWindow(files, {0, 0, 1920, 1080}, {.title = "Desktop", .layer = -1,
+                                                                        .kind = WindowKind::desktop});
+    sim.scheduler.runPending();
+    EXPECT_EQ(namer.currentSpaceAutoName(), std::nullopt);
+    EXPECT_EQ(namer.lastAppPerSpace().at(desktop(0)).name, "Editor") << "the desktop records nothing";
+    switchTo(desktop(1));
+    sim.scheduler.advance(Seconds(1));
+    EXPECT_EQ(namesNow().at(desktop(0)), "Editor \u2014 Notes");
+
+    // A panel taking the focus on the second desktop leaves it its number.
+    const Pid panel = world.launchApp({.name = "Panel"});
+    world.openWindow(panel, {0, 0, 1920, 30}, {.title = "panel", .layer = 20, .kind = WindowKind::desktop});
+    sim.scheduler.runPending();
+    EXPECT_EQ(namesNow().at(desktop(1)), "Desktop 2");
+    EXPECT_FALSE(namer.lastAppPerSpace().contains(desktop(1)));
+
+    // The same file manager's own window does name the desktop.
+    world.openWindow(files, {0, 0, 800, 600}, {.title = "Documents"});
+    sim.scheduler.runPending();
+    EXPECT_EQ(namesNow().at(desktop(1)), "Files \u2014 Documents");
+    EXPECT_EQ(namer.lastAppPerSpace().at(desktop(1)).name, "Files");
+    world.focusWindow(drawn);
+    EXPECT_EQ(namer.currentSpaceAutoName(), std::nullopt);
+}
+
 TEST_F(AutoNamerTest, OurOwnPanelInFrontKeepsTheNameOfTheApplicationBehindIt) {
     desktops(2);
     openApp("TextEdit", "Report.txt \u2014 TextEdit");

@@ -66,8 +66,8 @@ TEST_F(HotkeyManagerTest, TakenCombinationsFailTheirActionsAndTheRestRegister) {
     sim.defaults.set("hotkey_retile", "abc"); // unusable: the default registers instead
     manager->start();
     EXPECT_EQ(manager->failedActions(),
-              (std::set<HotkeyAction>{HotkeyAction::swapLeft, HotkeyAction::addFinderWindow}));
-    EXPECT_EQ(lines(), std::vector<std::string>{"hotkey registration failures: swap_left, add_finder_window"});
+              (std::set<HotkeyAction>{HotkeyAction::swapLeft, HotkeyAction::addFileManagerWindow}));
+    EXPECT_EQ(lines(), std::vector<std::string>{"hotkey registration failures: swap_left, add_file_manager_window"});
     EXPECT_EQ(manager->registeredCount(), 20u);
     EXPECT_TRUE(sim.hotkeys.press(15, kOptionShift)); // retile's default
 
@@ -78,7 +78,7 @@ TEST_F(HotkeyManagerTest, TakenCombinationsFailTheirActionsAndTheRestRegister) {
     manager->reload();
     EXPECT_EQ(manager->registeredCount(), 19u);
     EXPECT_EQ(manager->failedActions().size(), 2u);
-    EXPECT_EQ(lines(), std::vector<std::string>{"hotkey registration failures: swap_left, add_finder_window"});
+    EXPECT_EQ(lines(), std::vector<std::string>{"hotkey registration failures: swap_left, add_file_manager_window"});
 }
 
 TEST_F(HotkeyManagerTest, FailingDesktopKeysAloneLeaveASuccessLine) {

@@ -26,7 +26,7 @@ TEST(HotkeyActionTest, NamesTitlesAndDefaultsFollowDeclarationOrder) {
     EXPECT_EQ(title(HotkeyAction::summon), "Summon app to this desktop");
     EXPECT_EQ(defaultShortcut(HotkeyAction::togglePanel).displayText(), "⌃⌥P");
     EXPECT_EQ(defaultShortcut(HotkeyAction::swapLeft).displayText(), "⌥⇧←");
-    EXPECT_EQ(defaultShortcut(HotkeyAction::addFinderWindow).storageText(), "3:3");
+    EXPECT_EQ(defaultShortcut(HotkeyAction::addFileManagerWindow).storageText(), "3:3");
 
     // Every storage name reads back as its own action, and defaults never collide.
     std::unordered_set<Shortcut> defaults;
@@ -105,6 +105,32 @@ TEST(ShortcutStoreTest, StoredTextsOverrideDefaultsUntilCleared) {
     store.set(std::nullopt, HotkeyAction::summon);
     EXPECT_FALSE(defaults.hasValue("hotkey_summon"));
     EXPECT_EQ(store.shortcut(HotkeyAction::summon), defaultShortcut(HotkeyAction::summon));
+}
+
+TEST(ShortcutStoreTest, AShortcutStoredUnderTheFileManagerActionsFormerNameStillCounts) {
+    sim::MemoryDefaults defaults;
+    ShortcutStore store(defaults);
+    const HotkeyAction action = HotkeyAction::addFileManagerWindow;
+    EXPECT_EQ(ShortcutStore::key(action), "hotkey_add_file_manager_window");
+    const Shortcut old{5, KeyModifiers::command};
+    defaults.set("hotkey_add_finder_window", old.storageText());
+    EXPECT_EQ(store.shortcut(action), old);
+
+    // The current name wins; setting or resetting the action retires the former one.
+    const Shortcut chosen{14, kControlOption};
+    defaults.set("hotkey_add_file_manager_window", chosen.storageText());
+    EXPECT_EQ(store.shortcut(action), chosen);
+    store.set(chosen, action);
+    EXPECT_FALSE(defaults.hasValue("hotkey_add_finder_window"));
+    defaults.set("hotkey_add_finder_window", old.storageText());
+    store.set(std::nullopt, action);
+    EXPECT_EQ(store.shortcut(action), defaultShortcut(action)) << "a reset does not bring the former value back";
+    EXPECT_TRUE(defaults.keys().empty());
+
+    defaults.set("hotkey_add_finder_window", old.storageText());
+    store.resetAll();
+    EXPECT_TRUE(defaults.keys().empty());
+    EXPECT_EQ(ShortcutStore::formerKey(HotkeyAction::summon), std::nullopt);
 }
 
 TEST(ShortcutStoreTest, UnusableStoredValuesFallBackAndStayUntilReset) {

@@ -2,7 +2,7 @@
 // prints its XID once the map request is sent, and keeps it open until the process is ended. Like a
 // running application, it opens more windows when told on stdin ("open TITLE WIDTH HEIGHT") and
 // closes one ("close XID"), printing each new XID.
-//   quorvel-test-client --title T --width W --height H --type normal|dialog|fixed [--desktop N]
+//   quorvel-test-client --title T --width W --height H --type normal|dialog|fixed|desktop|dock [--desktop N]
 //                       [--color RRGGBB]   (background, on a 24-bit TrueColor screen such as Xvfb's)
 //                       [--min-width W --min-height H]   (a minimum size in WM_NORMAL_HINTS)
 //                       [--shadow L,R,T,B] (_GTK_FRAME_EXTENTS: invisible margins, as client-side decorations)
@@ -89,8 +89,10 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const WindowO
     gethostname(host, sizeof host - 1);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
                         static_cast<std::uint32_t>(std::strlen(host)), host);
-    const xcb_atom_t windowType =
-        intern(c, o.type == "dialog" ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
+    const xcb_atom_t windowType = intern(c, o.type == "dialog"    ? "_NET_WM_WINDOW_TYPE_DIALOG"
+                                            : o.type == "desktop" ? "_NET_WM_WINDOW_TYPE_DESKTOP"
+                                            : o.type == "dock"    ? "_NET_WM_WINDOW_TYPE_DOCK"
+                                                                  : "_NET_WM_WINDOW_TYPE_NORMAL");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
                         &windowType);
     xcb_size_hints_t hints{};

@@ -1,0 +1,25 @@
+// The Exec line of a desktop entry turned into the arguments of a program to start directly, never
+// through a shell: the quoting and field codes of the Desktop Entry Specification, started with no
+// file or address to open. Pure; DefaultFileManager reads the entry it comes from.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel {
+
+// What the field codes of an Exec line stand for.
+struct DesktopEntryFields {
+    std::string name;     // %c: the entry's (translated) Name
+    std::string icon;     // %i: "--icon" and the Icon, as two arguments; nothing without an Icon
+    std::string location; // %k: the entry file's path
+};
+
+// The arguments, program first. The file and address codes (%f %F %u %U) and the deprecated ones
+// (%d %D %n %N %v %m) stand for nothing, %% is a percent sign. None when the line is empty, a
+// quote is not closed, or it holds a code the specification does not know.
+std::optional<std::vector<std::string>> execArguments(std::string_view exec, const DesktopEntryFields& fields);
+
+} // namespace quorvel

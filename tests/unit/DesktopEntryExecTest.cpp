@@ -1,0 +1,37 @@
+// Exec lines of desktop entries as arguments: quoting, escapes and field codes, and the lines that
+// cannot be started.
+#include "DesktopEntryExec.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvel::test {
+namespace {
+
+using Args = std::vector<std::string>;
+
+const DesktopEntryFields kFields{.name = "Files", .icon = "folder", .location = "/usr/share/applications/files.desktop"};
+
+TEST(DesktopEntryExecTest, FileCodesStandForNothingAndTheOthersForTheEntry) {
+    EXPECT_EQ(execArguments("files %U", kFields), (Args{"files"}));
+    EXPECT_EQ(execArguments("files  --new-window\t%f", kFields), (Args{"files", "--new-window"}));
+    EXPECT_EQ(execArguments("files %i --title=%c %k", kFields),
+              (Args{"files", "--icon", "folder", "--title=Files", "/usr/share/applications/files.desktop"}));
+    EXPECT_EQ(execArguments("files %i", {.name = "Files", .icon = "", .location = ""}), (Args{"files"}));
+    EXPECT_EQ(execArguments("files --uri=%u --level=100%%", kFields), (Args{"files", "--uri=", "--level=100%"}));
+}
+
+TEST(DesktopEntryExecTest, QuotedArgumentsKeepSpacesAndTheirEscapes) {
+    EXPECT_EQ(execArguments(R"("/opt/My Files/bin/files" "say \"hi\" \$HOME \\ \n" %F)", kFields),
+              (Args{"/opt/My Files/bin/files", R"(say "hi" $HOME \ \n)"}));
+    EXPECT_EQ(execArguments(R"(files "" x)", kFields), (Args{"files", "", "x"}));
+    // A quoted %f is an argument of its own: only the code goes.
+    EXPECT_EQ(execArguments(R"(files "%f")", kFields), (Args{"files", ""}));
+}
+
+TEST(DesktopEntryExecTest, LinesThatCannotBeStartedGiveNone) {
+    for (const char* exec : {"", "   ", "%f", "files %x", "files 100%", R"("files)", R"(files "a\")"})
+        EXPECT_EQ(execArguments(exec, kFields), std::nullopt) << exec;
+}
+
+} // namespace
+} // namespace quorvel::test
