@@ -188,7 +188,8 @@ std::vector<xcb_atom_t> X11ClientTracker::adoptionProperties() {
             XCB_ATOM_WM_CLASS,         ewmh._NET_WM_NAME,      XCB_ATOM_WM_NAME};
 }
 
-std::vector<X11ClientTracker::Client> X11ClientTracker::readClients(const std::vector<XWindow>& windows, bool readPid) {
+std::vector<X11ClientTracker::Client> X11ClientTracker::readClients(const std::vector<XWindow>& windows, bool readPid,
+                                                                   const std::vector<xcb_atom_t>& alsoRead) {
     const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
     // The server knows the real process; _NET_WM_PID is the client's word (absent for some, a
     // sandbox's own pid for sandboxed applications). Asked before the properties are read, answered
@@ -200,6 +201,7 @@ std::vector<X11ClientTracker::Client> X11ClientTracker::readClients(const std::v
     }
     std::vector<xcb_atom_t> properties{ewmh._NET_WM_STATE, ewmh._NET_WM_DESKTOP};
     if (readPid) properties.push_back(ewmh._NET_WM_PID);
+    properties.insert(properties.end(), alsoRead.begin(), alsoRead.end());
     if (!m_connection.prefetch(windows, properties) && readPid && !windows.empty()) m_connection.noteRoundTrip();
 
     std::vector<Client> clients(windows.size());
@@ -255,8 +257,7 @@ void X11ClientTracker::refreshClients() {
         added.push_back(window);
     }
     // New windows are read together, with everything their adoption will ask: one round trip.
-    m_connection.prefetch(added, adoptionProperties());
-    const std::vector<Client> read = readClients(added);
+    const std::vector<Client> read = readClients(added, true, adoptionProperties());
     for (std::size_t i = 0; i < added.size(); ++i) {
         // Answered already: later requests have their replies. A window gone in between costs no
         // logged error (the client list will drop it) and keeps nothing.

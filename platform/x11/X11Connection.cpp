@@ -77,18 +77,30 @@ void X11Connection::lost() {
 
 bool X11Connection::hasEWMHWindowManager() {
     if (!m_ewmhReady) return false;
-    xcb_window_t check = 0;
-    noteRoundTrip();
-    if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, root()), &check,
-                                                nullptr))
-        return false;
-    xcb_window_t self = 0;
-    noteRoundTrip();
+    const xcb_atom_t property = m_ewmh._NET_SUPPORTING_WM_CHECK;
+    const auto check = cardinal(root(), property, XCB_ATOM_WINDOW);
+    if (!check || *check == XCB_WINDOW_NONE) return false;
     // The check window names itself; a stale property left by a dead window manager does not.
-    if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, check), &self,
-                                                nullptr))
+    if (const auto self = keptCardinals(*check, property, XCB_ATOM_WINDOW)) return self->size() == 1 && self->front() == *check;
+    // Watched from now on: its destruction (the window manager gone) is heard, and while it lives
+    // the answer is not asked again. A window gone already costs no logged error.
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    const auto selected = xcb_change_window_attributes_checked(m_connection, *check, XCB_CW_EVENT_MASK, &mask);
+    watchProperties(*check);
+    const auto cookie = xcb_get_property(m_connection, 0, *check, property, XCB_GET_PROPERTY_TYPE_ANY, 0, kKeptLongs);
+    noteRoundTrip();
+    xcb_generic_error_t* error = nullptr;
+    const auto reply = owned(xcb_get_property_reply(m_connection, cookie, &error));
+    const bool gone = error != nullptr;
+    std::free(error);
+    std::free(xcb_request_check(m_connection, selected)); // answered already, with the read
+    if (!reply || gone) {
+        forgetProperties(*check);
         return false;
-    return self == check;
+    }
+    keep(*check, property, cookie.sequence, *reply);
+    const auto self = keptCardinals(*check, property, XCB_ATOM_WINDOW);
+    return self && self->size() == 1 && self->front() == *check;
 }
 
 bool X11Connection::dispatch() {
