@@ -244,3 +244,16 @@ TEST_F(X11WindowControlTest, WhatIsKeptOfAWindowIsReadAfreshOnceItsClientChanges
     EXPECT_EQ(control->kind(window.window).valueOr(WindowKind::other), WindowKind::dialog);
     EXPECT_EQ(connection->roundTrips(), reread);
 }
+
+TEST_F(X11WindowControlTest, NothingIsKeptOfADestroyedWindow) {
+    const ClientWindow window = server->openWindow({.title = "Gone soon"});
+    ASSERT_TRUE(managed(window.window));
+    const auto named = connection->windowClass(window.window); // kept since the window appeared
+    ASSERT_TRUE(named.has_value());
+    EXPECT_FALSE(named->second.empty());
+    server->close(window);
+    // Its destruction received, not dispatched: the window's values are gone with it.
+    connection->sync();
+    EXPECT_FALSE(connection->windowClass(window.window).has_value());
+    EXPECT_FALSE(connection->cardinal(window.window, connection->ewmh()->_NET_WM_DESKTOP).has_value());
+}
