@@ -45,6 +45,7 @@ struct WindowEvents {
     Clock::time_point created{};
     Clock::time_point mapped{};
     std::vector<std::pair<Clock::time_point, Rect>> configured;
+    std::vector<Clock::time_point> written; // our _NET_MOVERESIZE_WINDOW messages for the client window
 };
 
 // A connection of its own on a thread of its own, listening to the root's substructure: creations,
@@ -53,6 +54,9 @@ class Watcher {
 public:
     explicit Watcher(const std::string& display) : m_c(xcb_connect(display.c_str(), nullptr)) {
         m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+        auto* atom = xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, 22, "_NET_MOVERESIZE_WINDOW"), nullptr);
+        m_moveResize = atom ? atom->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(atom);
         const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         std::free(xcb_request_check(m_c, xcb_change_window_attributes_checked(m_c, m_root, XCB_CW_EVENT_MASK, &mask)));
         m_thread = std::thread([this] { run(); });
@@ -86,7 +90,7 @@ private:
         switch (event.response_type & 0x7f) {
         case XCB_CREATE_NOTIFY: {
             const auto& create = reinterpret_cast<const xcb_create_notify_event_t&>(event);
-            if (create.parent == m_root) m_windows[create.window] = WindowEvents{now, {}, {}};
+            if (create.parent == m_root) m_windows[create.window] = WindowEvents{now, {}, {}, {}};
             break;
         }
         case XCB_MAP_NOTIFY: {
@@ -102,12 +106,19 @@ private:
                                double(configure.height)}});
             break;
         }
+        case XCB_CLIENT_MESSAGE: {
+            // Frame writes are sent to the root for the window manager; a substructure listener hears them.
+            const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+            if (message.type == m_moveResize) m_windows[message.window].written.push_back(now);
+            break;
+        }
         default: break;
         }
     }
 
     xcb_connection_t* m_c;
     xcb_window_t m_root = 0;
+    xcb_atom_t m_moveResize = XCB_ATOM_NONE;
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
     std::map<xcb_window_t, WindowEvents> m_windows;
@@ -139,6 +150,9 @@ struct Series {
     std::vector<double> roundTrips; // the engine connection's round trips while the window was tiled
     std::vector<double> toTile;  // client window created → frame on its final tile
     std::vector<double> managed; // client window created → frame mapped by the window manager
+    std::vector<double> toWrite;   // client window created → our first frame write
+    std::vector<double> mappedToWrite; // frame mapped by the window manager → our first frame write
+    std::vector<double> writeToTile; // our last frame write before the landing → frame on its final tile
     int missed = 0;
 };
 
@@ -170,6 +184,12 @@ void printSeries(const char* name, int count, const Series& series, double floor
                 series.toTile.empty() ? 0.0 : *std::max_element(series.toTile.begin(), series.toTile.end()));
     std::printf("  window manager's created to mapped: median %.2f ms, 95th percentile %.2f ms\n",
                 percentile(series.managed, 0.5), percentile(series.managed, 0.95));
+    std::printf("  created to our first frame write: median %.2f ms, 95th percentile %.2f ms\n",
+                percentile(series.toWrite, 0.5), percentile(series.toWrite, 0.95));
+    std::printf("  frame mapped to our first frame write: median %.2f ms, 95th percentile %.2f ms\n",
+                percentile(series.mappedToWrite, 0.5), percentile(series.mappedToWrite, 0.95));
+    std::printf("  our last frame write to the frame on its tile: median %.2f ms, 95th percentile %.2f ms\n",
+                percentile(series.writeToTile, 0.5), percentile(series.writeToTile, 0.95));
     std::printf("  round trips of the engine's connection from the window's appearance to its tile: median %.0f\n",
                 percentile(series.roundTrips, 0.5));
     std::printf("  95th percentile / window manager's 95th percentile (both series): %.2f\n",
@@ -223,6 +243,14 @@ int main(int argc, char** argv) {
                 std::abs(rect.width - tile->second.width) <= 1 && std::abs(rect.height - tile->second.height) <= 1) {
                 series.toTile.push_back(Ms(when - born->created).count());
                 series.managed.push_back(Ms(frame->mapped - born->created).count());
+                if (!born->written.empty()) {
+                    series.toWrite.push_back(Ms(born->written.front() - born->created).count());
+                    series.mappedToWrite.push_back(Ms(born->written.front() - frame->mapped).count());
+                    Clock::time_point last = born->written.front();
+                    for (const Clock::time_point written : born->written)
+                        if (written <= when) last = written;
+                    series.writeToTile.push_back(Ms(when - last).count());
+                }
                 return;
             }
         }

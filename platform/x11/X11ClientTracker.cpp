@@ -180,38 +180,51 @@ void X11ClientTracker::handle(const xcb_generic_event_t& event) {
     }
 }
 
-void X11ClientTracker::watchClient(XWindow window) {
-    // Our own selection on the client (each connection has its own): _NET_WM_STATE and title changes,
-    // and its configure notifications (moves and resizes).
-    // Checked so that a window gone already costs no logged error: the client list will drop it.
-    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    xcb_generic_error_t* error = xcb_request_check(
-        m_connection.raw(), xcb_change_window_attributes_checked(m_connection.raw(), window, XCB_CW_EVENT_MASK, &mask));
-    std::free(error);
+std::vector<xcb_atom_t> X11ClientTracker::adoptionProperties() {
+    const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
+    return {ewmh._NET_WM_PID,          ewmh._NET_WM_STATE,     ewmh._NET_WM_DESKTOP,
+            ewmh._NET_WM_WINDOW_TYPE,  XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WM_NORMAL_HINTS,
+            ewmh._NET_FRAME_EXTENTS,   m_connection.atom("_GTK_FRAME_EXTENTS"),
+            XCB_ATOM_WM_CLASS,         ewmh._NET_WM_NAME,      XCB_ATOM_WM_NAME};
 }
 
-X11ClientTracker::Client X11ClientTracker::readClient(XWindow window, bool readPid) {
-    Client client;
-    // The server knows the real process; _NET_WM_PID is the client's word (absent for some, a
-    // sandbox's own pid for sandboxed applications).
-    if (readPid) {
-        if (const auto pid = serverClientPid(m_connection, window)) {
-            client.pid = *pid;
-            client.pidFromServer = true;
-        } else if (const auto named = m_connection.windowPid(window)) {
-            client.pid = static_cast<Pid>(*named);
-        }
-    }
+std::vector<X11ClientTracker::Client> X11ClientTracker::readClients(const std::vector<XWindow>& windows, bool readPid,
+                                                                   const std::vector<xcb_atom_t>& alsoRead) {
     const xcb_ewmh_connection_t& ewmh = *m_connection.ewmh();
-    for (const xcb_atom_t state : m_connection.atoms(window, ewmh._NET_WM_STATE)) {
-        if (state == ewmh._NET_WM_STATE_HIDDEN) client.minimised = true;
-        if (state == ewmh._NET_WM_STATE_FULLSCREEN) client.fullScreen = true;
-        if (state == ewmh._NET_WM_STATE_SKIP_TASKBAR || state == ewmh._NET_WM_STATE_ABOVE ||
-            state == ewmh._NET_WM_STATE_BELOW)
-            client.keptAsideByState = true;
+    // The server knows the real process; _NET_WM_PID is the client's word (absent for some, a
+    // sandbox's own pid for sandboxed applications). Asked before the properties are read, answered
+    // with them.
+    std::vector<PendingClientPid> owners;
+    if (readPid) {
+        owners.reserve(windows.size());
+        for (const XWindow window : windows) owners.emplace_back(m_connection, window);
     }
-    client.desktop = m_connection.cardinal(window, ewmh._NET_WM_DESKTOP);
-    return client;
+    std::vector<xcb_atom_t> properties{ewmh._NET_WM_STATE, ewmh._NET_WM_DESKTOP};
+    if (readPid) properties.push_back(ewmh._NET_WM_PID);
+    properties.insert(properties.end(), alsoRead.begin(), alsoRead.end());
+    if (!m_connection.prefetch(windows, properties) && readPid && !windows.empty()) m_connection.noteRoundTrip();
+
+    std::vector<Client> clients(windows.size());
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        Client& client = clients[i];
+        if (readPid) {
+            if (const auto pid = owners[i].get()) {
+                client.pid = *pid;
+                client.pidFromServer = true;
+            } else if (const auto named = m_connection.windowPid(windows[i])) {
+                client.pid = static_cast<Pid>(*named);
+            }
+        }
+        for (const xcb_atom_t state : m_connection.atoms(windows[i], ewmh._NET_WM_STATE)) {
+            if (state == ewmh._NET_WM_STATE_HIDDEN) client.minimised = true;
+            if (state == ewmh._NET_WM_STATE_FULLSCREEN) client.fullScreen = true;
+            if (state == ewmh._NET_WM_STATE_SKIP_TASKBAR || state == ewmh._NET_WM_STATE_ABOVE ||
+                state == ewmh._NET_WM_STATE_BELOW)
+                client.keptAsideByState = true;
+        }
+        client.desktop = m_connection.cardinal(windows[i], ewmh._NET_WM_DESKTOP);
+    }
+    return clients;
 }
 
 void X11ClientTracker::refreshClients() {
@@ -224,16 +237,36 @@ void X11ClientTracker::refreshClients() {
         if (now.contains(window)) continue;
         events.push_back({.kind = Event::Kind::windowRemoved, .window = window, .pid = m_clients.at(window).pid});
         m_clients.erase(window);
+        m_connection.forgetProperties(window);
     }
     std::vector<XWindow> order;
     order.reserve(listed.size());
+    std::vector<XWindow> added;
+    std::vector<xcb_void_cookie_t> selections;
+    xcb_connection_t* raw = m_connection.raw();
     for (const XWindow window : listed) {
         if (std::find(order.begin(), order.end(), window) != order.end()) continue; // listed twice
         order.push_back(window);
         if (m_clients.contains(window)) continue;
-        // Select first, then read: a state change in between is then seen as an event.
-        watchClient(window);
-        const Client client = readClient(window);
+        // Our own selection on the client (each connection has its own): property changes and its
+        // configure notifications (moves and resizes). Made before anything is read, so that a change
+        // in between is an event; and with it the connection keeps what it reads of the window.
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        selections.push_back(xcb_change_window_attributes_checked(raw, window, XCB_CW_EVENT_MASK, &mask));
+        m_connection.watchProperties(window);
+        added.push_back(window);
+    }
+    // New windows are read together, with everything their adoption will ask: one round trip.
+    const std::vector<Client> read = readClients(added, true, adoptionProperties());
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        // Answered already: later requests have their replies. A window gone in between costs no
+        // logged error (the client list will drop it) and keeps nothing.
+        if (xcb_generic_error_t* error = xcb_request_check(raw, selections[i])) {
+            std::free(error);
+            m_connection.forgetProperties(added[i]);
+        }
+        const XWindow window = added[i];
+        const Client& client = read[i];
         m_clients[window] = client;
         if (client.pid == 0)
             m_log.info(kCategory, "window %u names no process (X-Resource, _NET_WM_PID) — no application owns it",
@@ -268,7 +301,7 @@ void X11ClientTracker::refreshDesktop() {
 void X11ClientTracker::refreshState(XWindow window) {
     const auto it = m_clients.find(window);
     if (it == m_clients.end()) return;
-    const Client fresh = readClient(window, !it->second.pidFromServer);
+    const Client fresh = readClients({window}, !it->second.pidFromServer).front();
     const bool before = it->second.minimised;
     const bool fullScreenBefore = it->second.fullScreen;
     const bool asideBefore = it->second.keptAside();

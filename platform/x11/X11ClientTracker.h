@@ -131,9 +131,13 @@ private:
     void refreshDesktop();
     void refreshState(XWindow window);
     void refreshWindowDesktop(XWindow window);
-    // Without `readPid`, the owner is not asked (pid 0): one the server named does not change.
-    Client readClient(XWindow window, bool readPid = true);
-    void watchClient(XWindow window);
+    // Reads the windows together, with `alsoRead` of each, in one round trip; without `readPid`,
+    // the owner is not asked (pid 0): one the server named does not change.
+    std::vector<Client> readClients(const std::vector<XWindow>& windows, bool readPid,
+                                    const std::vector<xcb_atom_t>& alsoRead = {});
+    // Everything the adoption of a new window asks about it: read with its first reading and kept
+    // by the connection until it changes.
+    std::vector<xcb_atom_t> adoptionProperties();
     void publish(const Event& event);
 
     X11Connection& m_connection;

@@ -20,6 +20,12 @@ template <class Reply>
 ReplyPtr<Reply> owned(Reply* reply) {
     return ReplyPtr<Reply>(reply, &std::free);
 }
+
+// How much of a watched window's property is read: enough for every value kept (titles included).
+constexpr std::uint32_t kKeptLongs = 4096;
+
+// Whether sequence number `later` is `earlier` or after it (numbers wrap at 32 bits).
+bool atOrAfter(std::uint32_t later, std::uint32_t earlier) { return static_cast<std::int32_t>(later - earlier) >= 0; }
 } // namespace
 
 std::unique_ptr<X11Connection> X11Connection::open(const std::string& display, Log& log) {
@@ -46,6 +52,7 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber, Log
     // Root changes (desktops, client list, active window, work area) and monitor changes.
     const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     check(xcb_change_window_attributes_checked(m_connection, root(), XCB_CW_EVENT_MASK, &mask), "selecting root events");
+    watchProperties(root());
 }
 
 X11Connection::~X11Connection() {
@@ -70,18 +77,30 @@ void X11Connection::lost() {
 
 bool X11Connection::hasEWMHWindowManager() {
     if (!m_ewmhReady) return false;
-    xcb_window_t check = 0;
-    noteRoundTrip();
-    if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, root()), &check,
-                                                nullptr))
-        return false;
-    xcb_window_t self = 0;
-    noteRoundTrip();
+    const xcb_atom_t property = m_ewmh._NET_SUPPORTING_WM_CHECK;
+    const auto check = cardinal(root(), property, XCB_ATOM_WINDOW);
+    if (!check || *check == XCB_WINDOW_NONE) return false;
     // The check window names itself; a stale property left by a dead window manager does not.
-    if (!xcb_ewmh_get_supporting_wm_check_reply(&m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, check), &self,
-                                                nullptr))
+    if (const auto self = keptCardinals(*check, property, XCB_ATOM_WINDOW)) return self->size() == 1 && self->front() == *check;
+    // Watched from now on: its destruction (the window manager gone) is heard, and while it lives
+    // the answer is not asked again. A window gone already costs no logged error.
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    const auto selected = xcb_change_window_attributes_checked(m_connection, *check, XCB_CW_EVENT_MASK, &mask);
+    watchProperties(*check);
+    const auto cookie = xcb_get_property(m_connection, 0, *check, property, XCB_GET_PROPERTY_TYPE_ANY, 0, kKeptLongs);
+    noteRoundTrip();
+    xcb_generic_error_t* error = nullptr;
+    const auto reply = owned(xcb_get_property_reply(m_connection, cookie, &error));
+    const bool gone = error != nullptr;
+    std::free(error);
+    std::free(xcb_request_check(m_connection, selected)); // answered already, with the read
+    if (!reply || gone) {
+        forgetProperties(*check);
         return false;
-    return self == check;
+    }
+    keep(*check, property, cookie.sequence, *reply);
+    const auto self = keptCardinals(*check, property, XCB_ATOM_WINDOW);
+    return self && self->size() == 1 && self->front() == *check;
 }
 
 bool X11Connection::dispatch() {
@@ -92,6 +111,7 @@ bool X11Connection::dispatch() {
             m_received.pop_front();
         } else if (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
             event = owned(raw);
+            forgetChanged(*event);
         } else {
             break;
         }
@@ -108,7 +128,10 @@ bool X11Connection::dispatch() {
 }
 
 bool X11Connection::anyReceived(const std::function<bool(const xcb_generic_event_t& event)>& test) {
-    while (xcb_generic_event_t* raw = xcb_poll_for_queued_event(m_connection)) m_received.emplace_back(owned(raw));
+    while (xcb_generic_event_t* raw = xcb_poll_for_queued_event(m_connection)) {
+        forgetChanged(*raw);
+        m_received.emplace_back(owned(raw));
+    }
     return std::any_of(m_received.begin(), m_received.end(), [&](const auto& event) {
         return (event->response_type & 0x7f) != 0 && test(*event);
     });
@@ -138,20 +161,127 @@ xcb_atom_t X11Connection::atom(const std::string& name) {
     return value;
 }
 
-std::vector<std::uint32_t> X11Connection::cardinals(XWindow window, xcb_atom_t property, xcb_atom_t type) {
+void X11Connection::watchProperties(XWindow window) { m_watched.insert(window); }
+
+void X11Connection::forgetProperties(XWindow window) {
+    m_watched.erase(window);
+    m_kept.erase(window);
+}
+
+const X11Connection::Kept* X11Connection::kept(XWindow window, xcb_atom_t property) {
+    const auto known = m_kept.find(window);
+    if (known == m_kept.end() || !known->second.contains(property)) return nullptr;
+    // What the server sent before our latest replies may be waiting, read or not: its changes
+    // count. The events stay for the next dispatch.
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
+        forgetChanged(*raw);
+        m_received.emplace_back(owned(raw));
+    }
+    const auto windowKept = m_kept.find(window);
+    if (windowKept == m_kept.end()) return nullptr;
+    const auto value = windowKept->second.find(property);
+    return value == windowKept->second.end() ? nullptr : &value->second;
+}
+
+void X11Connection::keep(XWindow window, xcb_atom_t property, std::uint32_t readAt,
+                         const xcb_get_property_reply_t& reply) {
+    if (!m_watched.contains(window)) return;
+    Kept& value = m_kept[window][property];
+    value.readAt = readAt;
+    value.type = reply.type;
+    value.format = reply.format;
+    auto* raw = const_cast<xcb_get_property_reply_t*>(&reply);
+    value.bytes.assign(static_cast<const char*>(xcb_get_property_value(raw)),
+                       static_cast<std::size_t>(xcb_get_property_value_length(raw)));
+}
+
+void X11Connection::forgetChanged(const xcb_generic_event_t& event) {
+    if (m_kept.empty()) return;
+    const std::uint8_t kind = event.response_type & 0x7f;
+    if (kind == XCB_DESTROY_NOTIFY) {
+        const auto& destroy = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+        if (destroy.window != root()) forgetProperties(destroy.window);
+        return;
+    }
+    if (kind != XCB_PROPERTY_NOTIFY) return;
+    const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    const auto known = m_kept.find(notify.window);
+    if (known == m_kept.end()) return;
+    const auto value = known->second.find(notify.atom);
+    // The event carries the last of our requests the server had handled: a read after that saw
+    // the change already.
+    if (value != known->second.end() && atOrAfter(event.full_sequence, value->second.readAt))
+        known->second.erase(value);
+}
+
+std::optional<X11Connection::Kept> X11Connection::readProperty(XWindow window, xcb_atom_t property, xcb_atom_t type,
+                                                           std::uint32_t maxLongs) {
+    const bool watched = m_watched.contains(window);
+    if (watched)
+        if (const Kept* known = kept(window, property)) return *known;
+    // A watched window's value is read whatever its type, so that it serves every reader.
+    const auto cookie = xcb_get_property(m_connection, 0, window, property,
+                                         watched ? xcb_atom_t{XCB_GET_PROPERTY_TYPE_ANY} : type, 0,
+                                         watched ? kKeptLongs : maxLongs);
     xcb_generic_error_t* error = nullptr;
     noteRoundTrip();
-    const auto reply = owned(xcb_get_property_reply(
-        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 1024), &error));
+    const auto reply = owned(xcb_get_property_reply(m_connection, cookie, &error));
     if (error) {
         absorb(*error, "reading a property");
         std::free(error);
-        return {};
+        return std::nullopt;
     }
-    if (!reply || reply->format != 32 || reply->type != type) return {};
-    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
-    const int count = xcb_get_property_value_length(reply.get()) / 4;
-    return {values, values + count};
+    if (!reply) return std::nullopt;
+    keep(window, property, cookie.sequence, *reply);
+    Kept value;
+    value.readAt = cookie.sequence;
+    value.type = reply->type;
+    value.format = reply->format;
+    value.bytes.assign(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                       static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+    return value;
+}
+
+bool X11Connection::prefetch(const std::vector<XWindow>& windows, const std::vector<xcb_atom_t>& properties) {
+    struct Read {
+        XWindow window;
+        xcb_atom_t property;
+        xcb_get_property_cookie_t cookie;
+    };
+    std::vector<Read> reads;
+    for (const XWindow window : windows) {
+        if (!m_watched.contains(window)) continue;
+        for (const xcb_atom_t property : properties)
+            if (property != XCB_ATOM_NONE && !kept(window, property))
+                reads.push_back({window, property,
+                                 xcb_get_property(m_connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                                                  kKeptLongs)});
+    }
+    if (reads.empty()) return false;
+    noteRoundTrip();
+    for (const Read& read : reads) {
+        xcb_generic_error_t* error = nullptr;
+        const auto reply = owned(xcb_get_property_reply(m_connection, read.cookie, &error));
+        // A window destroyed since it was listed: its destruction is an event of its own.
+        if (error && error->error_code != XCB_WINDOW) absorb(*error, "reading a property");
+        std::free(error);
+        if (reply) keep(read.window, read.property, read.cookie.sequence, *reply);
+    }
+    return true;
+}
+
+std::optional<std::vector<std::uint32_t>> X11Connection::keptCardinals(XWindow window, xcb_atom_t property,
+                                                                       xcb_atom_t type) {
+    if (!m_watched.contains(window) || !kept(window, property)) return std::nullopt;
+    return cardinals(window, property, type);
+}
+
+std::vector<std::uint32_t> X11Connection::cardinals(XWindow window, xcb_atom_t property, xcb_atom_t type) {
+    const auto value = readProperty(window, property, type, 1024);
+    if (!value || value->format != 32 || value->type != type) return {};
+    std::vector<std::uint32_t> values(value->bytes.size() / 4);
+    if (!values.empty()) std::memcpy(values.data(), value->bytes.data(), values.size() * 4);
+    return values;
 }
 
 std::optional<std::uint32_t> X11Connection::cardinal(XWindow window, xcb_atom_t property, xcb_atom_t type) {
@@ -165,18 +295,9 @@ std::vector<xcb_atom_t> X11Connection::atoms(XWindow window, xcb_atom_t property
 }
 
 std::optional<std::string> X11Connection::text(XWindow window, xcb_atom_t property, xcb_atom_t type) {
-    xcb_generic_error_t* error = nullptr;
-    noteRoundTrip();
-    const auto reply = owned(xcb_get_property_reply(
-        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 4096), &error));
-    if (error) {
-        absorb(*error, "reading a property");
-        std::free(error);
-        return std::nullopt;
-    }
-    if (!reply || reply->format != 8 || reply->type != type) return std::nullopt;
-    const auto* bytes = static_cast<const char*>(xcb_get_property_value(reply.get()));
-    return std::string(bytes, static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+    auto value = readProperty(window, property, type, 4096);
+    if (!value || value->format != 8 || value->type != type) return std::nullopt;
+    return std::move(value->bytes);
 }
 
 std::optional<std::string> X11Connection::windowTitle(XWindow window) {
@@ -189,14 +310,15 @@ std::optional<std::uint32_t> X11Connection::windowPid(XWindow window) {
 }
 
 std::optional<std::pair<std::string, std::string>> X11Connection::windowClass(XWindow window) {
-    xcb_icccm_get_wm_class_reply_t reply;
-    noteRoundTrip();
-    if (!xcb_icccm_get_wm_class_reply(m_connection, xcb_icccm_get_wm_class(m_connection, window), &reply, nullptr))
-        return std::nullopt;
-    std::pair<std::string, std::string> result{reply.instance_name ? reply.instance_name : "",
-                                               reply.class_name ? reply.class_name : ""};
-    xcb_icccm_get_wm_class_reply_wipe(&reply);
-    return result;
+    // Two strings, each ended by a NUL: the instance, then the class.
+    const auto value = text(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+    if (!value) return std::nullopt;
+    const auto end = value->find('\0');
+    if (end == std::string::npos) return std::pair<std::string, std::string>{*value, ""};
+    std::string instance = value->substr(0, end);
+    std::string className = value->substr(end + 1);
+    if (const auto classEnd = className.find('\0'); classEnd != std::string::npos) className.resize(classEnd);
+    return std::pair{std::move(instance), std::move(className)};
 }
 
 std::optional<std::string> X11Connection::applicationName(XWindow window, std::optional<Pid> owner) {

@@ -101,6 +101,22 @@ public:
     // Logs an X error once per (request, error code) pair.
     void absorb(const xcb_generic_error_t& error, const char* what);
 
+    // Properties of watched windows (the root, and every window whose property changes this
+    // connection selects) are kept once read: a change made after the read is announced by a
+    // PropertyNotify numbered at or after the read, which drops the value when it is received
+    // (read from the socket, dispatched or not). A watched window's destruction drops them all.
+    // Reads of other windows always ask the server.
+    void watchProperties(XWindow window);
+    // The kept value of a watched window's property, as cardinals() would answer it; none when
+    // nothing is kept (the caller reads it its own way).
+    std::optional<std::vector<std::uint32_t>> keptCardinals(XWindow window, xcb_atom_t property,
+                                                            xcb_atom_t type = XCB_ATOM_CARDINAL);
+    void forgetProperties(XWindow window);
+    // Reads what is not kept yet of these properties of these watched windows, every request sent
+    // before the first answer is awaited: one round trip (none when everything is kept). Answers
+    // whether it waited for the server.
+    bool prefetch(const std::vector<XWindow>& windows, const std::vector<xcb_atom_t>& properties);
+
     Log& log() { return m_log; }
 
     // Round trips: every wait for a reply of the server. The helpers here count their own; code
@@ -134,6 +150,24 @@ private:
     // Sequence numbers are 32 bits on the wire: the count carries over their wrap.
     std::uint64_t m_sequenceBase = 0;
     unsigned m_lastSequence = 0;
+
+    // A kept property value (any type; readers filter by the type they ask for).
+    struct Kept {
+        std::uint32_t readAt = 0; // sequence number of the read
+        xcb_atom_t type = XCB_ATOM_NONE;
+        std::uint8_t format = 0;
+        std::string bytes;
+    };
+    // The kept value, when no change heard since the read says otherwise.
+    const Kept* kept(XWindow window, xcb_atom_t property);
+    // Keeps the reply of the read numbered `readAt`, when the window is watched.
+    void keep(XWindow window, xcb_atom_t property, std::uint32_t readAt, const xcb_get_property_reply_t& reply);
+    // Drops what a received event makes stale.
+    void forgetChanged(const xcb_generic_event_t& event);
+    // A property read through the kept values: the raw value, none when the window is gone.
+    std::optional<Kept> readProperty(XWindow window, xcb_atom_t property, xcb_atom_t type, std::uint32_t maxLongs);
+    std::set<XWindow> m_watched;
+    std::map<XWindow, std::map<xcb_atom_t, Kept>> m_kept;
 };
 
 } // namespace quorvel::x11

@@ -280,29 +280,18 @@ WindowKind X11WindowControl::kindOf(XWindow window) {
         return WindowKind::floating;
     if (type && *type != ewmh._NET_WM_WINDOW_TYPE_NORMAL) return WindowKind::other;
     // A window that names a parent belongs to it (a dialog or a secondary window), whatever its type.
-    xcb_window_t parent = XCB_WINDOW_NONE;
-    xcb_generic_error_t* error = nullptr;
-    m_connection.noteRoundTrip();
-    const bool transient = xcb_icccm_get_wm_transient_for_reply(
-                               m_connection.raw(), xcb_icccm_get_wm_transient_for(m_connection.raw(), window), &parent,
-                               &error) == 1 &&
-                           parent != XCB_WINDOW_NONE;
-    std::free(error);
-    return transient ? WindowKind::dialog : WindowKind::standard;
+    const auto parent = m_connection.cardinal(window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW);
+    return parent && *parent != XCB_WINDOW_NONE ? WindowKind::dialog : WindowKind::standard;
 }
 
 bool X11WindowControl::isFixedSize(XWindow window) {
-    xcb_size_hints_t hints{};
-    xcb_generic_error_t* error = nullptr;
-    m_connection.noteRoundTrip();
-    if (!xcb_icccm_get_wm_normal_hints_reply(m_connection.raw(), xcb_icccm_get_wm_normal_hints(m_connection.raw(), window),
-                                             &hints, &error)) {
-        std::free(error);
-        return false;
-    }
-    const bool bounded = (hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) && (hints.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE);
-    return bounded && hints.min_width > 0 && hints.min_height > 0 && hints.min_width == hints.max_width &&
-           hints.min_height == hints.max_height;
+    // WM_SIZE_HINTS: flags, four unused fields, then the minimum and maximum sizes (signed).
+    const auto hints = m_connection.cardinals(window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS);
+    if (hints.size() < 9) return false;
+    const std::uint32_t flags = hints[0];
+    const auto value = [&](std::size_t at) { return static_cast<std::int32_t>(hints[at]); };
+    const bool bounded = (flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) && (flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE);
+    return bounded && value(5) > 0 && value(6) > 0 && value(5) == value(7) && value(6) == value(8);
 }
 
 std::optional<XWindow> X11WindowControl::focusedWindowOf(Pid pid) {
@@ -445,16 +434,6 @@ void X11WindowControl::applyPending(XWindow window) {
     moveResize(window, it->second.origin, it->second.frameSize);
 }
 
-void X11WindowControl::watchSize(XWindow window) {
-    // Adds to what this connection already hears on the window (the tracker's property changes).
-    xcb_connection_t* raw = m_connection.raw();
-    auto* attributes = xcb_get_window_attributes_reply(raw, xcb_get_window_attributes(raw, window), nullptr);
-    if (!attributes) return; // gone
-    const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    std::free(attributes);
-    xcb_change_window_attributes(raw, window, XCB_CW_EVENT_MASK, &mask);
-}
-
 void X11WindowControl::onConfigure(const xcb_configure_notify_event_t& notify) {
     // The size asked for has landed once the client has it inside the frame the window has now.
     const auto requested = m_requestedFrame.find(notify.window);
@@ -527,7 +506,7 @@ X11WindowControl::MoveResize X11WindowControl::placement(XWindow window, std::op
     if (frameSize) {
         // The size names the frame; the window manager is asked for the client inside it.
         std::tie(request.width, request.height) = clientSizeIn(*frameSize, knownExtents(window));
-        if (!m_requestedFrame.contains(window)) watchSize(window);
+        // Its landing is heard through the configure notifications the client tracker selects.
         m_requestedFrame[window] = *frameSize;
     } else if (const auto client = clientSize(window)) {
         // A move carries the size too: Fluxbox takes a missing height as the frame's inner height

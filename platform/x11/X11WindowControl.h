@@ -132,8 +132,6 @@ private:
 
     void onTrackerEvent(const X11ClientTracker::Event& event);
     void onXEvent(const xcb_generic_event_t& event);
-    // Hears the window's own configure notifications, by which a size write is seen landing.
-    void watchSize(XWindow window);
     void onConfigure(const xcb_configure_notify_event_t& notify);
     // The client window's size, read now, and the sequence number of the read; none once gone.
     std::optional<std::pair<std::pair<std::int32_t, std::int32_t>, std::uint32_t>> clientSize(XWindow window);

@@ -214,9 +214,17 @@ void X11WindowServer::skipTaskbarAndPager(WindowId window) {
 
 Answer<std::vector<SpaceId>> X11WindowServer::desktopsOfWindow(WindowId window) {
     if (!announces(DesktopHint::windowDesktop)) return ServerError::unsupported(DesktopHint::windowDesktop);
-    PendingProperty request(m_connection, window, m_connection.ewmh()->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL);
-    const std::uint32_t count = desktopCount().value_or(0);
-    const auto index = request.get("reading a window's desktop").cardinal();
+    const xcb_atom_t property = m_connection.ewmh()->_NET_WM_DESKTOP;
+    std::optional<std::uint32_t> index;
+    std::uint32_t count = 0;
+    if (const auto kept = m_connection.keptCardinals(window, property)) {
+        count = desktopCount().value_or(0);
+        if (!kept->empty()) index = kept->front();
+    } else {
+        PendingProperty request(m_connection, window, property, XCB_ATOM_CARDINAL);
+        count = desktopCount().value_or(0);
+        index = request.get("reading a window's desktop").cardinal();
+    }
     std::vector<SpaceId> desktops;
     if (!index) return desktops; // gone, or not placed on a desktop yet
     if (*index != kEveryDesktop) {

@@ -98,3 +98,17 @@ TEST_F(X11TilingTest, AWindowDestroyedDuringARetileIsDroppedQuietly) {
     EXPECT_TRUE(landsOn(a, {8, 8, 1904, 1064}));
     EXPECT_TRUE(platform->connection->isAlive());
 }
+
+TEST_F(X11TilingTest, AdoptingANewWindowWaitsForTheServerOnlyAFewTimes) {
+    // What the adoption asks about the window is read with its first reading, and the desktop and
+    // screen answers stay known until they change: a handful of round trips, not one per question.
+    ClientApp app = server->openApp({.title = "A"});
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 1; }));
+    platform->loop.runFor(std::chrono::milliseconds(500)); // the first window's landing checks are over
+    const std::uint64_t before = platform->connection->roundTrips();
+    const ClientWindow b = server->openAnother(app, "B");
+    ASSERT_TRUE(platform->waitFor([&] { return leaves(1) == 2; }));
+    EXPECT_LE(platform->connection->roundTrips() - before, 10u);
+    EXPECT_TRUE(landsOn(app.first, kLeftHalf));
+    EXPECT_TRUE(landsOn(b, kRightHalf));
+}

@@ -215,3 +215,45 @@ TEST_F(X11WindowControlTest, WithoutAWindowManagerEverythingIsRefused) {
     control->setAvailabilityOverride(std::nullopt);
     EXPECT_EQ(control->kind(window.window).valueOr(WindowKind::other), WindowKind::standard);
 }
+
+TEST_F(X11WindowControlTest, WhatIsKeptOfAWindowIsReadAfreshOnceItsClientChangesIt) {
+    const ClientWindow window = server->openWindow({.title = "Editor"});
+    ASSERT_TRUE(managed(window.window));
+    ASSERT_TRUE(control->isAvailable()); // asked again only after a second
+    // Read when the window appeared: the questions of its adoption cost no round trip.
+    const std::uint64_t before = connection->roundTrips();
+    EXPECT_EQ(control->kind(window.window).valueOr(WindowKind::other), WindowKind::standard);
+    EXPECT_TRUE(control->canResize(window.window).valueOr(false));
+    EXPECT_FALSE(control->isFullScreen(window.window).valueOr(true));
+    EXPECT_EQ(connection->roundTrips(), before);
+
+    // Another client makes it a dialog. Once this connection has received the news (a round trip of
+    // its own), undispatched, the answer is read afresh.
+    xcb_connection_t* other = xcb_connect(server->display().c_str(), nullptr);
+    const xcb_atom_t dialog = connection->ewmh()->_NET_WM_WINDOW_TYPE_DIALOG;
+    xcb_change_property(other, XCB_PROP_MODE_REPLACE, window.window, connection->ewmh()->_NET_WM_WINDOW_TYPE,
+                        XCB_ATOM_ATOM, 32, 1, &dialog);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+    xcb_disconnect(other);
+    connection->sync();
+    EXPECT_EQ(control->kind(window.window).valueOr(WindowKind::other), WindowKind::dialog);
+
+    // That read came after the change: dispatching the news does not make it stale again.
+    const std::uint64_t reread = connection->roundTrips();
+    ASSERT_TRUE(drained());
+    EXPECT_EQ(control->kind(window.window).valueOr(WindowKind::other), WindowKind::dialog);
+    EXPECT_EQ(connection->roundTrips(), reread);
+}
+
+TEST_F(X11WindowControlTest, NothingIsKeptOfADestroyedWindow) {
+    const ClientWindow window = server->openWindow({.title = "Gone soon"});
+    ASSERT_TRUE(managed(window.window));
+    const auto named = connection->windowClass(window.window); // kept since the window appeared
+    ASSERT_TRUE(named.has_value());
+    EXPECT_FALSE(named->second.empty());
+    server->close(window);
+    // Its destruction received, not dispatched: the window's values are gone with it.
+    connection->sync();
+    EXPECT_FALSE(connection->windowClass(window.window).has_value());
+    EXPECT_FALSE(connection->cardinal(window.window, connection->ewmh()->_NET_WM_DESKTOP).has_value());
+}
