@@ -34,7 +34,8 @@ using namespace std::chrono_literals;
 // One run of the app with its own profile (defaults file) and runtime folder.
 class AppProcess {
 public:
-    AppProcess(const XServer& server, const fs::path& home) {
+    // `environment` adds variables (NAME=value) to the test's own.
+    AppProcess(const XServer& server, const fs::path& home, const std::vector<std::string>& environment = {}) {
         const std::string config = (home / "config").string();
         const std::string runtime = (home / "runtime").string();
         fs::create_directories(runtime);
@@ -50,6 +51,7 @@ public:
         env.push_back("DISPLAY=" + server.display());
         env.push_back("XDG_CONFIG_HOME=" + config);
         env.push_back("XDG_RUNTIME_DIR=" + runtime);
+        env.insert(env.end(), environment.begin(), environment.end());
         std::vector<char*> envp;
         for (std::string& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);
@@ -161,8 +163,8 @@ protected:
 
     void startServer(XServer::Options options = {}) { server = std::make_unique<XServer>(options); }
     // Starts the app and waits until it has registered its keys and finished launching.
-    void startApp() {
-        app = std::make_unique<AppProcess>(*server, home);
+    void startApp(const std::vector<std::string>& environment = {}) {
+        app = std::make_unique<AppProcess>(*server, home, environment);
         ASSERT_TRUE(app->waitForLine("launched in")) << app->output();
     }
     fs::path defaultsFile() const { return home / "config" / "quorvel" / "defaults.json"; }
