@@ -20,6 +20,7 @@
 #include "X11OwnWindows.h"
 #include "X11Screens.h"
 #include "X11WindowServer.h"
+#include "X11WindowManagerWatch.h"
 #include "X11Workspace.h"
 #include "shell/AppDelegate.h"
 
@@ -150,6 +151,16 @@ private:
     x11::X11OwnWindows m_windows;
 };
 
+// A duration in seconds from the environment (tests shorten the waits), else `fallback`.
+std::chrono::milliseconds secondsFromEnvironment(const char* name, std::chrono::milliseconds fallback) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) return fallback;
+    char* end = nullptr;
+    const double seconds = std::strtod(value, &end);
+    if (*end != '\0' || !(seconds >= 0 && seconds <= 600)) return fallback;
+    return std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+}
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "quorvel: %s\n", message.c_str());
     return 1;
@@ -175,6 +186,10 @@ int main(int argc, char** argv) {
     auto connection = x11::X11Connection::open(display, log);
     if (!connection) return fail("cannot connect to the X display " + display + ".");
     if (!installSignalHandlers()) log.error(kCategory, "signal handlers could not be installed");
+    // An autostart entry may race the session's window manager: wait for one, 10 s at most. Without
+    // one by then, the compatibility check below says so and the program quits.
+    x11::X11WindowManagerWatch::waitForWindowManager(
+        *connection, secondsFromEnvironment("QUORVEL_WM_WAIT_SECONDS", std::chrono::seconds(10)), log);
 
     // Our windows are Qt's; everyone else's go through the backend's own connection.
     qputenv("QT_QPA_PLATFORM", "xcb");
@@ -228,6 +243,15 @@ int main(int argc, char** argv) {
     // _NET_CURRENT_DESKTOP reaches every desktop, empty ones too: switch directly unless told not to.
     core.settings.setDirectSpaceSwitchByDefault(true);
     AppDelegate delegate(platform, core);
+    // A window manager restarting or replaced: tiling pauses and resumes, keeping its trees.
+    x11::X11WindowManagerWatch windowManagerWatch(*connection, scheduler, log);
+    core.coordinator.setWindowManagerGrace(secondsFromEnvironment(
+        "QUORVEL_WM_GRACE_SECONDS", std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        TilingCoordinator::kWindowManagerGrace)));
+    windowManagerWatch.onChanged = [&core](bool present) {
+        if (present) core.coordinator.windowManagerAppeared();
+        else core.coordinator.windowManagerLost();
+    };
 
     if (!delegate.applicationDidFinishLaunching()) return 1;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);

@@ -266,7 +266,7 @@ void MenuBarController::perform(MenuCommand command) {
         if (!m_deps.engine.toggleSplitOfFocusedWindow()) m_deps.notifier.showToast("Nothing to flip");
         break;
     case MenuCommand::openAccessibility:
-        m_deps.coordinator.openAccessibilitySettings();
+        m_deps.coordinator.explainMissingWindowManager();
         break;
     case MenuCommand::reportProblem:
         ProblemReporter::report();

@@ -1,4 +1,4 @@
-// Accessibility grant tracking: the two bookkeeping keys, the classification and the advice texts.
+// Window manager tracking: the two bookkeeping keys, the classification and the advice texts.
 #include "settings/AccessibilityGrant.h"
 
 namespace quorvel {
@@ -12,12 +12,12 @@ void AccessibilityGrant::noteCurrentState(DefaultsStore& defaults, const std::fu
     if (!isTrusted || !isTrusted()) return;
     if (!defaults.boolFor(everGrantedKey)) {
         defaults.set(everGrantedKey, true);
-        log.info(kCategory, "accessibility grant seen working — recorded");
+        log.info(kCategory, "EWMH window manager seen working — recorded");
     }
     if (!executablePath) return;
     if (defaults.stringFor(grantedExecutablePathKey) == *executablePath) return;
     defaults.set(grantedExecutablePathKey, *executablePath);
-    log.info(kCategory, "accessibility grant belongs to %s", *executablePath);
+    log.info(kCategory, "window manager access recorded for %s", *executablePath);
 }
 
 AccessibilityGrant::State AccessibilityGrant::classify(bool isTrusted, const DefaultsStore& defaults,
@@ -34,25 +34,24 @@ void AccessibilityGrant::logStaleGrantIfNeeded(bool isTrusted, const DefaultsSto
                                                const std::optional<std::string>& runningExecutablePath, Log& log) {
     if (!std::holds_alternative<StaleGrant>(classify(isTrusted, defaults, runningExecutablePath))) return;
     log.error(kCategory,
-              "Accessibility was granted before and is refused now — likely a stale grant after a signature change");
+              "An EWMH window manager ran before and none answers now — likely the session's window manager did not start");
 }
 
 std::optional<std::string> AccessibilityGrant::explanation(const State& state) {
     if (std::holds_alternative<Granted>(state)) return std::nullopt;
     if (std::holds_alternative<NotGranted>(state))
-        return "Quorvel needs Accessibility permission to move windows. Open System Settings → Privacy & Security → "
-               "Accessibility and switch Quorvel on.";
+        return "Quorvel needs a window manager that supports EWMH to move windows. Start one for this display "
+               "(Openbox, Xfwm4, Fluxbox, IceWM, KWin, …) and tiling begins.";
     if (std::holds_alternative<StaleGrant>(state))
-        return "macOS is refusing Accessibility access even though Quorvel may still be listed as allowed — this "
-               "happens after an app updates. Open System Settings → Privacy & Security → Accessibility, select "
-               "Quorvel, remove it with the − button, then add it again with +. Switching it off and on is usually "
-               "not enough.";
+        return "No window manager is answering even though one worked with Quorvel before — this happens when the "
+               "window manager crashed, was stopped or is being replaced. Start it again (for Openbox: openbox "
+               "--replace &), or log out and back in. Quorvel resumes tiling by itself once it runs.";
     const auto& copy = std::get<DuplicateCopy>(state);
-    return "Two copies of Quorvel are installed, and the running one is not the "
-           "copy macOS granted access to.\n\nRunning: " +
-           copy.running + "\nAllowed: " + copy.allowed + "\n\n" +
-           "System Settings shows a single Quorvel row and cannot tell them apart, so "
-           "turning it off and on will not help. Quit Quorvel, delete the copy at " +
+    return "No window manager is running, and the running copy of Quorvel is not the "
+           "copy that last worked on this desktop.\n\nRunning: " +
+           copy.running + "\nLast worked: " + copy.allowed + "\n\n" +
+           "Either copy works once a window manager that supports EWMH runs: start one for this display. "
+           "To keep a single copy, quit Quorvel, delete the copy at " +
            copy.running + ", and open the one at " + copy.allowed + ".";
 }
 

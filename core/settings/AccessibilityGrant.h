@@ -1,5 +1,6 @@
-// Accessibility grant tracking: remembers that access once worked and for which copy of the program,
-// and tells a stale grant from a second copy. Used by the app's start-up, TilingCoordinator and the menu.
+// Window manager tracking: on X11, access to other windows is an EWMH window manager being present.
+// Remembers that it once worked and for which copy of the program, and tells a window manager that
+// went away from a second copy. Used by the app's start-up, TilingCoordinator and the menu.
 #pragma once
 
 #include "platform/DefaultsStore.h"
@@ -20,7 +21,7 @@ public:
     // its historical spelling.
     static constexpr std::string_view grantedExecutablePathKey = "accessibility_granted_bundle_path";
 
-    // Access works.
+    // Access works: an EWMH window manager runs.
     struct Granted {
         friend bool operator==(const Granted&, const Granted&) = default;
     };
@@ -28,11 +29,11 @@ public:
     struct NotGranted {
         friend bool operator==(const NotGranted&, const NotGranted&) = default;
     };
-    // Access worked before and is refused now, for the same copy or with no recorded copy.
+    // A window manager worked before and none answers now, for the same copy or with no recorded copy.
     struct StaleGrant {
         friend bool operator==(const StaleGrant&, const StaleGrant&) = default;
     };
-    // Access worked for the copy at `allowed`; the running copy at `running` is refused.
+    // Access worked for the copy at `allowed`; the running copy at `running` finds no window manager.
     struct DuplicateCopy {
         std::string allowed;
         std::string running;

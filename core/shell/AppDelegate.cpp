@@ -95,7 +95,7 @@ void AppDelegate::applicationWillTerminate() {
 void AppDelegate::requestAccessibility() {
     WindowControl& windows = m_platform.windowControl;
     const bool trusted = windows.requestAccess();
-    m_platform.log.info(kCategory, "Accessibility trusted: %s", trusted);
+    m_platform.log.info(kCategory, "EWMH window manager present: %s", trusted);
     const auto executablePath = m_platform.workspace.ownExecutablePath();
     AccessibilityGrant::noteCurrentState(
         m_platform.defaults, [&windows] { return windows.isAvailable(); }, executablePath,
@@ -155,12 +155,9 @@ void AppDelegate::wireControllers() {
     m_core.engine.isDisplayTransitionInProgress = [this, alive = l.token()] {
         return !alive.expired() && m_core.focusDisplay.isSwapping();
     };
-    m_core.engine.onAccessLost = l.guard([this] {
-        showToast("Tiling paused — Accessibility access was revoked");
-        if (m_core.coordinator.onStateChanged)
-            m_core.coordinator.onStateChanged(TilingCoordinator::Source::permissionPoll);
-        m_core.coordinator.pollPermission(0);
-    });
+    // Windows refusing to move with no window manager: it went away (a restart, a crash). The
+    // coordinator waits for one, quietly at first.
+    m_core.engine.onAccessLost = l.guard([this] { m_core.coordinator.windowManagerLost(); });
     m_core.focusDisplay.onStateChanged = l.guard([this] { refreshMenuBar(); });
     m_core.engine.onSpotlightChanged = l.guard([this] { refreshMenuBar(); });
     m_core.focusDisplay.onSwapSettled = l.guard([this](bool ok, const std::string& displayName) {

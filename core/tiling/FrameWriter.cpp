@@ -226,7 +226,7 @@ void FrameWriter::dropUnresponsive(TreeKey space, const std::vector<WindowId>& r
     // The tiles change without them: what the last check would compare is out of date.
     ++m_landedChecks[space];
     if (refused.size() == leafCount && !m_ctx.windows.isAvailable()) {
-        m_ctx.log.error(kCategory, "retile space %llu: all %ld window(s) refused and AX trust is gone — pausing tiling",
+        m_ctx.log.error(kCategory, "retile space %llu: all %ld window(s) refused and the window manager is gone — pausing tiling",
                         space.space, static_cast<long>(refused.size()));
         m_listener.accessLost();
         return;

@@ -39,6 +39,30 @@ void TreePolicy::stop() {
     m_monitors.clear();
     m_retileSoon.clear();
     m_fullScreenPlaces.clear();
+    m_beforeLeaving.clear();
+    m_leavingSince.reset();
+}
+
+namespace {
+TreePolicy::TreeMap copyOf(const TreePolicy::TreeMap& trees) {
+    TreePolicy::TreeMap copy;
+    for (const auto& [key, tree] : trees)
+        if (tree->leafCount() > 0) copy.emplace(key, std::shared_ptr<BSPTree>(tree->clone()));
+    return copy;
+}
+} // namespace
+
+TreePolicy::TreeMap TreePolicy::keptTrees() const {
+    const bool recent = m_leavingSince && m_ctx.scheduler.now() - *m_leavingSince < kLeaveMemory.count();
+    return copyOf(recent ? m_beforeLeaving : m_trees);
+}
+
+void TreePolicy::restoreTrees(const TreeMap& kept) {
+    for (auto& [key, tree] : copyOf(kept)) {
+        for (const WindowId id : tree->leaves())
+            if (!m_tracker.isTracked(id)) tree->remove(id, std::nullopt);
+        if (tree->leafCount() > 0) m_trees[key] = tree;
+    }
 }
 
 // --- Shared answers -----------------------------------------------------------------------------
@@ -457,6 +481,11 @@ void TreePolicy::removeFromTrees(WindowId id) {
     std::vector<TreeKey> affected;
     for (const auto& [key, tree] : m_trees)
         if (tree->contains(id)) affected.push_back(key);
+    const double now = m_ctx.scheduler.now();
+    if (!affected.empty() && (!m_leavingSince || now - *m_leavingSince >= kLeaveMemory.count())) {
+        m_beforeLeaving = copyOf(m_trees);
+        m_leavingSince = now;
+    }
     for (const TreeKey key : affected) {
         removeFromTree(key, *m_trees.at(key), id);
         retileSoon(key);

@@ -1,5 +1,6 @@
-// Tiling coordinator: start at launch with retries, the global switch, per-desktop overrides, and the
-// permission alert and poll. Records a working grant through AccessibilityGrant.
+// Tiling coordinator: start at launch with retries, the global switch, per-desktop overrides, the
+// pause while no window manager runs, and the alert and poll. Records a working window manager
+// through AccessibilityGrant.
 #include "tiling/TilingCoordinator.h"
 
 #include "settings/AccessibilityGrant.h"
@@ -10,6 +11,7 @@ namespace quorvel {
 
 namespace {
 constexpr const char* kCategory = "tiling";
+constexpr const char* kNoWindowManager = "Tiling paused — no window manager is running on this display";
 } // namespace
 
 TilingCoordinator::TilingCoordinator(TilingEngine& engine, Settings& settings, LabelStore& labels,
@@ -39,8 +41,8 @@ void TilingCoordinator::startAtLaunchIfEnabled(int attempt) {
                           m_lifetime.guard([this, attempt] { startAtLaunchIfEnabled(attempt + 1); }));
         return;
     }
-    m_log.info(kCategory, "tiling not started after launch retries — Accessibility likely not granted");
-    m_notifier.showToast("Tiling paused — grant Accessibility in System Settings");
+    m_log.info(kCategory, "tiling not started after launch retries — no EWMH window manager running");
+    m_notifier.showToast(kNoWindowManager);
     pollPermission(0);
 }
 
@@ -115,7 +117,8 @@ void TilingCoordinator::pollPermission(int attempt) {
                               m_lifetime.guard([this, attempt] { pollPermission(attempt + 1); }));
         } else {
             m_permissionPollActive = false;
-            m_log.info(kCategory, "tiling still blocked after permission polling — will retry next launch or toggle");
+            m_log.info(kCategory,
+                       "tiling still blocked after waiting for a window manager — will retry next launch or toggle");
         }
         return;
     }
@@ -127,18 +130,74 @@ void TilingCoordinator::pollPermission(int attempt) {
     notifyStateChanged(Source::permissionPoll);
 }
 
-void TilingCoordinator::showPermissionAlert() {
-    const AlertSpec alert{
-        .message = "Tiling needs Accessibility access",
-        .informativeText = "Grant Quorvel access in System Settings → Privacy & Security → Accessibility, then turn "
-                           "tiling on again.",
-        .buttons = {"Open System Settings", "Cancel"},
-    };
-    if (m_notifier.runAlert(alert) == kAlertFirstButton) openAccessibilitySettings();
+void TilingCoordinator::windowManagerLost() {
+    if (m_engine.isRunning()) m_engine.pause();
+    if (!m_engine.isPaused() || m_waitingForWindowManager) return;
+    m_waitingForWindowManager = true;
+    const std::uint64_t wait = ++m_windowManagerWait;
+    m_log.info(kCategory, "window manager gone — tiling paused, trees kept");
+    notifyStateChanged(Source::permissionPoll);
+    m_scheduler.after(m_windowManagerGrace, m_lifetime.guard([this, wait] {
+        if (wait != m_windowManagerWait || !m_waitingForWindowManager || !m_engine.isPaused()) return;
+        if (m_windows.isAvailable()) return;
+        m_log.error(kCategory, "no EWMH window manager for %ld s — tiling stays paused until one starts",
+                    static_cast<long>(m_windowManagerGrace.count()));
+        m_toldNoWindowManager = true;
+        m_notifier.showToast(kNoWindowManager);
+    }));
+    m_scheduler.after(kWindowManagerPollDelay, m_lifetime.guard([this, wait] { checkWindowManager(wait); }));
 }
 
-void TilingCoordinator::openAccessibilitySettings() {
-    m_workspace.openURL(std::string(kAccessibilitySettingsURL));
+void TilingCoordinator::checkWindowManager(std::uint64_t wait) {
+    if (wait != m_windowManagerWait || !m_waitingForWindowManager) return;
+    if (m_windows.isAvailable()) {
+        resumeAfterWindowManager(wait);
+        return;
+    }
+    m_scheduler.after(kWindowManagerPollDelay, m_lifetime.guard([this, wait] { checkWindowManager(wait); }));
+}
+
+void TilingCoordinator::windowManagerAppeared() {
+    // Replaced without a gap we saw: the old one let go of every window, the new one is taking them.
+    if (!m_waitingForWindowManager) windowManagerLost();
+    if (!m_waitingForWindowManager) return;
+    const std::uint64_t wait = m_windowManagerWait;
+    m_scheduler.after(kWindowManagerSettle, m_lifetime.guard([this, wait] { resumeAfterWindowManager(wait); }));
+}
+
+void TilingCoordinator::resumeAfterWindowManager(std::uint64_t wait) {
+    if (wait != m_windowManagerWait || !m_waitingForWindowManager) return;
+    if (!m_windows.isAvailable()) return; // gone again: the poll or the next announcement resumes
+    m_waitingForWindowManager = false;
+    ++m_windowManagerWait;
+    if (!tilingWanted() || !m_engine.isPaused()) return;
+    m_engine.resume();
+    if (!m_engine.isRunning()) return;
+    m_log.info(kCategory, "window manager back — tiling resumed from the kept trees");
+    AccessibilityGrant::noteCurrentState(
+        m_settings.defaults(), [this] { return m_windows.isAvailable(); }, m_workspace.ownExecutablePath(),
+        m_log);
+    if (m_toldNoWindowManager) m_notifier.showToast("Tiling on");
+    m_toldNoWindowManager = false;
+    notifyStateChanged(Source::permissionPoll);
+}
+
+void TilingCoordinator::showPermissionAlert() {
+    const AlertSpec alert{
+        .message = "Tiling needs a window manager",
+        .informativeText = "No window manager announcing EWMH support is running on this display. Start one (Openbox, "
+                           "Xfwm4, Fluxbox, KWin, …), then turn tiling on again.",
+        .buttons = {"OK"},
+    };
+    m_notifier.runAlert(alert);
+}
+
+void TilingCoordinator::explainMissingWindowManager() {
+    const auto state = AccessibilityGrant::classify(m_windows.isAvailable(), m_settings.defaults(),
+                                                    m_workspace.ownExecutablePath());
+    const auto text = AccessibilityGrant::explanation(state);
+    if (!text) return;
+    m_notifier.runAlert({.message = "No window manager is running", .informativeText = *text, .buttons = {"OK"}});
 }
 
 } // namespace quorvel

@@ -1,5 +1,5 @@
 // Tiling coordinator: the one place that turns the tiling engine (tiling/TilingEngine.h) on and off
-// for the user and for start-up, handles a missing Accessibility permission and reports each change.
+// for the user and for start-up, pauses it while no window manager runs and reports each change.
 #pragma once
 
 #include "platform/WindowControl.h"
@@ -13,6 +13,7 @@
 #include "spaces/LabelStore.h"
 #include "tiling/TilingEngine.h"
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
@@ -23,14 +24,16 @@ public:
     // Who asked for a change; passed to onStateChanged so views can refresh.
     enum class Source { menu, hotkey, settings, launch, permissionPoll };
 
-    // The Accessibility pane of the system settings.
-    static constexpr std::string_view kAccessibilitySettingsURL =
-        "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility";
-
     static constexpr int kLaunchRetries = 10; // after the first attempt: 11 in all
     static constexpr Seconds kLaunchRetryDelay{0.5};
     static constexpr int kPermissionPolls = 60; // after the first attempt: 61 in all
     static constexpr Seconds kPermissionPollDelay{2.0};
+    // A window manager restarting is back well within this; only then is the user told.
+    static constexpr Seconds kWindowManagerGrace{10.0};
+    // A window manager announces itself before it manages the windows already there.
+    static constexpr Seconds kWindowManagerSettle{0.3};
+    // While paused for a window manager, how often its presence is asked besides the events.
+    static constexpr Seconds kWindowManagerPollDelay{1.0};
 
     TilingCoordinator(TilingEngine& engine, Settings& settings, LabelStore& labels, WindowControl& windows,
                       Workspace& workspace, UserNotifier& notifier, Scheduler& scheduler, Log& log);
@@ -42,6 +45,8 @@ public:
 
     // True while a permission poll runs; a second poll is ignored meanwhile.
     bool permissionPollActive() const { return m_permissionPollActive; }
+    // True while tiling waits, trees kept, for a window manager to come back.
+    bool waitingForWindowManager() const { return m_waitingForWindowManager; }
 
     // Starts the engine when tiling is wanted (global switch on or a desktop forced On). Without
     // Accessibility it retries every 0.5 s, 11 tries in all, then shows a toast and polls.
@@ -61,13 +66,27 @@ public:
     // records the working grant, shows "Tiling on" and reports Source::permissionPoll.
     void pollPermission(int attempt = 0);
 
-    // The modal alert asking for Accessibility; its first button opens the settings pane.
+    // The window manager went away (replaced, crashed, switched for another): tiling pauses
+    // quietly, keeping every tree. The user is told only when none is back kWindowManagerGrace
+    // later. Does nothing while the engine neither runs nor is paused.
+    void windowManagerLost();
+    // A window manager announced itself: kWindowManagerSettle later tiling resumes from the kept
+    // trees. One that replaces a running one without a gap pauses tiling first.
+    void windowManagerAppeared();
+
+    // Tests of the real program shorten the grace.
+    void setWindowManagerGrace(Seconds grace) { m_windowManagerGrace = grace; }
+
+    // The modal alert saying tiling needs a window manager.
     void showPermissionAlert();
-    void openAccessibilitySettings();
+    // The menu's command for a missing window manager: explains what is wrong.
+    void explainMissingWindowManager();
 
 private:
     bool tilingWanted() const;
     void notifyStateChanged(Source source);
+    void checkWindowManager(std::uint64_t wait);
+    void resumeAfterWindowManager(std::uint64_t wait);
 
     TilingEngine& m_engine;
     Settings& m_settings;
@@ -78,6 +97,12 @@ private:
     Scheduler& m_scheduler;
     Log& m_log;
     bool m_permissionPollActive = false;
+    bool m_waitingForWindowManager = false;
+    // The user was told that no window manager runs: tell them again when tiling resumes.
+    bool m_toldNoWindowManager = false;
+    // Each wait for a window manager; its timers check that it is still the current one.
+    std::uint64_t m_windowManagerWait = 0;
+    Seconds m_windowManagerGrace = kWindowManagerGrace;
     Lifetime m_lifetime;
 };
 

@@ -17,7 +17,7 @@ TilingEngine::TilingEngine(const TilingContext& context)
         if (onSpotlightChanged) onSpotlightChanged();
     };
     m_policy.onAccessLost = [this] {
-        stop();
+        pause();
         if (onAccessLost) onAccessLost();
     };
 }
@@ -27,10 +27,11 @@ TilingEngine::~TilingEngine() { stop(); }
 void TilingEngine::start() {
     if (m_run.running) return;
     if (!m_ctx.windows.isAvailable()) {
-        m_ctx.log.error(kCategory, "Tiling requires Accessibility permission — not starting");
+        m_ctx.log.error(kCategory, "Tiling requires an EWMH window manager — not starting");
         return;
     }
     m_run.running = true;
+    m_paused = false;
 
     // Each handler holds the engine weakly; a notification without an application is ignored.
     const auto observe = [this](WorkspaceEvent event, std::function<void(const RunningApplication&)> handler) {
@@ -51,12 +52,32 @@ void TilingEngine::start() {
         m_ctx.screens.observeScreenParameters(m_lifetime.guard([this] { screenParametersChanged(); }));
 
     m_tracker.start();
+    // After a pause: the trees as they were, without the windows closed meanwhile.
+    m_policy.restoreTrees(m_kept);
+    m_kept.clear();
     m_policy.startUp();
     m_tracker.startCloseSweep();
     m_ctx.log.info(kCategory, "Tiling started");
 }
 
+void TilingEngine::pause() {
+    if (!m_run.running) return;
+    TreePolicy::TreeMap kept = m_policy.keptTrees();
+    stop();
+    m_kept = std::move(kept);
+    m_paused = true;
+    m_ctx.log.info(kCategory, "Tiling paused — %ld tree(s) kept", static_cast<long>(m_kept.size()));
+}
+
+void TilingEngine::resume() {
+    const bool restoring = !m_kept.empty();
+    start();
+    if (restoring && m_run.running) m_policy.retileAllSpaces();
+}
+
 void TilingEngine::stop() {
+    m_kept.clear();
+    m_paused = false;
     if (!m_run.running) return;
     m_run.running = false;
     ++m_run.generation;

@@ -66,15 +66,22 @@ public:
 
     // Starts tracking; needs window control to be available. Does nothing when already running.
     void start();
-    // Forgets everything; windows stay where they are.
+    // Forgets everything, kept trees too; windows stay where they are.
     void stop();
     bool isRunning() const { return m_run.running; }
+    // Stops tracking and keeps the trees (TreePolicy::keptTrees): the window manager went away.
+    // The next start() begins from them.
+    void pause();
+    bool isPaused() const { return m_paused; }
+    // Starts again from the kept trees, with the windows that still exist, and lays every desktop
+    // with a tree out again. Without kept trees, the same as start().
+    void resume();
 
     // Set by the shell: true while a display swap runs, so screen changes are ignored meanwhile.
     std::function<bool()> isDisplayTransitionInProgress;
     // A spotlight ended because focus moved, or was toggled.
     std::function<void()> onSpotlightChanged;
-    // Retile found every window refusing to move and window control gone; the engine has stopped.
+    // Retile found every window refusing to move and window control gone; the engine has paused.
     std::function<void()> onAccessLost;
 
     // Lays the desktop's tree out again; `grew` is a window that just joined it (placed at once).
@@ -104,6 +111,8 @@ private:
     WindowTracker m_tracker;
     FrameWriter m_writer;
     TilingView m_view;
+    TreePolicy::TreeMap m_kept;
+    bool m_paused = false;
     std::vector<ObserverToken> m_workspaceObservers;
     std::optional<ObserverToken> m_screenObserver;
     Lifetime m_lifetime;

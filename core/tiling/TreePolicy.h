@@ -49,6 +49,17 @@ public:
     // Forgets every tree, focus and saved layout; hides the border.
     void stop();
 
+    // How long the trees as they were before windows began leaving are remembered. A window
+    // manager that exits lets go of every window before it goes: the trees worth keeping over its
+    // absence are those from before.
+    static constexpr Seconds kLeaveMemory{1.0};
+    // Copies of the trees to keep while tiling pauses: as they were before windows began leaving
+    // when that began less than kLeaveMemory ago, else as they are. Empty trees are left out.
+    TreeMap keptTrees() const;
+    // Takes copies of `kept` as the trees, without the windows the tracker does not track now
+    // (closed meanwhile). For a run that starts: after the tracker started, before startUp.
+    void restoreTrees(const TreeMap& kept);
+
     // --- Adoption and upkeep (TilingAdoption.cpp) ---------------------------------------------
     AdoptResult adoptSpace(SpaceId space);
     void activeSpaceChanged();
@@ -199,6 +210,9 @@ private:
     std::map<WindowId, FullScreenPlace> m_fullScreenPlaces;
     // Keeps where the window is in `tree` for its return from full screen.
     void rememberFullScreenPlace(TreeKey key, const BSPTree& tree, WindowId window);
+    // The trees before the latest run of windows leaving began, and when it began (see keptTrees).
+    TreeMap m_beforeLeaving;
+    std::optional<double> m_leavingSince;
     Lifetime m_lifetime;
 };
 

@@ -240,6 +240,25 @@ void SimWorld::closeWindow(WindowId id) {
     }
 }
 
+void SimWorld::loseWindowManager(bool letsGo) {
+    if (letsGo) {
+        for (const auto& [id, window] : m_windows) postWindowEvent(window.pid, id, WindowEvent::windowDestroyed);
+        std::erase_if(m_registrations, [](const WatchRegistration& r) { return r.window.has_value(); });
+    }
+    // After the windows' ends are delivered: until it exits, the window manager still answers.
+    m_scheduler.post([this] {
+        m_trusted = false;
+        if (onWindowManagerChanged) onWindowManagerChanged(false);
+    });
+}
+
+void SimWorld::regainWindowManager() {
+    m_scheduler.post([this] {
+        m_trusted = true;
+        if (onWindowManagerChanged) onWindowManagerChanged(true);
+    });
+}
+
 void SimWorld::raise(WindowId id) {
     std::erase(m_stack, id);
     m_stack.insert(m_stack.begin(), id);

@@ -11,6 +11,7 @@
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -189,6 +190,18 @@ public:
     void revokeTrust() { m_trusted = false; }
     void grantTrust() { m_trusted = true; }
     bool trusted() const { return m_trusted; }
+
+    // --- The window manager -----------------------------------------------------------------
+    // It exits. When it `letsGo` (a clean exit or a replacement) every window is reported
+    // destroyed first, as an emptied client list reads, though each stays where it is; a crash
+    // lets go of nothing. Then window control answers notPermitted and, on the main queue,
+    // onWindowManagerChanged(false) is called.
+    void loseWindowManager(bool letsGo = true);
+    // A window manager starts and manages every window again; on the main queue, after what
+    // loseWindowManager posted: window control answers again and onWindowManagerChanged(true).
+    void regainWindowManager();
+    // Set by the test: how the program hears the window manager come and go.
+    std::function<void(bool present)> onWindowManagerChanged;
 
     // --- Faults -------------------------------------------------------------------------------
     // The window manager stops (or starts again) announcing `hint`.

@@ -1,5 +1,5 @@
-// AccessibilityGrant: what a working grant leaves in the defaults store, how a refused grant is told
-// apart (never granted, stale, a second copy), the launch-time stale-grant line and the advice texts.
+// AccessibilityGrant: what a working window manager leaves in the defaults store, how its absence is
+// told apart (never seen, gone, a second copy), the launch-time line and the advice texts.
 #include "CapturingLog.h"
 #include "MemoryDefaults.h"
 #include "settings/AccessibilityGrant.h"
@@ -12,7 +12,7 @@ namespace {
 using State = AccessibilityGrant::State;
 
 constexpr const char* kStaleLine =
-    "Accessibility was granted before and is refused now — likely a stale grant after a signature change";
+    "An EWMH window manager ran before and none answers now — likely the session's window manager did not start";
 
 class AccessibilityGrantTest : public ::testing::Test {
 protected:
@@ -39,8 +39,8 @@ TEST_F(AccessibilityGrantTest, WorkingGrantIsRecordedOnceAndNeverForgotten) {
     EXPECT_EQ(launch("/usr/bin/quorvel", true), State(AccessibilityGrant::Granted{}));
     EXPECT_EQ(defaults.values().at("accessibility_ever_granted"), Json(true));
     EXPECT_EQ(defaults.values().at("accessibility_granted_bundle_path"), Json("/usr/bin/quorvel"));
-    EXPECT_EQ(log.lines("app"), (std::vector<std::string>{"accessibility grant seen working — recorded",
-                                                          "accessibility grant belongs to /usr/bin/quorvel"}));
+    EXPECT_EQ(log.lines("app"), (std::vector<std::string>{"EWMH window manager seen working — recorded",
+                                                          "window manager access recorded for /usr/bin/quorvel"}));
     EXPECT_EQ(AccessibilityGrant::explanation(AccessibilityGrant::Granted{}), std::nullopt);
 
     // Later launches of the same copy change nothing; a refusal keeps what was recorded.
@@ -62,16 +62,13 @@ TEST_F(AccessibilityGrantTest, SecondCopyIsNamedWithBothPathsAndTheGrantFollowsI
     EXPECT_EQ(state, State(AccessibilityGrant::DuplicateCopy{.allowed = "/usr/bin/quorvel",
                                                              .running = "/home/ada/Downloads/quorvel"}));
     EXPECT_TRUE(log.lines().empty()) << "a second copy is not a stale grant";
-    EXPECT_EQ(AccessibilityGrant::explanation(state),
-              "Two copies of Quorvel are installed, and the running one is not the copy macOS granted access to."
-              "\n\nRunning: /home/ada/Downloads/quorvel\nAllowed: /usr/bin/quorvel\n\n"
-              "System Settings shows a single Quorvel row and cannot tell them apart, so turning it off and on will "
-              "not help. Quit Quorvel, delete the copy at /home/ada/Downloads/quorvel, and open the one at "
-              "/usr/bin/quorvel.");
+    const std::string advice = AccessibilityGrant::explanation(state).value_or("");
+    EXPECT_NE(advice.find("Running: /home/ada/Downloads/quorvel\nLast worked: /usr/bin/quorvel\n"), std::string::npos)
+        << advice;
 
     launch("/home/ada/Downloads/quorvel", true);
     launch("/home/ada/Downloads/quorvel", true);
-    EXPECT_EQ(log.lines(), std::vector<std::string>{"accessibility grant belongs to /home/ada/Downloads/quorvel"});
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"window manager access recorded for /home/ada/Downloads/quorvel"});
     EXPECT_EQ(defaults.stringFor("accessibility_granted_bundle_path"), "/home/ada/Downloads/quorvel");
 }
 
@@ -88,6 +85,17 @@ TEST_F(AccessibilityGrantTest, WithoutAComparablePathARefusalIsAStaleGrant) {
     // Without knowing where the running copy lives, two copies cannot be told apart.
     defaults.set("accessibility_granted_bundle_path", "/usr/bin/quorvel");
     EXPECT_EQ(AccessibilityGrant::classify(false, defaults, std::nullopt), stale);
+}
+
+TEST_F(AccessibilityGrantTest, AdviceSpeaksOfTheWindowManagerInLinuxWords) {
+    const State states[] = {AccessibilityGrant::NotGranted{}, AccessibilityGrant::StaleGrant{},
+                            AccessibilityGrant::DuplicateCopy{.allowed = "/usr/bin/quorvel", .running = "/tmp/quorvel"}};
+    for (const State& state : states) {
+        const std::string advice = AccessibilityGrant::explanation(state).value_or("");
+        EXPECT_NE(advice.find("window manager"), std::string::npos) << advice;
+        for (const char* foreign : {"Accessibility", "System Settings", "macOS", "Privacy"})
+            EXPECT_EQ(advice.find(foreign), std::string::npos) << foreign << " in: " << advice;
+    }
 }
 
 } // namespace

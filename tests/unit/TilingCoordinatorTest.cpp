@@ -1,5 +1,5 @@
-// TilingCoordinator on the simulator with the real engine: start-up with and without Accessibility,
-// the global switch, per-desktop overrides, the permission alert and the permission poll.
+// TilingCoordinator on the simulator with the real engine: start-up with and without a window
+// manager, the global switch, per-desktop overrides, the alert and the poll.
 #include "DesktopNamesFixture.h"
 #include "tiling/TilingCoordinator.h"
 #include "tiling/SpotlightBorder.h"
@@ -11,8 +11,6 @@ namespace quorvel::test {
 namespace {
 
 using Source = TilingCoordinator::Source;
-
-constexpr const char* kPermissionURL = "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility";
 
 class TilingCoordinatorTest : public DesktopNamesFixture {
 protected:
@@ -29,7 +27,7 @@ protected:
     }
     void switchStoredOn() { sim.defaults.set("tiling_enabled", true); }
     // Every refused start leaves the engine's line in the log.
-    std::size_t refusedStarts() const { return sim.log.count("Tiling requires Accessibility permission"); }
+    std::size_t refusedStarts() const { return sim.log.count("Tiling requires an EWMH window manager"); }
     const std::vector<std::string>& toasts() const { return sim.notifier.toasts; }
     std::size_t tiledOn(SpaceId space) const {
         const BSPTree* tree = engine.view().tree(space);
@@ -66,8 +64,8 @@ TEST_F(TilingCoordinatorTest, LaunchWithoutTrustRetriesThenPollsUntilGranted) {
     EXPECT_EQ(refusedStarts(), 10u);
     EXPECT_TRUE(toasts().empty());
     sim.scheduler.advance(Seconds(0.25));
-    EXPECT_EQ(toasts(), std::vector<std::string>{"Tiling paused — grant Accessibility in System Settings"});
-    EXPECT_TRUE(sim.log.contains("tiling not started after launch retries — Accessibility likely not granted"));
+    EXPECT_EQ(toasts(), std::vector<std::string>{"Tiling paused — no window manager is running on this display"});
+    EXPECT_TRUE(sim.log.contains("tiling not started after launch retries — no EWMH window manager running"));
     EXPECT_EQ(refusedStarts(), 12u) << "polling tries at once";
     EXPECT_TRUE(coordinator.permissionPollActive());
     EXPECT_TRUE(sim.notifier.alerts.empty()) << "start-up never shows the modal alert";
@@ -99,7 +97,7 @@ TEST_F(TilingCoordinatorTest, PollingGivesUpAfterSixtyOneTriesAndALaterToggleSta
     EXPECT_EQ(refusedStarts(), 61u);
     EXPECT_FALSE(coordinator.permissionPollActive());
     EXPECT_EQ(sim.log.lines("tiling").back(),
-              "tiling still blocked after permission polling — will retry next launch or toggle");
+              "tiling still blocked after waiting for a window manager — will retry next launch or toggle");
     EXPECT_EQ(sim.scheduler.pendingCount(), 0u);
     EXPECT_TRUE(reported.empty());
 
@@ -120,23 +118,23 @@ TEST_F(TilingCoordinatorTest, TurningOnWithoutTrustClosesTheMenuThenAsksAndKeeps
     }));
     EXPECT_EQ(order, (std::vector<std::string>{"beforeAlert", "alert"}));
     ASSERT_EQ(sim.notifier.alerts.size(), 1u);
-    EXPECT_EQ(sim.notifier.alerts.front().buttons, (std::vector<std::string>{"Open System Settings", "Cancel"}));
-    EXPECT_TRUE(sim.world.openedURLs.empty()) << "Cancel opens nothing";
+    EXPECT_EQ(sim.notifier.alerts.front().message, "Tiling needs a window manager");
+    EXPECT_EQ(sim.notifier.alerts.front().buttons, std::vector<std::string>{"OK"});
     EXPECT_TRUE(settings.tilingEnabled());
     EXPECT_TRUE(coordinator.permissionPollActive());
     EXPECT_TRUE(toasts().empty());
     EXPECT_EQ(reported, std::vector<Source>{Source::menu});
 
-    // Asking again a second later opens the settings pane but starts no second poll: the one poll
-    // gives up 120 s after it began, once.
+    // Asking again a second later explains again but starts no second poll: the one poll gives up
+    // 120 s after it began, once. Nothing is opened: there is no settings pane to send anyone to.
     sim.scheduler.advance(Seconds(1));
-    sim.notifier.alertAnswer = kAlertFirstButton;
     EXPECT_FALSE(coordinator.setEnabled(true, Source::settings));
-    EXPECT_EQ(sim.world.openedURLs, std::vector<std::string>{kPermissionURL});
+    EXPECT_EQ(sim.notifier.alerts.size(), 2u);
+    EXPECT_TRUE(sim.world.openedURLs.empty());
     sim.scheduler.advance(Seconds(119));
     EXPECT_FALSE(coordinator.permissionPollActive());
     sim.scheduler.advance(Seconds(10));
-    EXPECT_EQ(sim.log.count("tiling still blocked after permission polling"), 1u);
+    EXPECT_EQ(sim.log.count("tiling still blocked after waiting for a window manager"), 1u);
 }
 
 TEST_F(TilingCoordinatorTest, TurningOnTilesTheWindowsAlreadyOpenAndOffStopsEverything) {

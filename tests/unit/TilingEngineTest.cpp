@@ -242,16 +242,24 @@ TEST_F(TilingEngineTest, AWindowThatMovesButNoLongerResizesIsDroppedAndTheLogNam
     EXPECT_FALSE(engine.view().isTracked(c));
 }
 
-TEST_F(TilingEngineTest, AllWindowsRefusingWithTrustGoneStopsTilingAndReportsIt) {
+TEST_F(TilingEngineTest, AllWindowsRefusingWithTheWindowManagerGonePausesTilingKeepingTheTree) {
     openThree();
+    const std::string shape = layout(desktop(0), names);
     int revoked = 0;
     engine.onAccessLost = [&] { ++revoked; };
     world.revokeTrust();
     engine.retile(desktop(0), std::nullopt);
     EXPECT_EQ(revoked, 1);
     EXPECT_FALSE(engine.isRunning());
-    EXPECT_TRUE(sim.log.contains("retile space 1: all 3 window(s) refused and AX trust is gone — pausing tiling"));
+    EXPECT_TRUE(engine.isPaused());
+    EXPECT_TRUE(sim.log.contains(
+        "retile space 1: all 3 window(s) refused and the window manager is gone — pausing tiling"));
     EXPECT_TRUE(engine.trees().empty());
+
+    world.grantTrust();
+    engine.resume();
+    EXPECT_TRUE(engine.isRunning());
+    EXPECT_EQ(layout(desktop(0), names), shape);
 }
 
 TEST_F(TilingEngineTest, AnimationGlidesNeighboursWhileTheNewWindowJumps) {

@@ -166,9 +166,12 @@ protected:
     }
 
     void startServer(XServer::Options options = {}) { server = std::make_unique<XServer>(options); }
-    // Starts the app and waits until it has registered its keys and finished launching.
-    void startApp() {
-        app = std::make_unique<AppProcess>(*server, home, environment);
+    // Starts the app (with `extra` variables besides `environment`) and waits until it has registered
+    // its keys and finished launching.
+    void startApp(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> variables = environment;
+        variables.insert(variables.end(), extra.begin(), extra.end());
+        app = std::make_unique<AppProcess>(*server, home, variables);
         ASSERT_TRUE(app->waitForLine("launched in")) << app->output();
     }
     fs::path defaultsFile() const { return home / "config" / "quorvel" / "defaults.json"; }

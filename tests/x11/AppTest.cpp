@@ -186,7 +186,8 @@ TEST_F(AppTest, LosingTheDisplayEndsTheAppWithoutACrash) {
 
 TEST_F(AppTest, WithoutAnEWMHWindowManagerTheAppSaysSoAndQuits) {
     startServer({.windowManager = false});
-    app = std::make_unique<AppProcess>(*server, home);
+    // The wait for a window manager shortened from 10 s: none comes.
+    app = std::make_unique<AppProcess>(*server, home, std::vector<std::string>{"QUORVEL_WM_WAIT_SECONDS=0.5"});
     ASSERT_TRUE(XServer::waitFor([&] { return server->run("xdotool search --onlyvisible --name '^Quorvel$' >/dev/null") == 0; },
                                  10s))
         << app->output();

@@ -261,9 +261,19 @@ XServer::XServer(const Options& options) {
     }
     m_display = ":" + number;
 
+    m_options = options;
     if (!options.windowManager) return;
+    if (!launchWindowManager({}, 0)) {
+        stop(m_xvfb);
+        throw std::runtime_error(std::string(name(options.manager)) + " did not start on " + m_display);
+    }
+}
+
+bool XServer::launchWindowManager(const std::vector<std::string>& extra, std::uint32_t previousCheck) {
+    const Options& options = m_options;
     std::vector<std::string> environment;
-    const std::vector<std::string> command = windowManagerCommand(options, environment);
+    std::vector<std::string> command = windowManagerCommand(options, environment);
+    command.insert(command.end(), extra.begin(), extra.end());
     m_windowManager = spawn(command, m_display, -1, -1, -1, environment);
 
     // Ready when the window manager's check window names itself and the desktops are set up (Openbox
@@ -278,7 +288,8 @@ XServer::XServer(const Options& options) {
     const bool ready = c && waitFor([&] {
         const xcb_window_t root = rootOf(c.get());
         const auto check = windowProperty(c.get(), root, "_NET_SUPPORTING_WM_CHECK");
-        return !check.empty() && windowProperty(c.get(), check[0], "_NET_SUPPORTING_WM_CHECK") == check &&
+        return !check.empty() && check[0] != previousCheck &&
+               windowProperty(c.get(), check[0], "_NET_SUPPORTING_WM_CHECK") == check &&
                !windowProperty(c.get(), root, "_NET_NUMBER_OF_DESKTOPS").empty() &&
                !windowProperty(c.get(), root, "_NET_CURRENT_DESKTOP").empty() && barReserved();
     }, std::chrono::milliseconds(5000));
@@ -305,9 +316,35 @@ XServer::XServer(const Options& options) {
     }();
     if (!managing) {
         stop(m_windowManager);
-        stop(m_xvfb);
-        throw std::runtime_error(std::string(name(options.manager)) + " did not start on " + m_display);
+        m_windowManager = 0;
     }
+    return managing;
+}
+
+void XServer::stopWindowManager(Ending ending) {
+    if (m_windowManager <= 0) return;
+    if (ending == Ending::crash) {
+        ::kill(m_windowManager, SIGKILL);
+        ::waitpid(m_windowManager, nullptr, 0);
+    } else {
+        stop(m_windowManager);
+    }
+    m_windowManager = 0;
+}
+
+void XServer::startWindowManager() {
+    if (!launchWindowManager({}, 0)) throw std::runtime_error("the window manager did not start again on " + m_display);
+}
+
+void XServer::replaceWindowManager() {
+    const auto c = connect(m_display);
+    const auto check = c ? windowProperty(c.get(), rootOf(c.get()), "_NET_SUPPORTING_WM_CHECK") : std::vector<std::uint32_t>{};
+    const pid_t old = m_windowManager;
+    if (!launchWindowManager({"--replace"}, check.empty() ? 0 : check.front()))
+        throw std::runtime_error("the window manager was not replaced on " + m_display);
+    // The old one exits once the new one has taken over.
+    const bool ended = waitFor([old] { return ::waitpid(old, nullptr, WNOHANG) == old; }, std::chrono::milliseconds(5000));
+    if (!ended) stop(old);
 }
 
 XServer::~XServer() {

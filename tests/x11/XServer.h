@@ -99,6 +99,16 @@ public:
     // Ends the X server at once, as a crash or a logout would.
     void kill();
 
+    // The window manager's life, as a session sees it. Stopping waits until it is gone: asked to
+    // quit it lets go of every window first; a crash (SIGKILL) leaves its properties behind.
+    enum class Ending { quit, crash };
+    void stopWindowManager(Ending ending);
+    // Starts the window manager of the options (again, or on a server started without one) and
+    // waits as the constructor does. Throws std::runtime_error when it does not come up.
+    void startWindowManager();
+    // `openbox --replace`: a new Openbox takes over from the running one, which exits.
+    void replaceWindowManager();
+
     // Runs a command with DISPLAY set to this server (xdotool, xprop, …); returns its exit code.
     int run(const std::string& command);
 
@@ -115,6 +125,10 @@ private:
     std::vector<int> m_pipes;
     // The window manager's command line; `environment` gets the variables it needs besides DISPLAY.
     std::vector<std::string> windowManagerCommand(const Options& options, std::vector<std::string>& environment);
+    // Spawns the window manager (with `extra` arguments) and waits until it manages windows, with a
+    // check window other than `previousCheck`; stops it and returns false when it does not.
+    bool launchWindowManager(const std::vector<std::string>& extra, std::uint32_t previousCheck);
+    Options m_options;
     void waitListed(std::uint32_t window, bool listed);
 };
 
