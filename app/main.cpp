@@ -215,6 +215,10 @@ int main(int argc, char** argv) {
     const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray};
     CoreServices core(platform);
+    // The defaults file is the user's too: one write per turn, and their edits are taken in.
+    defaults.coalesceOn(scheduler);
+    defaults.onExternalChange = [&](const std::vector<std::string>& keys) { core.settings.announceChanges(keys); };
+    if (const int fd = defaults.watchFile(); fd >= 0) scheduler.watch(fd, [&] { defaults.fileMayHaveChanged(); });
     // _NET_CURRENT_DESKTOP reaches every desktop, empty ones too: switch directly unless told not to.
     core.settings.setDirectSpaceSwitchByDefault(true);
     AppDelegate delegate(platform, core);
