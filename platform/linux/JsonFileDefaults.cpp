@@ -326,6 +326,9 @@ JsonFileDefaults::~JsonFileDefaults() {
     // Whoever listened may already be gone; what the last write takes in is not announced.
     onExternalChange = nullptr;
     flush();
+    if (!m_pending.empty() && m_persist)
+        m_log.error(kCategory, "defaults file %s: %s change(s) not saved, the file does not parse", m_path.string(),
+                    m_pending.size());
     if (m_watch >= 0) ::close(m_watch);
 }
 
@@ -398,7 +401,7 @@ void JsonFileDefaults::scheduleFlush() {
 
 void JsonFileDefaults::coalesceOn(Scheduler& scheduler) { m_scheduler = &scheduler; }
 
-JsonFileDefaults::FileState JsonFileDefaults::readCurrent(Values& values) {
+JsonFileDefaults::FileState JsonFileDefaults::readCurrent(Values& values, bool writeFinished) {
     const auto unusable = [this](const std::string& problem) {
         if (!m_fileUnusable)
             m_log.error(kCategory,
@@ -415,8 +418,8 @@ JsonFileDefaults::FileState JsonFileDefaults::readCurrent(Values& values) {
         values = m_onDisk;
     } else if (read.text.empty()) {
         // An editor truncates before it writes: an empty file while keys were expected is taken
-        // as in the middle of a write. Its closing brings it back here through the watch.
-        if (!m_onDisk.empty()) return FileState::busy;
+        // as in the middle of a write, until the watch says a write was finished.
+        if (!writeFinished && !m_onDisk.empty()) return FileState::busy;
         values.clear();
     } else {
         ParseOutcome parsed = parseText(read.text);
@@ -462,7 +465,7 @@ void JsonFileDefaults::flush() {
     try {
         const FileLock lock(m_path);
         Values file;
-        if (readCurrent(file) != FileState::readable) return; // kept pending for a later write
+        if (readCurrent(file, false) != FileState::readable) return; // kept pending for a later write
         external = absorb(file);
 
         Values merged = file;
@@ -530,7 +533,7 @@ void JsonFileDefaults::reload() {
     std::vector<std::string> external;
     try {
         Values file;
-        if (readCurrent(file) != FileState::readable) return;
+        if (readCurrent(file, true) != FileState::readable) return;
         external = absorb(file);
     } catch (const std::exception& e) {
         m_log.error(kCategory, "defaults file %s could not be read again (%s)", m_path.string(), std::string(e.what()));

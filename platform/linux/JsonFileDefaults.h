@@ -51,7 +51,8 @@ public:
     int watchFile();
     // Drains the watch and, when the file was replaced or rewritten, reads it again.
     void fileMayHaveChanged();
-    // Reads the file again and takes in what was changed outside this process.
+    // Reads the file again, as finished by whoever wrote it, and takes in what was changed
+    // outside this process (an emptied file removes every key).
     void reload();
     // Called with the keys whose values changed outside this process, after the new values are
     // readable here.
@@ -77,8 +78,9 @@ private:
     // Writes now without a scheduler, else once on its next turn.
     void scheduleFlush();
     // The file's values now: `readable` fills `values` (a missing file counts as unchanged since
-    // last seen); `unusable` logs what is wrong once; `busy` is an empty file while one was expected.
-    FileState readCurrent(Values& values);
+    // last seen); `unusable` logs what is wrong once; `busy` is an empty file while keys were
+    // expected, unless `writeFinished` (the watch saw it closed or renamed into place).
+    FileState readCurrent(Values& values, bool writeFinished);
     // Takes in the keys that differ between `file` and what was last seen there, except those
     // changed here and not yet written. Returns them.
     std::vector<std::string> absorb(const Values& file);

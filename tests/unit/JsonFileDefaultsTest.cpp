@@ -288,6 +288,15 @@ TEST_F(JsonFileDefaultsTest, AnEditMadeWhileRunningIsTakenInAnnouncedAndKeptByLa
     EXPECT_EQ(fileValues(file()),
               (Json{{"tiling_gap", 16}, {"mine", "kept"}, {"app_mode", "hotkey"}, {"edit_mode", true}}));
     EXPECT_EQ(announced.size(), 2u) << "the app's own writes are not news";
+
+    // Emptied on purpose and closed: every key goes, and the next change is written.
+    writeBytes(file(), "");
+    store.fileMayHaveChanged();
+    EXPECT_TRUE(store.keys().empty());
+    EXPECT_EQ(announced.back().size(), 4u);
+    store.set("app_mode", "menubar");
+    scheduler.runPending();
+    EXPECT_EQ(fileValues(file()), (Json{{"app_mode", "menubar"}}));
 }
 
 TEST_F(JsonFileDefaultsTest, UnchangedValuesAreNotWrittenAndOneTurnIsWrittenOnce) {
