@@ -133,6 +133,8 @@ TEST_F(AppTest, NamesAndOverridesSurviveQuittingAndStartingAgain) {
     writeDefaults(saved);
     startApp();
     EXPECT_TRUE(app->waitForLine("restored")) << app->output();
+    // Written on the turn after the restore.
+    EXPECT_TRUE(XServer::waitFor([&] { return readDefaults().contains("space_labels"); })) << app->output();
     const nlohmann::json restored = readDefaults();
     EXPECT_EQ(restored["space_labels"]["2"], "Mail") << restored.dump();
     EXPECT_EQ(restored["tiling_overrides"]["2"], "off") << restored.dump();
