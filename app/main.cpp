@@ -240,6 +240,10 @@ int main(int argc, char** argv) {
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray};
     CoreServices core(platform);
     core.catalog.setFileManagerLookup([&log] { return defaultFileManager(log); });
+    // The defaults file is the user's too: one write per turn, and their edits are taken in.
+    defaults.coalesceOn(scheduler);
+    defaults.onExternalChange = [&](const std::vector<std::string>& keys) { core.settings.announceChanges(keys); };
+    if (const int fd = defaults.watchFile(); fd >= 0) scheduler.watch(fd, [&] { defaults.fileMayHaveChanged(); });
     // _NET_CURRENT_DESKTOP reaches every desktop, empty ones too: switch directly unless told not to.
     core.settings.setDirectSpaceSwitchByDefault(true);
     AppDelegate delegate(platform, core);

@@ -185,4 +185,20 @@ void Settings::purgeRemovedFeatureKeys() {
         if (m_defaults.hasValue(key)) m_defaults.remove(key);
 }
 
+std::size_t Settings::observeChanges(ChangeListener listener) {
+    const std::size_t token = m_nextListener++;
+    m_changeListeners.emplace(token, std::move(listener));
+    return token;
+}
+
+void Settings::stopObservingChanges(std::size_t token) { m_changeListeners.erase(token); }
+
+void Settings::announceChanges(const std::vector<std::string>& keys) {
+    if (keys.empty()) return;
+    // A copy: listeners may change the set while it is walked.
+    const auto listeners = m_changeListeners;
+    for (const auto& [token, listener] : listeners)
+        if (m_changeListeners.contains(token)) listener(keys);
+}
+
 } // namespace quorvel

@@ -8,6 +8,8 @@
 #include "platform/Types.h"
 
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -132,6 +134,15 @@ public:
     // Removes the keys a removed feature left behind. Harmless to repeat.
     void purgeRemovedFeatureKeys();
 
+    // Changes that reach the store from outside the app (a hand edit of the defaults file, a
+    // second copy): listeners get the keys whose values changed, already readable here, in the
+    // order they were added. A listener may add or remove listeners; those apply from the next
+    // announcement.
+    using ChangeListener = std::function<void(const std::vector<std::string>& keys)>;
+    std::size_t observeChanges(ChangeListener listener);
+    void stopObservingChanges(std::size_t token);
+    void announceChanges(const std::vector<std::string>& keys);
+
 private:
     bool boolOrTrue(std::string_view key) const { return m_defaults.boolean(key).optional().value_or(true); }
     template <class E>
@@ -139,6 +150,8 @@ private:
 
     DefaultsStore& m_defaults;
     bool m_directSpaceSwitchByDefault = false;
+    std::map<std::size_t, ChangeListener> m_changeListeners;
+    std::size_t m_nextListener = 1;
 };
 
 } // namespace quorvel

@@ -1,9 +1,12 @@
-// The defaults file: strict parsing, loading with damaged files moved aside, atomic private rewrites.
-// Nothing here throws to the caller; every failure becomes one "app" error line.
+// The defaults file: strict parsing, loading with damaged files moved aside, merged private
+// rewrites under a lock, and a watch for edits made outside. Nothing here throws to the caller;
+// every failure becomes one "app" error line.
 #include "JsonFileDefaults.h"
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +98,7 @@ public:
         if (m_fd >= 0) ::close(m_fd);
     }
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
     // Closes now so that a failing close can be reported.
     int close() { return ::close(std::exchange(m_fd, -1)); }
 
@@ -275,11 +279,57 @@ fs::path homeDirectory() {
     return {};
 }
 
+// Holds an exclusive flock on the side file "<defaults file>.lock" for its lifetime: every copy
+// that writes the file takes it, so read-merge-write never interleaves between two copies.
+class FileLock {
+public:
+    explicit FileLock(const fs::path& file) {
+        if (!makeDirectories(file.parent_path()).empty()) return;
+        const std::string lockPath = file.string() + ".lock";
+        m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+        if (m_fd < 0) return;
+        while (::flock(m_fd, LOCK_EX) != 0) {
+            if (errno == EINTR) continue;
+            ::close(std::exchange(m_fd, -1));
+            return;
+        }
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock() {
+        // Closing releases the lock.
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+// Equal as stored: 1 and 1.0 compare equal as JSON but are written differently.
+bool sameValue(const Json& a, const Json& b) { return a == b && a.dump() == b.dump(); }
+
+std::string joined(const std::vector<std::string>& keys) {
+    std::string out;
+    for (const std::string& key : keys) out += (out.empty() ? "" : ", ") + key;
+    return out;
+}
+
 } // namespace
 
 JsonFileDefaults::JsonFileDefaults(std::filesystem::path path, Log& log, double wallClock)
     : m_path(std::move(path)), m_log(log) {
     load(wallClock);
+}
+
+JsonFileDefaults::~JsonFileDefaults() {
+    // Whoever listened may already be gone; what the last write takes in is not announced.
+    onExternalChange = nullptr;
+    flush();
+    if (!m_pending.empty() && m_persist)
+        m_log.error(kCategory, "defaults file %s: %s change(s) not saved, the file does not parse", m_path.string(),
+                    m_pending.size());
+    if (m_watch >= 0) ::close(m_watch);
 }
 
 std::filesystem::path JsonFileDefaults::defaultPath() {
@@ -308,16 +358,20 @@ void JsonFileDefaults::set(std::string_view key, Json value) {
         remove(key);
         return;
     }
-    if (const auto it = m_values.find(key); it != m_values.end()) it->second = std::move(value);
-    else m_values.emplace(std::string(key), std::move(value));
-    save();
+    if (const auto it = m_values.find(key); it != m_values.end()) {
+        if (sameValue(it->second, value)) return;
+        it->second = value;
+    } else {
+        m_values.emplace(std::string(key), value);
+    }
+    changed(key, std::move(value));
 }
 
 void JsonFileDefaults::remove(std::string_view key) {
     const auto it = m_values.find(key);
     if (it == m_values.end()) return;
     m_values.erase(it);
-    save();
+    changed(key, std::nullopt);
 }
 
 std::vector<std::string> JsonFileDefaults::keys() const {
@@ -325,6 +379,169 @@ std::vector<std::string> JsonFileDefaults::keys() const {
     out.reserve(m_values.size());
     for (const auto& [key, value] : m_values) out.push_back(key);
     return out;
+}
+
+void JsonFileDefaults::changed(std::string_view key, std::optional<Json> value) {
+    if (const auto it = m_pending.find(key); it != m_pending.end()) it->second = std::move(value);
+    else m_pending.emplace(std::string(key), std::move(value));
+    scheduleFlush();
+}
+
+void JsonFileDefaults::scheduleFlush() {
+    if (!m_scheduler) {
+        flush();
+        return;
+    }
+    if (!m_flushTask.isCancelled()) return;
+    m_flushTask = m_scheduler->post([this] {
+        m_flushTask = {};
+        flush();
+    });
+}
+
+void JsonFileDefaults::coalesceOn(Scheduler& scheduler) { m_scheduler = &scheduler; }
+
+JsonFileDefaults::FileState JsonFileDefaults::readCurrent(Values& values, bool writeFinished) {
+    const auto unusable = [this](const std::string& problem) {
+        if (!m_fileUnusable)
+            m_log.error(kCategory,
+                        "defaults file %s cannot be used (%s) — left as it is; the settings read "
+                        "before stay in effect and changes are written once it parses again",
+                        m_path.string(), problem);
+        m_fileUnusable = true;
+        return FileState::unusable;
+    };
+    ReadOutcome read = readFile(m_path);
+    if (read.kind == ReadOutcome::Kind::failed) return unusable(read.problem);
+    if (read.kind == ReadOutcome::Kind::missing) {
+        // Deleted or being replaced: nothing there to merge, and everything known is written back.
+        values = m_onDisk;
+    } else if (read.text.empty()) {
+        // An editor truncates before it writes: an empty file while keys were expected is taken
+        // as in the middle of a write, until the watch says a write was finished.
+        if (!writeFinished && !m_onDisk.empty()) return FileState::busy;
+        values.clear();
+    } else {
+        ParseOutcome parsed = parseText(read.text);
+        if (!parsed.values) return unusable(parsed.problem);
+        values = {std::make_move_iterator(parsed.values->begin()), std::make_move_iterator(parsed.values->end())};
+    }
+    if (m_fileUnusable) m_log.info(kCategory, "defaults file %s parses again", m_path.string());
+    m_fileUnusable = false;
+    return FileState::readable;
+}
+
+std::vector<std::string> JsonFileDefaults::absorb(const Values& file) {
+    std::vector<std::string> changedKeys;
+    const auto consider = [&](const std::string& key) {
+        if (m_pending.contains(key)) return;
+        const auto before = m_onDisk.find(key);
+        const auto now = file.find(key);
+        const bool same = before == m_onDisk.end() ? now == file.end()
+                                                   : now != file.end() && sameValue(now->second, before->second);
+        if (same) return;
+        if (now == file.end()) m_values.erase(key);
+        else m_values.insert_or_assign(key, now->second);
+        changedKeys.push_back(key);
+    };
+    for (const auto& [key, value] : file) consider(key);
+    for (const auto& [key, value] : m_onDisk)
+        if (!file.contains(key)) consider(key);
+    m_onDisk = file;
+    return changedKeys;
+}
+
+void JsonFileDefaults::announce(const std::vector<std::string>& keys) {
+    if (keys.empty()) return;
+    m_log.info(kCategory, "defaults file %s changed outside the app: %s", m_path.string(), joined(keys));
+    if (onExternalChange) onExternalChange(keys);
+}
+
+void JsonFileDefaults::flush() {
+    m_flushTask.cancel();
+    m_flushTask = {};
+    if (m_pending.empty() || !m_persist) return;
+    std::vector<std::string> external;
+    try {
+        const FileLock lock(m_path);
+        Values file;
+        if (readCurrent(file, false) != FileState::readable) return; // kept pending for a later write
+        external = absorb(file);
+
+        Values merged = file;
+        for (const auto& [key, value] : m_pending) {
+            if (value) merged.insert_or_assign(key, *value);
+            else merged.erase(key);
+        }
+        if (serialize(merged) != serialize(file)) {
+            if (const std::string problem = writeAtomically(writeTarget(m_path), serialize(merged)); !problem.empty()) {
+                m_log.error(kCategory, "defaults file %s could not be saved (%s)", m_path.string(), problem);
+                announce(external);
+                return; // kept pending: the next change tries again
+            }
+            ++m_writes;
+            m_onDisk = std::move(merged);
+        }
+        m_pending.clear();
+    } catch (const std::exception& e) {
+        m_log.error(kCategory, "defaults file %s could not be saved (%s)", m_path.string(), std::string(e.what()));
+    }
+    announce(external);
+}
+
+int JsonFileDefaults::watchFile() {
+    if (m_watch >= 0) return m_watch;
+    const fs::path directory = m_path.parent_path().empty() ? fs::path(".") : m_path.parent_path();
+    if (const std::string problem = makeDirectories(directory); !problem.empty()) {
+        m_log.error(kCategory, "defaults file %s is not watched (%s)", m_path.string(), problem);
+        return -1;
+    }
+    FileDescriptor watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    // The file is replaced by rename (here and by most editors), so the folder is what is watched:
+    // a rename into place, or a rewrite in place that has been closed.
+    if (watch.get() < 0 || ::inotify_add_watch(watch.get(), directory.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
+        m_log.error(kCategory, "defaults file %s is not watched (%s)", m_path.string(), errorText(errno));
+        return -1;
+    }
+    m_watch = watch.release();
+    return m_watch;
+}
+
+void JsonFileDefaults::fileMayHaveChanged() {
+    if (m_watch < 0) return;
+    const std::string name = m_path.filename().string();
+    bool ours = false;
+    alignas(inotify_event) char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(m_watch, buffer, sizeof buffer);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) continue;
+            break;
+        }
+        for (ssize_t offset = 0; offset < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            if (event->len > 0 && name == event->name) ours = true;
+            if (event->mask & IN_Q_OVERFLOW) ours = true;
+            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    if (ours) reload();
+}
+
+void JsonFileDefaults::reload() {
+    if (!m_persist) return;
+    std::vector<std::string> external;
+    try {
+        Values file;
+        if (readCurrent(file, true) != FileState::readable) return;
+        external = absorb(file);
+    } catch (const std::exception& e) {
+        m_log.error(kCategory, "defaults file %s could not be read again (%s)", m_path.string(), std::string(e.what()));
+        return;
+    }
+    announce(external);
+    // Changes held back while the file did not parse go out now.
+    if (!m_pending.empty()) scheduleFlush();
 }
 
 void JsonFileDefaults::load(double wallClock) {
@@ -339,6 +556,7 @@ void JsonFileDefaults::load(double wallClock) {
             if (parsed.values) {
                 m_values = {std::make_move_iterator(parsed.values->begin()),
                             std::make_move_iterator(parsed.values->end())};
+                m_onDisk = m_values;
                 return;
             }
             problem = std::move(parsed.problem);
@@ -359,24 +577,13 @@ void JsonFileDefaults::load(double wallClock) {
     } catch (const std::exception& e) {
         // Only running out of memory gets here; leave the file exactly as it is.
         m_values.clear();
+        m_onDisk.clear();
         m_persist = false;
         m_log.error(kCategory,
                     "defaults file %s could not be loaded (%s) — starting empty, "
                     "changes will not be saved",
                     m_path.string(), std::string(e.what()));
     }
-}
-
-void JsonFileDefaults::save() {
-    if (!m_persist) return;
-    std::string problem;
-    try {
-        problem = writeAtomically(writeTarget(m_path), serialize(m_values));
-    } catch (const std::exception& e) {
-        problem = e.what();
-    }
-    if (!problem.empty())
-        m_log.error(kCategory, "defaults file %s could not be saved (%s)", m_path.string(), problem);
 }
 
 } // namespace quorvel

@@ -1,11 +1,15 @@
 // The defaults file on a real filesystem: typed round trips, private atomic writes, damaged files
-// moved aside intact, write failures absorbed, and where the file lives.
+// moved aside intact, write failures absorbed, where the file lives, and sharing it with the
+// user's editor and with a second copy.
 #include "CapturingLog.h"
 #include "JsonFileDefaults.h"
+#include "SimScheduler.h"
+#include "settings/Settings.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +25,8 @@ namespace fs = std::filesystem;
 
 constexpr double kNow = 1796543729.75; // 2026-12-06T07:55:29Z
 constexpr std::string_view kStamp = ".corrupt-20261206T075529Z";
+// The file and the side file every writer locks.
+const std::vector<std::string> kFileAndLock = {"defaults.json", "defaults.json.lock"};
 
 std::string readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -137,13 +143,14 @@ TEST_F(JsonFileDefaultsTest, FileIsPrivateAndReplacedWholeWithoutLeftovers) {
     store.remove("a");
     EXPECT_EQ(modeOf(dir()), 0700u);
     EXPECT_EQ(modeOf(file()), 0600u);
-    EXPECT_EQ(namesIn(dir()), std::vector<std::string>{"defaults.json"});
+    EXPECT_EQ(namesIn(dir()), kFileAndLock);
+    EXPECT_EQ(modeOf(dir() / "defaults.json.lock"), 0600u);
     EXPECT_EQ(JsonFileDefaults::parse(readBytes(file())), (std::map<std::string, Json>{{"b", "two"}}));
 
     // Zero bytes hold nothing to back up.
     writeBytes(file(), "");
     EXPECT_TRUE(open().keys().empty());
-    EXPECT_EQ(namesIn(dir()), std::vector<std::string>{"defaults.json"});
+    EXPECT_EQ(namesIn(dir()), kFileAndLock);
     EXPECT_TRUE(log.lines().empty());
 }
 
@@ -217,7 +224,7 @@ TEST_F(JsonFileDefaultsTest, ReadOnlyFolderKeepsTheOldFileAndTheNewValueInMemory
     EXPECT_EQ(store.integer("a").value, 2);
     EXPECT_EQ(log.count("could not be saved (creating a temporary file: Permission denied)"), 1u);
     ::chmod(dir().c_str(), 0700);
-    EXPECT_EQ(namesIn(dir()), std::vector<std::string>{"defaults.json"});
+    EXPECT_EQ(namesIn(dir()), kFileAndLock);
     EXPECT_EQ(open().integer("a").value, 1);
 }
 
@@ -229,6 +236,157 @@ TEST_F(JsonFileDefaultsTest, SymlinkedFileIsWrittenThroughTheLink) {
     EXPECT_TRUE(fs::is_symlink(file()));
     EXPECT_EQ(JsonFileDefaults::parse(readBytes(root / "dotfiles" / "defaults.json")),
               (std::map<std::string, Json>{{"a", 1}}));
+}
+
+// What an editor does on save: most write a new file and rename it into place, some rewrite in place.
+void saveLikeAnEditor(const fs::path& path, const Json& values, bool inPlace) {
+    const std::string text = values.dump(4);
+    if (inPlace) return writeBytes(path, text);
+    writeBytes(path.string() + ".swp", text);
+    fs::rename(path.string() + ".swp", path);
+}
+
+Json fileValues(const fs::path& path) { return Json::parse(readBytes(path)); }
+
+TEST_F(JsonFileDefaultsTest, AnEditMadeWhileRunningIsTakenInAnnouncedAndKeptByLaterWrites) {
+    sim::SimScheduler scheduler;
+    auto store = open();
+    store.coalesceOn(scheduler);
+    ASSERT_GE(store.watchFile(), 0);
+    Settings settings(store);
+    std::vector<std::vector<std::string>> announced;
+    settings.observeChanges([&](const std::vector<std::string>& keys) { announced.push_back(keys); });
+    store.onExternalChange = [&](const std::vector<std::string>& keys) { settings.announceChanges(keys); };
+    store.set("tiling_gap", 8);
+    store.set("menu_density", "focused");
+    scheduler.runPending();
+
+    // Renamed into place: a new key and a changed one.
+    saveLikeAnEditor(file(), {{"tiling_gap", 20}, {"menu_density", "focused"}, {"mine", "kept"}}, false);
+    store.fileMayHaveChanged();
+    EXPECT_EQ(settings.tilingGap(), 20);
+    EXPECT_EQ(announced, (std::vector<std::vector<std::string>>{{"mine", "tiling_gap"}}));
+    store.set("app_mode", "hotkey");
+    scheduler.runPending();
+    EXPECT_EQ(fileValues(file()),
+              (Json{{"tiling_gap", 20}, {"menu_density", "focused"}, {"mine", "kept"}, {"app_mode", "hotkey"}}));
+
+    // Rewritten in place, and caught half-way: truncated when the app wants to write. Nothing is
+    // written over the empty file; once the editor closes it, both sides' changes are there.
+    {
+        std::ofstream editor(file(), std::ios::trunc);
+        store.set("edit_mode", true);
+        scheduler.runPending();
+        EXPECT_EQ(readBytes(file()), "");
+        editor << Json{{"tiling_gap", 16}, {"mine", "kept"}, {"app_mode", "hotkey"}}.dump();
+    }
+    store.fileMayHaveChanged();
+    scheduler.runPending();
+    EXPECT_EQ(settings.tilingGap(), 16);
+    EXPECT_EQ(settings.menuDensity(), MenuDensity::full) << "a key the user deleted is gone";
+    EXPECT_EQ(announced.back(), (std::vector<std::string>{"tiling_gap", "menu_density"}));
+    EXPECT_EQ(fileValues(file()),
+              (Json{{"tiling_gap", 16}, {"mine", "kept"}, {"app_mode", "hotkey"}, {"edit_mode", true}}));
+    EXPECT_EQ(announced.size(), 2u) << "the app's own writes are not news";
+
+    // Emptied on purpose and closed: every key goes, and the next change is written.
+    writeBytes(file(), "");
+    store.fileMayHaveChanged();
+    EXPECT_TRUE(store.keys().empty());
+    EXPECT_EQ(announced.back().size(), 4u);
+    store.set("app_mode", "menubar");
+    scheduler.runPending();
+    EXPECT_EQ(fileValues(file()), (Json{{"app_mode", "menubar"}}));
+}
+
+TEST_F(JsonFileDefaultsTest, UnchangedValuesAreNotWrittenAndOneTurnIsWrittenOnce) {
+    sim::SimScheduler scheduler;
+    {
+        auto store = open();
+        store.coalesceOn(scheduler);
+        store.set("a", 1);
+        store.set("labels", {{"1", "Mail"}});
+        store.set("a", 2);
+        store.remove("absent");
+        EXPECT_FALSE(fs::exists(file())) << "written when the turn is over";
+        scheduler.runPending();
+        EXPECT_EQ(store.writeCount(), 1u);
+        EXPECT_EQ(fileValues(file()), (Json{{"a", 2}, {"labels", {{"1", "Mail"}}}}));
+
+        // The same values again, or a change taken back within the turn, write nothing.
+        store.set("a", 2);
+        store.set("labels", {{"1", "Mail"}});
+        store.set("a", 3);
+        store.set("a", 2);
+        scheduler.runPending();
+        EXPECT_EQ(store.writeCount(), 1u);
+        // 2.0 is another value in the file than 2.
+        store.set("a", 2.0);
+        scheduler.runPending();
+        EXPECT_EQ(store.writeCount(), 2u);
+        EXPECT_TRUE(open().object("a")->is_number_float());
+
+        store.set("last", true); // never turned: written when the store goes
+    }
+    EXPECT_TRUE(open().boolFor("last"));
+}
+
+TEST_F(JsonFileDefaultsTest, TwoCopiesOnOneFileKeepEachOthersKeysAndRemovals) {
+    writeBytes(file(), R"({"shared": "x", "names": {"1": "Mail"}})");
+    auto first = open();
+    auto second = open();
+    std::vector<std::string> secondHeard;
+    second.onExternalChange = [&](const std::vector<std::string>& keys) { secondHeard = keys; };
+    first.set("a", 1);
+    first.remove("shared");
+    second.set("b", 2);
+    EXPECT_EQ(fileValues(file()), (Json{{"names", {{"1", "Mail"}}}, {"a", 1}, {"b", 2}}));
+    EXPECT_EQ(second.integer("a").value, 1);
+    EXPECT_FALSE(second.hasValue("shared"));
+    EXPECT_EQ(secondHeard, (std::vector<std::string>{"a", "shared"}));
+
+    // Two processes writing as fast as they can: the lock keeps every key of both.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    const std::string prefix = child == 0 ? "child_" : "parent_";
+    {
+        sim::CapturingLog quiet;
+        JsonFileDefaults store(file(), quiet, kNow);
+        for (int i = 0; i < 25; ++i) store.set(prefix + std::to_string(i), i);
+    }
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const auto all = open().keys();
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const std::string& k) { return k.starts_with("child_"); }), 25);
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const std::string& k) { return k.starts_with("parent_"); }), 25);
+}
+
+TEST_F(JsonFileDefaultsTest, AFileThatStopsParsingIsLeftAsWrittenUntilItParsesAgain) {
+    sim::SimScheduler scheduler;
+    auto store = open();
+    store.coalesceOn(scheduler);
+    ASSERT_GE(store.watchFile(), 0);
+    store.set("a", 1);
+    scheduler.runPending();
+
+    const std::string typo = "{\"a\": 1, \"mine\": }";
+    writeBytes(file(), typo);
+    store.fileMayHaveChanged();
+    store.set("b", 2);
+    scheduler.runPending();
+    store.set("c", 3);
+    scheduler.runPending();
+    EXPECT_EQ(readBytes(file()), typo);
+    EXPECT_EQ(store.integer("a").value, 1);
+    EXPECT_EQ(log.count("defaults file " + file().string() + " cannot be used (not valid JSON) — left as it is"), 1u);
+    EXPECT_TRUE(namesIn(dir()) == kFileAndLock) << "nothing moved aside while the app runs";
+
+    saveLikeAnEditor(file(), {{"a", 1}, {"mine", true}}, false);
+    store.fileMayHaveChanged();
+    scheduler.runPending();
+    EXPECT_EQ(fileValues(file()), (Json{{"a", 1}, {"mine", true}, {"b", 2}, {"c", 3}}));
+    EXPECT_EQ(log.count(file().string() + " parses again"), 1u);
 }
 
 TEST(JsonFileDefaultsPathTest, FollowsAnAbsoluteXdgConfigHomeElseHome) {

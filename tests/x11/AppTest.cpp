@@ -36,7 +36,7 @@ TEST_F(AppTest, TheTilingKeyTilesTheOpenWindowsAndTheCommandKeysDoWhatTheySay) {
 
     press("alt+shift+t", "toggle_tiling");
     ASSERT_TRUE(tiled({a, b, c}, {kLeftHalf, kRightTop, kRightBottom})) << app->output();
-    EXPECT_TRUE(readDefaults().value("tiling_enabled", false));
+    EXPECT_TRUE(XServer::waitFor([&] { return readDefaults().value("tiling_enabled", false); }));
 
     // Focus the window on the left and swap it right: it trades places with its neighbour there.
     std::vector<ClientWindow> windows = {a, b, c};
@@ -133,6 +133,8 @@ TEST_F(AppTest, NamesAndOverridesSurviveQuittingAndStartingAgain) {
     writeDefaults(saved);
     startApp();
     EXPECT_TRUE(app->waitForLine("restored")) << app->output();
+    // Written on the turn after the restore.
+    EXPECT_TRUE(XServer::waitFor([&] { return readDefaults().contains("space_labels"); })) << app->output();
     const nlohmann::json restored = readDefaults();
     EXPECT_EQ(restored["space_labels"]["2"], "Mail") << restored.dump();
     EXPECT_EQ(restored["tiling_overrides"]["2"], "off") << restored.dump();
@@ -318,7 +320,7 @@ TEST_F(TrayTest, TheTrayMenuRenamesChangesDensityTilesAndSwitchesWithTheMouse) {
     // The tiling switch turns tiling on; the windows tile and the menu stays.
     click(tilingSwitch(menu).x, tilingSwitch(menu).y);
     EXPECT_TRUE(tiled({a, b, c}, {kLeftHalf, kRightTop, kRightBottom})) << app->output();
-    EXPECT_TRUE(readDefaults().value("tiling_enabled", false));
+    EXPECT_TRUE(XServer::waitFor([&] { return readDefaults().value("tiling_enabled", false); }));
     EXPECT_TRUE(menuFrame()) << "the tiling switch closed the menu";
 
     // A click on desktop 2's row switches there and closes the menu.
