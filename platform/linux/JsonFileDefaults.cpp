@@ -10,11 +10,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <iterator>
 #include <system_error>
 #include <utility>
@@ -222,7 +224,31 @@ bool writeAll(int fd, std::string_view bytes) {
 
 // Temporary file in the same directory, flushed to disk, then renamed over `target`: a reader
 // (or a crash) sees the old file or the new one, never half of one. Returns the problem, if any.
-std::string writeAtomically(const fs::path& target, std::string_view bytes) {
+// What tells one version of a file from another: a rename into place gives a new inode, a rewrite
+// in place a new time or size.
+struct FileIdentity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modified = 0; // nanoseconds
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+FileIdentity identityOf(const fs::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {};
+    return {true, info.st_dev, info.st_ino, info.st_size,
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+// The answer of writeAtomically when `unchanged` said the file changed before the rename.
+constexpr std::string_view kChangedMeanwhile = "changed meanwhile";
+
+// Writes `bytes` to a temporary file beside `target`, flushes it and renames it over `target`,
+// unless `unchanged` (asked just before the rename) says `target` is no longer the version read.
+std::string writeAtomically(const fs::path& target, std::string_view bytes,
+                            const std::function<bool()>& unchanged = nullptr) {
     const fs::path directory = target.parent_path();
     if (auto problem = makeDirectories(directory); !problem.empty()) return problem;
 
@@ -238,6 +264,8 @@ std::string writeAtomically(const fs::path& target, std::string_view bytes) {
     else if (!writeAll(file.get(), bytes)) fail("writing");
     else if (::fsync(file.get()) != 0) fail("flushing to disk");
     if (file.close() != 0) fail("closing");
+    // An editor that saved while this was flushed to disk keeps its save: the merge is made again.
+    if (problem.empty() && unchanged && !unchanged()) problem = kChangedMeanwhile;
     if (problem.empty() && ::rename(temporary.c_str(), target.c_str()) != 0) fail("replacing the file");
     if (!problem.empty()) {
         ::unlink(temporary.c_str());
@@ -464,23 +492,36 @@ void JsonFileDefaults::flush() {
     std::vector<std::string> external;
     try {
         const FileLock lock(m_path);
-        Values file;
-        if (readCurrent(file, false) != FileState::readable) return; // kept pending for a later write
-        external = absorb(file);
+        // Other copies of the app wait for the lock; an editor does not: a save of its that lands
+        // between our read and our rename is read and merged again (three tries).
+        for (int attempt = 1;; ++attempt) {
+            const FileIdentity read = identityOf(m_path);
+            Values file;
+            if (readCurrent(file, false) != FileState::readable) return announce(external); // kept pending
+            for (std::string& key : absorb(file))
+                if (std::find(external.begin(), external.end(), key) == external.end()) external.push_back(std::move(key));
 
-        Values merged = file;
-        for (const auto& [key, value] : m_pending) {
-            if (value) merged.insert_or_assign(key, *value);
-            else merged.erase(key);
-        }
-        if (serialize(merged) != serialize(file)) {
-            if (const std::string problem = writeAtomically(writeTarget(m_path), serialize(merged)); !problem.empty()) {
+            Values merged = file;
+            for (const auto& [key, value] : m_pending) {
+                if (value) merged.insert_or_assign(key, *value);
+                else merged.erase(key);
+            }
+            if (serialize(merged) == serialize(file)) break;
+            const auto unchanged = [&] {
+                if (beforeReplace) beforeReplace();
+                return attempt == 3 || identityOf(m_path) == read;
+            };
+            if (const std::string problem = writeAtomically(writeTarget(m_path), serialize(merged), unchanged);
+                problem == kChangedMeanwhile) {
+                continue;
+            } else if (!problem.empty()) {
                 m_log.error(kCategory, "defaults file %s could not be saved (%s)", m_path.string(), problem);
                 announce(external);
                 return; // kept pending: the next change tries again
             }
             ++m_writes;
             m_onDisk = std::move(merged);
+            break;
         }
         m_pending.clear();
     } catch (const std::exception& e) {

@@ -57,6 +57,9 @@ public:
     // Called with the keys whose values changed outside this process, after the new values are
     // readable here.
     std::function<void(const std::vector<std::string>& keys)> onExternalChange;
+    // Called when a write has its new contents on disk, just before they replace the file: the
+    // moment an editor's save would otherwise be lost (tests save there).
+    std::function<void()> beforeReplace;
 
     const std::filesystem::path& path() const { return m_path; }
     // Where a damaged file was moved at load, if one was.

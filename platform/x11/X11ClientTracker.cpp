@@ -275,6 +275,10 @@ void X11ClientTracker::refreshClients() {
     }
     m_order = std::move(order);
     for (const Event& event : events) publish(event);
+    if (m_unlistedActive != 0 && m_clients.contains(m_unlistedActive)) {
+        m_unlistedActive = 0;
+        refreshActive();
+    }
 }
 
 void X11ClientTracker::refreshActive() {
@@ -283,6 +287,7 @@ void X11ClientTracker::refreshActive() {
     XWindow active = read.value_or(0);
     // The active window may be announced before the client list names it.
     if (active != 0 && !m_clients.contains(active)) refreshClients();
+    m_unlistedActive = m_clients.contains(active) ? 0 : active;
     if (!m_clients.contains(active)) active = 0;
     if (active == m_active) return;
     const XWindow previous = std::exchange(m_active, active);

@@ -146,6 +146,8 @@ private:
     std::map<XWindow, Client> m_clients;
     std::vector<XWindow> m_order;
     XWindow m_active = 0;
+    // The active window as announced before the client list named it: taken up once it does.
+    XWindow m_unlistedActive = 0;
     std::optional<std::uint32_t> m_desktop;
     std::map<std::uint64_t, Subscriber> m_subscribers;
     std::uint64_t m_nextSubscriber = 1;

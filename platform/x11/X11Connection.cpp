@@ -196,14 +196,14 @@ void X11Connection::keep(XWindow window, xcb_atom_t property, std::uint32_t read
 }
 
 void X11Connection::forgetChanged(const xcb_generic_event_t& event) {
-    if (m_kept.empty()) return;
     const std::uint8_t kind = event.response_type & 0x7f;
     if (kind == XCB_DESTROY_NOTIFY) {
+        // Even with nothing kept: a window id comes back, and must not come back watched.
         const auto& destroy = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
         if (destroy.window != root()) forgetProperties(destroy.window);
         return;
     }
-    if (kind != XCB_PROPERTY_NOTIFY) return;
+    if (kind != XCB_PROPERTY_NOTIFY || m_kept.empty()) return;
     const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
     const auto known = m_kept.find(notify.window);
     if (known == m_kept.end()) return;

@@ -299,6 +299,28 @@ TEST_F(JsonFileDefaultsTest, AnEditMadeWhileRunningIsTakenInAnnouncedAndKeptByLa
     EXPECT_EQ(fileValues(file()), (Json{{"app_mode", "menubar"}}));
 }
 
+TEST_F(JsonFileDefaultsTest, AnEditorsSaveLandingWhileTheAppWritesIsMergedNotOverwritten) {
+    sim::SimScheduler scheduler;
+    auto store = open();
+    store.coalesceOn(scheduler);
+    ASSERT_GE(store.watchFile(), 0);
+    std::vector<std::string> announced;
+    store.onExternalChange = [&](const std::vector<std::string>& keys) { announced = keys; };
+    store.set("tiling_gap", 8);
+    scheduler.runPending();
+
+    // The editor saves once, at the worst moment: after the app read the file, before its rename.
+    bool saved = false;
+    store.beforeReplace = [&] {
+        if (!std::exchange(saved, true)) saveLikeAnEditor(file(), {{"tiling_gap", 20}, {"mine", "kept"}}, false);
+    };
+    store.set("app_mode", "hotkey");
+    scheduler.runPending();
+    EXPECT_EQ(fileValues(file()), (Json{{"tiling_gap", 20}, {"mine", "kept"}, {"app_mode", "hotkey"}}));
+    EXPECT_EQ(store.object("tiling_gap"), Json(20));
+    EXPECT_EQ(announced, (std::vector<std::string>{"mine", "tiling_gap"}));
+}
+
 TEST_F(JsonFileDefaultsTest, UnchangedValuesAreNotWrittenAndOneTurnIsWrittenOnce) {
     sim::SimScheduler scheduler;
     {
