@@ -1,6 +1,7 @@
 // Toast layout (label sized to its text, at most two lines), placement on the primary screen's
-// available area, the dismissal (hold, fade at ~30 ticks a second, hide), and its rounded shape
-// where no compositing manager blends its corners away.
+// available area, the dismissal (hold, fade at ~30 ticks a second, hide; without a compositing
+// manager no fade), and its rounded opaque shape where no compositing manager blends its corners
+// away.
 #include "Toast.h"
 
 #include "OverlayWindow.h"
@@ -107,6 +108,12 @@ void Toast::placeOnPrimaryScreen() {
 
 void Toast::fadeOut(std::uint64_t generation) {
     if (generation != m_generation) return;
+    // Window opacity takes a compositing manager: without one a fade would only hold the panel
+    // fully visible a while longer.
+    if (!m_compositing) {
+        hide();
+        return;
+    }
     const double start = m_scheduler.now();
     m_fadeTicks = m_scheduler.every(Seconds(kFadeTick), [this, generation, start] {
         if (generation != m_generation) return;
@@ -130,6 +137,7 @@ void Toast::setCompositing(bool compositing) {
     if (compositing == m_compositing) return;
     m_compositing = compositing;
     reshape();
+    update();
 }
 
 void Toast::resizeEvent(QResizeEvent*) { reshape(); }
@@ -146,9 +154,16 @@ void Toast::reshape() {
 
 void Toast::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    const QColor panel(30, 30, 30);
+    if (!m_compositing) {
+        // Cut to shape by the mask: opaque to its edge, with no half-covered pixels that would show
+        // as a dark fringe where nothing blends them.
+        painter.fillRect(rect(), panel);
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor::fromRgbF(30 / 255.0f, 30 / 255.0f, 30 / 255.0f, 0.92f));
+    painter.setBrush(QColor(panel.red(), panel.green(), panel.blue(), 235)); // 0.92 opaque
     painter.drawRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
 }
 

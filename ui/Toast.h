@@ -22,11 +22,12 @@ public:
 
     // Replaces the message on screen, shows the panel at full opacity without activating it, and
     // restarts the dismissal: 1.6 s for fewer than 41 user-perceived characters, else 3.4 s, then
-    // a 0.35 s fade and hide. A fade under way never touches a newer message.
+    // a 0.35 s fade and hide (without a compositing manager, hide at once). A fade under way never
+    // touches a newer message.
     void showMessage(const QString& text);
     QString text() const;
-    // Whether a compositing manager blends the panel (the default); without one the panel is cut to
-    // its rounded shape, so its corners show what lies beneath instead of black.
+    // Whether a compositing manager blends the panel (the default); without one the panel is opaque
+    // and cut to its rounded shape, so its corners show what lies beneath instead of black.
     void setCompositing(bool compositing);
 
 protected:

@@ -34,12 +34,10 @@ public:
     AutoNamer(const AutoNamer&) = delete;
     AutoNamer& operator=(const AutoNamer&) = delete;
 
-    // Applications never used to name a desktop. Nor is a window that is part of the desktop itself
-    // (the desktop a file manager draws, a panel or dock), whatever its application.
-    const std::set<std::string> skipApps = {"Quorvel",        "Finder",          "WindowManager",
-                                            "Window Server",  "Dock",            "SystemUIServer",
-                                            "Control Center", "Notification Center", "Spotlight",
-                                            "universalAccessAuthWarn"};
+    // Applications never used to name a desktop: our own windows. Nor is a window that is part of
+    // the desktop itself (the desktop a file manager draws, a panel or dock), whatever its
+    // application.
+    const std::set<std::string> skipApps = {"Quorvel"};
 
     // Once: records the current desktop's application, then again 0.3 s after every desktop change
     // and at once on every application activation. Later calls do nothing until stopObserving.

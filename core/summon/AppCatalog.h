@@ -15,6 +15,7 @@ struct CatalogApp {
     std::string name;
     std::string desktopFileId;     // the desktop entry's id
     std::vector<std::string> argv; // how to start it, never through a shell
+    std::optional<std::string> workingDirectory; // where to start it; none: wherever we run
     friend bool operator==(const CatalogApp&, const CatalogApp&) = default;
 };
 

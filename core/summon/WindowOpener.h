@@ -20,7 +20,7 @@ public:
 
     // Starts the application again, which opens a new window on the current desktop.
     virtual Outcome openWindow(const CatalogApp& app) {
-        m_workspace.launch({.argv = app.argv}, [](std::optional<Pid>, std::optional<std::string>) {});
+        m_workspace.launch({.argv = app.argv, .workingDirectory = app.workingDirectory}, [](std::optional<Pid>, std::optional<std::string>) {});
         return Outcome::launched;
     }
 

@@ -14,10 +14,6 @@ constexpr Seconds kCreatedRetryDelay{0.15};
 constexpr Seconds kCloseSweepInterval{2.0};
 } // namespace
 
-const std::set<std::string> WindowTracker::kSkipApps = {
-    "Quorvel", "Dock", "SystemUIServer", "Control Center", "Notification Center", "Spotlight", "Window Server",
-    "WindowManager"};
-
 WindowTracker::WindowTracker(const TilingContext& context, const TilingRun& run, TrackerEvents& events)
     : m_ctx(context), m_run(run), m_events(events) {}
 
@@ -40,7 +36,6 @@ void WindowTracker::stop() {
 bool WindowTracker::attach(const RunningApplication& app) {
     if (!m_run.running) return false;
     if (app.pid == m_ctx.workspace.ownPid()) return true;
-    if (app.localizedName && kSkipApps.contains(*app.localizedName)) return true;
 
     WindowControl& windows = m_ctx.windows;
     if (const auto existing = m_observers.find(app.pid); existing != m_observers.end()) {
@@ -59,7 +54,7 @@ bool WindowTracker::attach(const RunningApplication& app) {
                                              std::optional<std::uint64_t> context) { handle(event, window, context); }));
         const std::string name = app.localizedName.value_or("?");
         if (!created || *created == 0) {
-            m_ctx.log.error(kCategory, "AXObserverCreate failed: %s (%d)", name, app.pid);
+            m_ctx.log.error(kCategory, "cannot watch windows of %s (%d)", name, app.pid);
             return false;
         }
         m_ctx.log.info(kCategory, "attached %s (%d)", name, app.pid);

@@ -92,9 +92,6 @@ public:
     std::size_t observerCount() const { return m_observers.size(); }
 
 private:
-    // Applications never attached.
-    static const std::set<std::string> kSkipApps;
-
     void sweepForClosedWindows();
     void handle(WindowEvent event, WindowId window, std::optional<std::uint64_t> context);
     // Desktop changes and full screen, as the window manager makes them (TilingTracking.cpp).

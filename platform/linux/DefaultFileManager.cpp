@@ -41,6 +41,19 @@ std::optional<CatalogApp> defaultFileManager(Log& log) {
         return std::nullopt;
     }
     app.argv = *argv;
+    // A file manager for terminals (ranger, nnn, mc) exits at once without one: it runs inside the
+    // terminal Debian-like systems name x-terminal-emulator, or not at all.
+    if (g_desktop_app_info_get_boolean(entry, "Terminal")) {
+        const GText terminal(g_find_program_in_path("x-terminal-emulator"));
+        if (!terminal) {
+            log.error(kCategory, "file manager %s runs in a terminal, and there is no x-terminal-emulator",
+                      app.desktopFileId);
+            return std::nullopt;
+        }
+        app.argv.insert(app.argv.begin(), {"x-terminal-emulator", "-e"});
+    }
+    const GText path(g_desktop_app_info_get_string(entry, "Path"));
+    if (path && *path.get() != '\0') app.workingDirectory = path.get();
     return app;
 }
 

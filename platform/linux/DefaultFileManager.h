@@ -9,9 +9,11 @@
 
 namespace quorvel {
 
-// Asked anew on each call (GIO follows changes of the desktop entries and of mimeapps.list). None
-// when no usable entry is registered: none at all, or one whose Exec line cannot be started
-// (logged, category "summon").
+// Asked anew on each call (GIO follows changes of the desktop entries and of mimeapps.list). An
+// entry with Terminal=true runs as `x-terminal-emulator -e <its arguments>`; its Path, if any, is
+// the working directory. None when no usable entry is registered: none at all, one whose Exec line
+// cannot be started, or one for terminals without x-terminal-emulator on PATH (logged, category
+// "summon").
 std::optional<CatalogApp> defaultFileManager(Log& log);
 
 } // namespace quorvel

@@ -1,5 +1,6 @@
 // Exec lines: words split on spaces, double-quoted words with their backslash escapes, then the
-// field codes of each word.
+// field codes of each word. Outside double quotes a backslash is an ordinary character and single
+// quotes are too.
 #include "DesktopEntryExec.h"
 
 namespace quorvel {
@@ -34,6 +35,13 @@ std::optional<std::vector<Word>> splitWords(std::string_view exec) {
             if (q == '"') {
                 closed = true;
                 break;
+            }
+            // No field codes inside quotes: only %%, kept for the expansion to make one percent sign.
+            if (q == '%') {
+                if (i + 1 == exec.size() || exec[i + 1] != '%') return std::nullopt;
+                current->text += "%%";
+                ++i;
+                continue;
             }
             const bool escape = q == '\\' && i + 1 < exec.size();
             if (escape && std::string_view("\"`$\\").find(exec[i + 1]) != std::string_view::npos) {

@@ -58,6 +58,16 @@ TEST_F(ToastTest, AShortMessageStaysThenFadesAndHides) {
     EXPECT_EQ(scheduler.pendingCount(), 0u);
 }
 
+TEST_F(ToastTest, WithoutACompositorTheToastHidesAtOnceWhenItsTimeIsUp) {
+    notifier.setCompositing(false);
+    show(std::string(40, 'a'));
+    advanceTo(1.599);
+    EXPECT_TRUE(fullyShown());
+    advanceTo(1.601);
+    EXPECT_FALSE(toast().isVisible());
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+}
+
 TEST_F(ToastTest, HoldTimeCountsUserPerceivedCharacters) {
     const std::string eAcute = "e\u0301"; // one character, two code points
     const std::string flag = "\U0001F1EB\U0001F1F7";
@@ -154,6 +164,24 @@ TEST_F(ToastTest, PaintsARoundedDarkPanelAndNeverTakesFocus) {
     const QRgb inside = image.pixel(6, image.height() / 2);
     EXPECT_NEAR(qAlpha(inside), 235, 2);
     EXPECT_LT(qRed(inside), 40);
+}
+
+TEST_F(ToastTest, WithoutACompositorThePanelIsOpaqueToTheEdgeOfItsShape) {
+    notifier.setCompositing(false);
+    show("Desktop 2");
+    QCoreApplication::processEvents();
+    const QImage image = toast().grab().toImage();
+    const QRegion shape = toast().mask();
+    ASSERT_FALSE(shape.isEmpty());
+    ASSERT_FALSE(shape.contains(QPoint(0, 0))) << "the corners are cut away";
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (shape.contains(QPoint(x, y))) {
+                ASSERT_EQ(qAlpha(image.pixel(x, y)), 255) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_LT(qRed(image.pixel(1, image.height() / 2)), 40) << "dark to its left edge";
 }
 
 TEST_F(ToastTest, TheLabelIs14OfQtsPixelsSoAMessageWrapsOnlyPastTheWidthDesigned) {

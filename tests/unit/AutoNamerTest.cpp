@@ -51,10 +51,10 @@ TEST_F(AutoNamerTest, UnnamedApplicationKeepsItsWholeTitle) {
     EXPECT_EQ(namer.currentSpaceAutoName(), "Unknown \u2014 Q3 - Budget \u2014 Draft");
 }
 
-TEST_F(AutoNamerTest, FinderFrontmostLeavesTheDesktopItsNumber) {
+TEST_F(AutoNamerTest, OurOwnWindowFrontmostLeavesTheDesktopItsNumber) {
     desktops(3);
     switchTo(desktop(1));
-    openApp("Finder", "Documents");
+    openApp("Quorvel", "Settings");
     const auto names = namesNow();
     EXPECT_EQ(names.at(desktop(1)), "Desktop 2");
     EXPECT_EQ(names.at(desktop(0)), "Desktop 1");

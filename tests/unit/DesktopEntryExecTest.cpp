@@ -24,12 +24,18 @@ TEST(DesktopEntryExecTest, QuotedArgumentsKeepSpacesAndTheirEscapes) {
     EXPECT_EQ(execArguments(R"("/opt/My Files/bin/files" "say \"hi\" \$HOME \\ \n" %F)", kFields),
               (Args{"/opt/My Files/bin/files", R"(say "hi" $HOME \ \n)"}));
     EXPECT_EQ(execArguments(R"(files "" x)", kFields), (Args{"files", "", "x"}));
-    // A quoted %f is an argument of its own: only the code goes.
-    EXPECT_EQ(execArguments(R"(files "%f")", kFields), (Args{"files", ""}));
+    EXPECT_EQ(execArguments(R"(files "--level=100%%")", kFields), (Args{"files", "--level=100%"}));
+}
+
+TEST(DesktopEntryExecTest, OnlyDoubleQuotesQuote) {
+    EXPECT_EQ(execArguments(R"(files a\ b)", kFields), (Args{"files", "a\\", "b"}));
+    EXPECT_EQ(execArguments("sh -c 'echo hi'", kFields), (Args{"sh", "-c", "'echo", "hi'"}));
 }
 
 TEST(DesktopEntryExecTest, LinesThatCannotBeStartedGiveNone) {
-    for (const char* exec : {"", "   ", "%f", "files %x", "files 100%", R"("files)", R"(files "a\")"})
+    for (const char* exec : {"", "   ", "%f", "files %x", "files 100%", R"("files)", R"(files "a\")",
+                             // No field codes inside quotes.
+                             R"(sh -c "notify-send %c")", R"(files "%f")", R"(files --title="%c")", R"(files "100%")"})
         EXPECT_EQ(execArguments(exec, kFields), std::nullopt) << exec;
 }
 

@@ -210,13 +210,14 @@ TEST_F(TilingEngineTest, WindowsClosedInOneTurnRetileTheirDesktopOnce) {
     EXPECT_EQ(sim.log.count("retile space 1:"), 1u);
 }
 
-TEST_F(TilingEngineTest, OurOwnProcessAndSkippedAppsAreNeverAttached) {
-    const Pid dock = world.launchApp({.name = "Dock"});
+TEST_F(TilingEngineTest, OurOwnProcessIsNeverAttachedAndNoOtherIsSkippedByName) {
     const Pid helper = world.launchApp({.name = "Helper", .pid = world.ownPid}); // our own, under another name
+    const Pid dock = world.launchApp({.name = "Dock"}); // a name like any other here
+    const WindowId window = world.openWindow(dock, {40, 60, 600, 400});
     engine.start();
     sim.scheduler.advance(5s);
-    EXPECT_FALSE(engine.view().hasObserver(dock));
     EXPECT_FALSE(engine.view().hasObserver(helper));
+    EXPECT_TRUE(engine.view().isTracked(window));
     EXPECT_EQ(sim.log.count("attach: no windows"), 0u) << "no retry is scheduled for them";
 }
 

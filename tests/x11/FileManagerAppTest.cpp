@@ -1,6 +1,7 @@
 // The file-manager key end to end: a new window of the file manager the user chose for folders
 // (a desktop entry and mimeapps.list in the test's own XDG folders), a shortcut stored under the
-// action's former name, and the toast when no file manager is registered.
+// action's former name, a file manager for terminals, and the toast when no file manager is
+// registered.
 #include "AppFixture.h"
 
 using namespace quorvel::x11test;
@@ -29,6 +30,19 @@ protected:
     }
     void chooseForFolders(const std::string& id) {
         std::ofstream(home / "config" / "mimeapps.list") << "[Default Applications]\ninode/directory=" << id << "\n";
+    }
+    // A file manager for terminals (Terminal=true) that starts in `folder`.
+    void installTerminalFileManager(const std::string& id, const std::string& title, const fs::path& folder) {
+        std::ofstream(home / "data" / "applications" / id)
+            << "[Desktop Entry]\nType=Application\nName=" << title << "\n"
+            << "Exec=\"" << QUORVEL_TEST_CLIENT << "\" --title \"" << title << "\" %U\n"
+            << "Terminal=true\nPath=" << folder.string() << "\nMimeType=inode/directory;\n";
+    }
+    // The app's PATH: `bin` first, then, unless `alone`, the usual one.
+    void searchPath(const fs::path& bin, bool alone) {
+        fs::create_directories(bin);
+        const char* usual = std::getenv("PATH");
+        environment.push_back("PATH=" + bin.string() + (alone || !usual ? "" : std::string(":") + usual));
     }
     int windowsTitled(const std::string& title) {
         const std::string file = (home / "found").string();
@@ -62,5 +76,41 @@ TEST_F(FileManagerAppTest, WithoutAFileManagerTheKeySaysSo) {
     press("ctrl+alt+f", "add_file_manager_window");
     // The title is matched as a pattern inside single quotes: "." stands for the apostrophe.
     EXPECT_TRUE(toastShows("Couldn.t find a file manager")) << app->output();
+    EXPECT_EQ(app->stop(SIGTERM), 0);
+}
+
+TEST_F(FileManagerAppTest, AFileManagerForTerminalsRunsInsideATerminalInItsFolder) {
+    // A stand-in terminal: notes the folder it was started in, then runs what follows -e.
+    const fs::path bin = home / "bin";
+    searchPath(bin, false);
+    const fs::path noted = home / "terminal-folder";
+    std::ofstream(bin / "x-terminal-emulator")
+        << "#!/bin/sh\npwd > '" << noted.string() << "'\n[ \"$1\" = -e ] || exit 2\nshift\nexec \"$@\"\n";
+    fs::permissions(bin / "x-terminal-emulator", fs::perms::owner_all);
+    const fs::path folder = home / "start here";
+    fs::create_directories(folder);
+    installTerminalFileManager("tui-files.desktop", "Tui files", folder);
+    chooseForFolders("tui-files.desktop");
+    startServer();
+    startApp();
+
+    press("ctrl+alt+f", "add_file_manager_window");
+    ASSERT_TRUE(XServer::waitFor([&] { return windowsTitled("Tui files") == 1; })) << app->output();
+    std::string started;
+    std::getline(std::ifstream(noted), started);
+    EXPECT_EQ(started, folder.string());
+    EXPECT_EQ(app->stop(SIGTERM), 0);
+}
+
+TEST_F(FileManagerAppTest, AFileManagerForTerminalsWithoutATerminalIsNoFileManager) {
+    searchPath(home / "bin", true); // no x-terminal-emulator on it
+    installTerminalFileManager("tui-files.desktop", "Tui files", home);
+    chooseForFolders("tui-files.desktop");
+    startServer();
+    startApp();
+
+    press("ctrl+alt+f", "add_file_manager_window");
+    EXPECT_TRUE(toastShows("Couldn.t find a file manager")) << app->output();
+    EXPECT_EQ(windowsTitled("Tui files"), 0);
     EXPECT_EQ(app->stop(SIGTERM), 0);
 }
