@@ -50,6 +50,7 @@ bool TilingCoordinator::setEnabled(bool on, Source source, const std::function<v
     if (!on) {
         m_settings.defaults().set(Settings::tilingEnabledKey, false);
         if (!m_labels.anySpaceForcesTiling()) {
+            endWindowManagerWait();
             m_engine.stop();
             m_notifier.showToast("Tiling off");
         } else {
@@ -92,7 +93,8 @@ void TilingCoordinator::spaceOverrideChanged(SpaceId space, Source source) {
         notifyStateChanged(source);
         return;
     }
-    if (!wanted && m_engine.isRunning()) {
+    if (!wanted && (m_engine.isRunning() || m_engine.isPaused())) {
+        endWindowManagerWait();
         m_engine.stop();
         m_notifier.showToast("Tiling off");
         notifyStateChanged(source);
@@ -146,6 +148,12 @@ void TilingCoordinator::windowManagerLost() {
         m_notifier.showToast(kNoWindowManager);
     }));
     m_scheduler.after(kWindowManagerPollDelay, m_lifetime.guard([this, wait] { checkWindowManager(wait); }));
+}
+
+void TilingCoordinator::endWindowManagerWait() {
+    if (!m_waitingForWindowManager) return;
+    m_waitingForWindowManager = false;
+    ++m_windowManagerWait; // the grace timer and the poll of this wait see they are stale
 }
 
 void TilingCoordinator::checkWindowManager(std::uint64_t wait) {

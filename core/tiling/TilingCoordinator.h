@@ -85,6 +85,8 @@ public:
 private:
     bool tilingWanted() const;
     void notifyStateChanged(Source source);
+    // Stops waiting for a window manager: the grace timer and the poll of this wait end unheard.
+    void endWindowManagerWait();
     void checkWindowManager(std::uint64_t wait);
     void resumeAfterWindowManager(std::uint64_t wait);
 

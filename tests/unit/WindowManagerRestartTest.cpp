@@ -94,10 +94,37 @@ TEST_F(WindowManagerRestartTest, TurningTilingOffWhileWaitingEndsTheWait) {
     sim.scheduler.advance(Seconds(30));
     EXPECT_EQ(sim.notifier.toasts, std::vector<std::string>{"Tiling off"});
 
+    EXPECT_FALSE(coordinator.waitingForWindowManager());
+
     world.regainWindowManager();
     settle(Seconds(1));
     EXPECT_FALSE(engine.isRunning());
     EXPECT_FALSE(engine.isPaused());
+}
+
+TEST_F(WindowManagerRestartTest, TheLastForcedDesktopSetBackWhilePausedDropsTheKeptTrees) {
+    // Tiling only because the desktop is forced on.
+    labels.setTilingOverride(TilingOverride::on, desktop(0));
+    coordinator.setEnabled(false, TilingCoordinator::Source::menu);
+    ASSERT_TRUE(engine.isRunning());
+    world.loseWindowManager(false);
+    settle();
+    ASSERT_TRUE(engine.isPaused());
+
+    labels.setTilingOverride(TilingOverride::automatic, desktop(0));
+    coordinator.spaceOverrideChanged(desktop(0), TilingCoordinator::Source::menu);
+    EXPECT_FALSE(engine.isPaused());
+    EXPECT_FALSE(coordinator.waitingForWindowManager());
+    world.regainWindowManager();
+    settle(Seconds(1));
+    EXPECT_FALSE(engine.isRunning());
+
+    // Turned on much later: the desktop is adopted afresh, not laid out as it was before.
+    sim.scheduler.advance(Seconds(3600));
+    coordinator.setEnabled(true, TilingCoordinator::Source::menu);
+    settle();
+    ASSERT_TRUE(engine.isRunning());
+    EXPECT_NE(layout(desktop(0), names), shape);
 }
 
 } // namespace
