@@ -136,6 +136,7 @@ void TilingCoordinator::windowManagerLost() {
     if (m_engine.isRunning()) m_engine.pause();
     if (!m_engine.isPaused() || m_waitingForWindowManager) return;
     m_waitingForWindowManager = true;
+    m_listingSince.reset();
     const std::uint64_t wait = ++m_windowManagerWait;
     m_log.info(kCategory, "window manager gone — tiling paused, trees kept");
     notifyStateChanged(Source::permissionPoll);
@@ -176,6 +177,19 @@ void TilingCoordinator::windowManagerAppeared() {
 void TilingCoordinator::resumeAfterWindowManager(std::uint64_t wait) {
     if (wait != m_windowManagerWait || !m_waitingForWindowManager) return;
     if (!m_windows.isAvailable()) return; // gone again: the poll or the next announcement resumes
+    // A window manager takes its time to list the windows already there; those it has not listed
+    // yet would be dropped from the kept trees.
+    if (m_engine.isPaused() && tilingWanted() && !m_engine.keptWindowsListed()) {
+        if (!m_listingSince) m_listingSince = m_scheduler.now();
+        if (m_scheduler.now() - *m_listingSince < kWindowManagerListing.count()) {
+            m_scheduler.after(kWindowManagerListingPoll,
+                              m_lifetime.guard([this, wait] { resumeAfterWindowManager(wait); }));
+            return;
+        }
+        m_log.info(kCategory, "window manager has not listed every kept window after %ld s — resuming without them",
+                   static_cast<long>(kWindowManagerListing.count()));
+    }
+    m_listingSince.reset();
     m_waitingForWindowManager = false;
     ++m_windowManagerWait;
     if (!tilingWanted() || !m_engine.isPaused()) return;

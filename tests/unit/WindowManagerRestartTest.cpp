@@ -59,6 +59,22 @@ TEST_F(WindowManagerRestartTest, ARestartKeepsTheTreeAndPutsEveryWindowBackWitho
     EXPECT_TRUE(sim.log.contains("window manager back — tiling resumed from the kept trees"));
 }
 
+TEST_F(WindowManagerRestartTest, AWindowManagerSlowToListTheWindowsStillGetsTheKeptTrees) {
+    world.loseWindowManager();
+    settle();
+    ASSERT_TRUE(engine.isPaused());
+    scatter();
+
+    world.regainWindowManager(Seconds(1.5));
+    settle(TilingCoordinator::kWindowManagerSettle + 0.1s);
+    EXPECT_TRUE(engine.isPaused()) << "waits for the windows to be listed";
+    settle(Seconds(1.5));
+    ASSERT_TRUE(engine.isRunning());
+    EXPECT_EQ(layout(desktop(0), names), shape);
+    for (const WindowId id : {a, b, c}) EXPECT_EQ(frameOf(id), tiles[id]) << names[id];
+    EXPECT_TRUE(sim.log.contains("window manager back — tiling resumed from the kept trees"));
+}
+
 TEST_F(WindowManagerRestartTest, ALongAbsenceIsToldAfterTheGraceAndAWindowClosedMeanwhileIsLeftOut) {
     // A crash lets go of nothing.
     world.loseWindowManager(false);
@@ -77,6 +93,8 @@ TEST_F(WindowManagerRestartTest, ALongAbsenceIsToldAfterTheGraceAndAWindowClosed
 
     world.regainWindowManager();
     settle(TilingCoordinator::kWindowManagerSettle + 0.1s);
+    EXPECT_TRUE(engine.isPaused()) << "the closed window is waited for, a bounded time";
+    settle(TilingCoordinator::kWindowManagerListing);
     ASSERT_TRUE(engine.isRunning());
     EXPECT_EQ(sim.notifier.toasts.back(), "Tiling on");
     const std::string left = layout(desktop(0), names);
