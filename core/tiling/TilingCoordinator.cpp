@@ -50,6 +50,7 @@ bool TilingCoordinator::setEnabled(bool on, Source source, const std::function<v
     if (!on) {
         m_settings.defaults().set(Settings::tilingEnabledKey, false);
         if (!m_labels.anySpaceForcesTiling()) {
+            endWindowManagerWait();
             m_engine.stop();
             m_notifier.showToast("Tiling off");
         } else {
@@ -92,7 +93,8 @@ void TilingCoordinator::spaceOverrideChanged(SpaceId space, Source source) {
         notifyStateChanged(source);
         return;
     }
-    if (!wanted && m_engine.isRunning()) {
+    if (!wanted && (m_engine.isRunning() || m_engine.isPaused())) {
+        endWindowManagerWait();
         m_engine.stop();
         m_notifier.showToast("Tiling off");
         notifyStateChanged(source);
@@ -134,6 +136,7 @@ void TilingCoordinator::windowManagerLost() {
     if (m_engine.isRunning()) m_engine.pause();
     if (!m_engine.isPaused() || m_waitingForWindowManager) return;
     m_waitingForWindowManager = true;
+    m_listingSince.reset();
     const std::uint64_t wait = ++m_windowManagerWait;
     m_log.info(kCategory, "window manager gone — tiling paused, trees kept");
     notifyStateChanged(Source::permissionPoll);
@@ -146,6 +149,12 @@ void TilingCoordinator::windowManagerLost() {
         m_notifier.showToast(kNoWindowManager);
     }));
     m_scheduler.after(kWindowManagerPollDelay, m_lifetime.guard([this, wait] { checkWindowManager(wait); }));
+}
+
+void TilingCoordinator::endWindowManagerWait() {
+    if (!m_waitingForWindowManager) return;
+    m_waitingForWindowManager = false;
+    ++m_windowManagerWait; // the grace timer and the poll of this wait see they are stale
 }
 
 void TilingCoordinator::checkWindowManager(std::uint64_t wait) {
@@ -168,6 +177,19 @@ void TilingCoordinator::windowManagerAppeared() {
 void TilingCoordinator::resumeAfterWindowManager(std::uint64_t wait) {
     if (wait != m_windowManagerWait || !m_waitingForWindowManager) return;
     if (!m_windows.isAvailable()) return; // gone again: the poll or the next announcement resumes
+    // A window manager takes its time to list the windows already there; those it has not listed
+    // yet would be dropped from the kept trees.
+    if (m_engine.isPaused() && tilingWanted() && !m_engine.keptWindowsListed()) {
+        if (!m_listingSince) m_listingSince = m_scheduler.now();
+        if (m_scheduler.now() - *m_listingSince < kWindowManagerListing.count()) {
+            m_scheduler.after(kWindowManagerListingPoll,
+                              m_lifetime.guard([this, wait] { resumeAfterWindowManager(wait); }));
+            return;
+        }
+        m_log.info(kCategory, "window manager has not listed every kept window after %ld s — resuming without them",
+                   static_cast<long>(kWindowManagerListing.count()));
+    }
+    m_listingSince.reset();
     m_waitingForWindowManager = false;
     ++m_windowManagerWait;
     if (!tilingWanted() || !m_engine.isPaused()) return;

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 namespace quorvel {
@@ -34,6 +35,10 @@ public:
     static constexpr Seconds kWindowManagerSettle{0.3};
     // While paused for a window manager, how often its presence is asked besides the events.
     static constexpr Seconds kWindowManagerPollDelay{1.0};
+    // After the settle, how much longer the resume waits for the window manager to list the kept
+    // windows, and how often it looks meanwhile.
+    static constexpr Seconds kWindowManagerListing{2.0};
+    static constexpr Seconds kWindowManagerListingPoll{0.1};
 
     TilingCoordinator(TilingEngine& engine, Settings& settings, LabelStore& labels, WindowControl& windows,
                       Workspace& workspace, UserNotifier& notifier, Scheduler& scheduler, Log& log);
@@ -71,7 +76,7 @@ public:
     // later. Does nothing while the engine neither runs nor is paused.
     void windowManagerLost();
     // A window manager announced itself: kWindowManagerSettle later tiling resumes from the kept
-    // trees. One that replaces a running one without a gap pauses tiling first.
+    // trees, once it lists their windows (up to kWindowManagerListing more). One that replaces a running one without a gap pauses tiling first.
     void windowManagerAppeared();
 
     // Tests of the real program shorten the grace.
@@ -85,6 +90,8 @@ public:
 private:
     bool tilingWanted() const;
     void notifyStateChanged(Source source);
+    // Stops waiting for a window manager: the grace timer and the poll of this wait end unheard.
+    void endWindowManagerWait();
     void checkWindowManager(std::uint64_t wait);
     void resumeAfterWindowManager(std::uint64_t wait);
 
@@ -102,6 +109,8 @@ private:
     bool m_toldNoWindowManager = false;
     // Each wait for a window manager; its timers check that it is still the current one.
     std::uint64_t m_windowManagerWait = 0;
+    // When the resume began waiting for the kept windows to be listed.
+    std::optional<double> m_listingSince;
     Seconds m_windowManagerGrace = kWindowManagerGrace;
     Lifetime m_lifetime;
 };

@@ -75,6 +75,13 @@ void TilingEngine::resume() {
     if (restoring && m_run.running) m_policy.retileAllSpaces();
 }
 
+bool TilingEngine::keptWindowsListed() {
+    for (const auto& [key, tree] : m_kept)
+        for (const WindowId id : tree->leaves())
+            if (m_ctx.windows.owner(id).error() == WindowError::windowGone) return false;
+    return true;
+}
+
 void TilingEngine::stop() {
     m_kept.clear();
     m_paused = false;

@@ -73,6 +73,9 @@ public:
     // The next start() begins from them.
     void pause();
     bool isPaused() const { return m_paused; }
+    // Whether window control lists every window of the kept trees (a window gone meanwhile never
+    // is again).
+    bool keptWindowsListed();
     // Starts again from the kept trees, with the windows that still exist, and lays every desktop
     // with a tree out again. Without kept trees, the same as start().
     void resume();

@@ -15,7 +15,7 @@ std::optional<WindowError> SimWindowControl::precheck(const std::string& call) {
 WindowResult<const SimWindow*> SimWindowControl::lookUp(const std::string& call, WindowId window) {
     if (const auto error = precheck(call)) return *error;
     const SimWindow* w = m_world.window(window);
-    if (!w) return WindowError::windowGone;
+    if (!w || !m_world.isListed(window)) return WindowError::windowGone;
     return w;
 }
 
@@ -29,7 +29,7 @@ WindowResult<std::vector<WindowId>> SimWindowControl::windows(Pid pid) {
     if (!m_world.appRunning(pid)) return WindowError::windowGone;
     std::vector<WindowId> windows;
     for (const WindowId id : m_world.stacking())
-        if (m_world.windows().at(id).pid == pid) windows.push_back(id);
+        if (m_world.windows().at(id).pid == pid && m_world.isListed(id)) windows.push_back(id);
     return windows;
 }
 

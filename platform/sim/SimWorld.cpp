@@ -2,6 +2,7 @@
 #include "SimWorld.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quorvel::sim {
 
@@ -252,9 +253,17 @@ void SimWorld::loseWindowManager(bool letsGo) {
     });
 }
 
-void SimWorld::regainWindowManager() {
-    m_scheduler.post([this] {
+void SimWorld::regainWindowManager(Seconds listedAfter) {
+    m_scheduler.post([this, listedAfter] {
         m_trusted = true;
+        if (listedAfter > Seconds(0)) {
+            for (const auto& [id, window] : m_windows) m_unlisted.insert(id);
+            m_scheduler.after(listedAfter, [this] {
+                const std::set<WindowId> unlisted = std::exchange(m_unlisted, {});
+                for (const WindowId id : unlisted)
+                    if (const SimWindow* w = window(id)) postWindowEvent(w->pid, id, WindowEvent::windowCreated);
+            });
+        }
         if (onWindowManagerChanged) onWindowManagerChanged(true);
     });
 }

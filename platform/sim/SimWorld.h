@@ -199,7 +199,10 @@ public:
     void loseWindowManager(bool letsGo = true);
     // A window manager starts and manages every window again; on the main queue, after what
     // loseWindowManager posted: window control answers again and onWindowManagerChanged(true).
-    void regainWindowManager();
+    // One slow to take the windows over lists them `listedAfter` later: until then window control
+    // reads them as gone and lists none, then each is reported created.
+    void regainWindowManager(Seconds listedAfter = Seconds(0));
+    bool isListed(WindowId id) const { return !m_unlisted.contains(id); }
     // Set by the test: how the program hears the window manager come and go.
     std::function<void(bool present)> onWindowManagerChanged;
 
@@ -284,6 +287,7 @@ private:
     std::vector<WindowId> m_stack;
     std::optional<Pid> m_frontmost;
     bool m_trusted = true;
+    std::set<WindowId> m_unlisted; // not yet taken over by a window manager that started
 
     std::set<DesktopHint> m_unannounced;
     bool m_uuidLookupResolves = true;

@@ -14,7 +14,8 @@ constexpr const char* kCategory = "x11";
 bool announces(X11Connection& connection, const xcb_generic_event_t& event) {
     if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
     const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-    return notify.window == connection.root() && notify.atom == connection.ewmh()->_NET_SUPPORTING_WM_CHECK;
+    // On the root, or on the check window naming itself a moment after the root named it.
+    return notify.atom == connection.ewmh()->_NET_SUPPORTING_WM_CHECK;
 }
 } // namespace
 
@@ -36,8 +37,9 @@ XWindow X11WindowManagerWatch::currentCheck() {
 
 void X11WindowManagerWatch::watch(XWindow check) {
     if (check == 0) return;
-    // Our own selection on the window manager's window (each connection has its own): its end.
-    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    // Our own selection on the window manager's window (each connection has its own): its end, and
+    // its property changes, which the connection's kept values of the window rely on.
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_generic_error_t* error = xcb_request_check(
         m_connection.raw(), xcb_change_window_attributes_checked(m_connection.raw(), check, XCB_CW_EVENT_MASK, &mask));
     // Gone already: the window manager ended between the read and the selection.
@@ -48,15 +50,17 @@ void X11WindowManagerWatch::watch(XWindow check) {
 void X11WindowManagerWatch::handle(const xcb_generic_event_t& event) {
     const bool checkGone = (event.response_type & 0x7f) == XCB_DESTROY_NOTIFY && m_check != 0 &&
                            reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window == m_check;
-    if (checkGone || announces(m_connection, event)) recheck();
+    if (checkGone) recheck(m_check);
+    else if (announces(m_connection, event)) recheck();
 }
 
-void X11WindowManagerWatch::recheck() {
+void X11WindowManagerWatch::recheck(XWindow destroyed) {
     const XWindow now = currentCheck();
-    if (now == m_check) return;
+    // After a destruction whatever is there is news, even a check window that has the old one's id.
+    if (destroyed == 0 && now == m_check) return;
     const bool appeared = now != 0;
     if (appeared) m_log.info(kCategory, "window manager announced itself (check window %u)", now);
-    else m_log.info(kCategory, "window manager gone (check window %u destroyed)", m_check);
+    else m_log.info(kCategory, "window manager gone (check window %u destroyed)", destroyed ? destroyed : m_check);
     m_check = now;
     watch(now);
     m_scheduler.post(m_lifetime.guard([this, appeared] {

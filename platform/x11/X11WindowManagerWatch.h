@@ -33,7 +33,8 @@ public:
 
 private:
     void handle(const xcb_generic_event_t& event);
-    void recheck();
+    // `destroyed`: the check window whose destruction was heard, or 0.
+    void recheck(XWindow destroyed = 0);
     // The check window of the window manager running now, or 0.
     XWindow currentCheck();
     // Selects the check window's destruction.

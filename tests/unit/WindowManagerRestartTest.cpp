@@ -59,6 +59,22 @@ TEST_F(WindowManagerRestartTest, ARestartKeepsTheTreeAndPutsEveryWindowBackWitho
     EXPECT_TRUE(sim.log.contains("window manager back — tiling resumed from the kept trees"));
 }
 
+TEST_F(WindowManagerRestartTest, AWindowManagerSlowToListTheWindowsStillGetsTheKeptTrees) {
+    world.loseWindowManager();
+    settle();
+    ASSERT_TRUE(engine.isPaused());
+    scatter();
+
+    world.regainWindowManager(Seconds(1.5));
+    settle(TilingCoordinator::kWindowManagerSettle + 0.1s);
+    EXPECT_TRUE(engine.isPaused()) << "waits for the windows to be listed";
+    settle(Seconds(1.5));
+    ASSERT_TRUE(engine.isRunning());
+    EXPECT_EQ(layout(desktop(0), names), shape);
+    for (const WindowId id : {a, b, c}) EXPECT_EQ(frameOf(id), tiles[id]) << names[id];
+    EXPECT_TRUE(sim.log.contains("window manager back — tiling resumed from the kept trees"));
+}
+
 TEST_F(WindowManagerRestartTest, ALongAbsenceIsToldAfterTheGraceAndAWindowClosedMeanwhileIsLeftOut) {
     // A crash lets go of nothing.
     world.loseWindowManager(false);
@@ -77,6 +93,8 @@ TEST_F(WindowManagerRestartTest, ALongAbsenceIsToldAfterTheGraceAndAWindowClosed
 
     world.regainWindowManager();
     settle(TilingCoordinator::kWindowManagerSettle + 0.1s);
+    EXPECT_TRUE(engine.isPaused()) << "the closed window is waited for, a bounded time";
+    settle(TilingCoordinator::kWindowManagerListing);
     ASSERT_TRUE(engine.isRunning());
     EXPECT_EQ(sim.notifier.toasts.back(), "Tiling on");
     const std::string left = layout(desktop(0), names);
@@ -94,10 +112,37 @@ TEST_F(WindowManagerRestartTest, TurningTilingOffWhileWaitingEndsTheWait) {
     sim.scheduler.advance(Seconds(30));
     EXPECT_EQ(sim.notifier.toasts, std::vector<std::string>{"Tiling off"});
 
+    EXPECT_FALSE(coordinator.waitingForWindowManager());
+
     world.regainWindowManager();
     settle(Seconds(1));
     EXPECT_FALSE(engine.isRunning());
     EXPECT_FALSE(engine.isPaused());
+}
+
+TEST_F(WindowManagerRestartTest, TheLastForcedDesktopSetBackWhilePausedDropsTheKeptTrees) {
+    // Tiling only because the desktop is forced on.
+    labels.setTilingOverride(TilingOverride::on, desktop(0));
+    coordinator.setEnabled(false, TilingCoordinator::Source::menu);
+    ASSERT_TRUE(engine.isRunning());
+    world.loseWindowManager(false);
+    settle();
+    ASSERT_TRUE(engine.isPaused());
+
+    labels.setTilingOverride(TilingOverride::automatic, desktop(0));
+    coordinator.spaceOverrideChanged(desktop(0), TilingCoordinator::Source::menu);
+    EXPECT_FALSE(engine.isPaused());
+    EXPECT_FALSE(coordinator.waitingForWindowManager());
+    world.regainWindowManager();
+    settle(Seconds(1));
+    EXPECT_FALSE(engine.isRunning());
+
+    // Turned on much later: the desktop is adopted afresh, not laid out as it was before.
+    sim.scheduler.advance(Seconds(3600));
+    coordinator.setEnabled(true, TilingCoordinator::Source::menu);
+    settle();
+    ASSERT_TRUE(engine.isRunning());
+    EXPECT_NE(layout(desktop(0), names), shape);
 }
 
 } // namespace
