@@ -19,8 +19,9 @@ struct DesktopEntryFields {
 
 // The arguments, program first. The file and address codes (%f %F %u %U) and the deprecated ones
 // (%d %D %n %N %v %m) stand for nothing, %% is a percent sign. None when the line is empty, a
-// quote is not closed, it holds a code the specification does not know, or a code other than %%
-// inside double quotes (there it would land in text another program parses, a shell's for one).
+// quote is not closed, it holds a code the Desktop Entry Specification does not define, or a code
+// other than %% inside double quotes (there it would land in text another program parses, a
+// shell's for one).
 // Only double quotes quote; a backslash outside them is an ordinary character.
 std::optional<std::vector<std::string>> execArguments(std::string_view exec, const DesktopEntryFields& fields);
 

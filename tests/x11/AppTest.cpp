@@ -1,6 +1,7 @@
 // The app end to end: tiling keys, desktop keys, names kept over a restart, taken keys, a second
 // copy, a lost display, a missing window manager.
 #include "AppFixture.h"
+#include "XvfbTiles.h"
 
 #include <array>
 
@@ -10,10 +11,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Xvfb's 1920×1080 screen has no dock: the usable area is the whole screen; the gap is 8.
-const Rect kLeftHalf{8, 8, 948, 1064};
-const Rect kRightTop{964, 8, 948, 528};
-const Rect kRightBottom{964, 544, 948, 528};
 const Rect kWhole{0, 0, 1920, 1080}; // a spotlit window covers the whole usable area
 
 class AppTest : public AppFixture {};

@@ -4,6 +4,7 @@
 
 #include "FrameNear.h"
 #include "X11Platform.h"
+#include "XvfbTiles.h"
 
 #include <gtest/gtest.h>
 
@@ -47,5 +48,28 @@ inline ::testing::AssertionResult landsOn(X11Platform& platform, XServer& server
     for (const std::string& line : platform.log.lines("tiling")) tiling += line + "\n";
     return near(server.frameGeometry(window), tile) << " (window " << window << ";" << trees << ")\n" << tiling;
 }
+
+// A private server with tiling started; what each story asks of the trees and frames.
+class TilingOnX11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QUORVEL_NEED_X_SERVER();
+        server = std::make_unique<XServer>();
+        platform = startTiling(*server);
+        ASSERT_TRUE(platform->engine->isRunning());
+    }
+
+    const BSPTree* tree(SpaceId space) { return platform->engine->view().tree(space); }
+    std::size_t leaves(SpaceId space) { return tree(space) ? tree(space)->leafCount() : 0; }
+    ::testing::AssertionResult landsOn(std::uint32_t window, const Rect& tile) {
+        return x11test::landsOn(*platform, *server, window, tile);
+    }
+    ::testing::AssertionResult landsOn(const ClientWindow& window, const Rect& tile) {
+        return landsOn(window.window, tile);
+    }
+
+    std::unique_ptr<XServer> server;
+    std::unique_ptr<X11Platform> platform;
+};
 
 } // namespace quorvel::x11test

@@ -1,6 +1,7 @@
 // The app across the window manager's life on a real server: `openbox --replace`, a crash and a
 // restart a few seconds later, a long absence, and an app started before any window manager.
 #include "AppFixture.h"
+#include "XvfbTiles.h"
 
 #include <map>
 #include <thread>
@@ -11,9 +12,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const Rect kLeftHalf{8, 8, 948, 1064};
-const Rect kRightTop{964, 8, 948, 528};
-const Rect kRightBottom{964, 544, 948, 528};
 constexpr const char* kResumed = "window manager back — tiling resumed from the kept trees";
 constexpr const char* kNoWindowManager = "Tiling paused — no window manager is running on this display";
 

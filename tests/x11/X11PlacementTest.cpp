@@ -14,26 +14,7 @@ using namespace quorvel::x11test;
 
 namespace {
 
-class X11PlacementTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QUORVEL_NEED_X_SERVER();
-        server = std::make_unique<XServer>();
-        platform = startTiling(*server);
-        ASSERT_TRUE(platform->engine->isRunning());
-    }
-
-    std::size_t leaves(SpaceId space) {
-        const BSPTree* tree = platform->engine->view().tree(space);
-        return tree ? tree->leafCount() : 0;
-    }
-    ::testing::AssertionResult landsOn(std::uint32_t window, const Rect& tile) {
-        return x11test::landsOn(*platform, *server, window, tile);
-    }
-
-    std::unique_ptr<XServer> server;
-    std::unique_ptr<X11Platform> platform;
-};
+class X11PlacementTest : public TilingOnX11Test {};
 
 // A second client that sees what is asked of the window manager: a frame request sent to the root
 // (as EWMH asks) reaches every client listening there for substructure changes.
@@ -100,7 +81,6 @@ constexpr std::uint32_t kMoveWidthHeight = (1u << 10) | (1u << 11);
 // Xvfb's 1920×1080 screen without a dock, gap 8.
 const Rect kLeftTop{8, 8, 948, 528};
 const Rect kLeftBottom{8, 544, 948, 528};
-const Rect kRightHalf{964, 8, 948, 1064};
 
 } // namespace
 

@@ -13,32 +13,8 @@ using namespace quorvel::x11test;
 
 namespace {
 
-class X11TilingTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QUORVEL_NEED_X_SERVER();
-        server = std::make_unique<XServer>();
-        platform = startTiling(*server);
-        ASSERT_TRUE(platform->engine->isRunning());
-    }
+class X11TilingTest : public TilingOnX11Test {};
 
-    std::size_t leaves(SpaceId space) {
-        const BSPTree* tree = platform->engine->view().tree(space);
-        return tree ? tree->leafCount() : 0;
-    }
-    ::testing::AssertionResult landsOn(const ClientWindow& window, const Rect& tile) {
-        return x11test::landsOn(*platform, *server, window.window, tile);
-    }
-
-    std::unique_ptr<XServer> server;
-    std::unique_ptr<X11Platform> platform;
-};
-
-// Xvfb's 1920×1080 screen has no dock: the usable area is the whole screen; the gap is 8.
-const Rect kLeftHalf{8, 8, 948, 1064};
-const Rect kRightHalf{964, 8, 948, 1064};
-const Rect kRightTop{964, 8, 948, 528};
-const Rect kRightBottom{964, 544, 948, 528};
 
 } // namespace
 

@@ -13,39 +13,20 @@ using namespace quorvel::x11test;
 
 namespace {
 
-// Xvfb's 1920×1080 screen has no dock; the gap is 8.
+// One window alone on Xvfb's 1920×1080 screen (no dock, gap 8).
 const Rect kWhole{8, 8, 1904, 1064};
-const Rect kLeftHalf{8, 8, 948, 1064};
-const Rect kRightHalf{964, 8, 948, 1064};
-const Rect kRightTop{964, 8, 948, 528};
-const Rect kRightBottom{964, 544, 948, 528};
 
-class X11WindowManagerMovesTest : public ::testing::Test {
+class X11WindowManagerMovesTest : public TilingOnX11Test {
 protected:
-    void SetUp() override {
-        QUORVEL_NEED_X_SERVER();
-        server = std::make_unique<XServer>();
-        platform = startTiling(*server);
-        ASSERT_TRUE(platform->engine->isRunning());
-    }
-
-    const BSPTree* tree(SpaceId space) { return platform->engine->view().tree(space); }
-    std::size_t leaves(SpaceId space) { return tree(space) ? tree(space)->leafCount() : 0; }
     bool inAnyTree(std::uint32_t window) {
         const auto& trees = platform->engine->view().treeMap();
         return std::any_of(trees.begin(), trees.end(), [&](const auto& e) { return e.second->contains(window); });
-    }
-    ::testing::AssertionResult landsOn(std::uint32_t window, const Rect& tile) {
-        return x11test::landsOn(*platform, *server, window, tile);
     }
     // _NET_WM_STATE as a pager asks for it: add (1) or remove (0) one state.
     void setState(std::uint32_t window, bool add, xcb_atom_t state) {
         platform->connection->sendRootMessage(window, platform->connection->ewmh()->_NET_WM_STATE, add ? 1 : 0, state,
                                               0, 2);
     }
-
-    std::unique_ptr<XServer> server;
-    std::unique_ptr<X11Platform> platform;
 };
 
 } // namespace
