@@ -20,48 +20,6 @@ constexpr int kFirstRowTop = 44; // one display: the rows start under the title
 
 class PanelAppTest : public AppFixture {
 protected:
-    // What a command prints, trimmed of the final newline.
-    std::string output(const std::string& command) {
-        const std::string file = (home / "output").string();
-        server->run(command + " > " + file + " 2>/dev/null");
-        std::ifstream in(file);
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string out = text.str();
-        while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-        return out;
-    }
-    // The X server's time now: the stamp of a property change on a window of our own.
-    std::uint32_t serverTime() {
-        xcb_connection_t* c = xcb_connect(server->display().c_str(), nullptr);
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-        const xcb_window_t window = xcb_generate_id(c);
-        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_create_window(c, 0, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, 0, XCB_CW_EVENT_MASK,
-                          &mask);
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 1, "t");
-        xcb_flush(c);
-        std::uint32_t time = 0;
-        while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
-            const bool property = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
-            if (property) time = reinterpret_cast<xcb_property_notify_event_t*>(event)->time;
-            std::free(event);
-            if (property) break;
-        }
-        xcb_disconnect(c);
-        return time;
-    }
-    // The user has just typed in `window`: its user time is now, as toolkits keep it.
-    void userWorksIn(std::uint32_t window) {
-        ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(window)), 0);
-        ASSERT_EQ(server->run("xprop -id " + std::to_string(window) + " -f _NET_WM_USER_TIME 32c -set _NET_WM_USER_TIME " +
-                              std::to_string(serverTime())),
-                  0);
-    }
-    std::uint32_t activeWindow() {
-        const std::string id = output("xdotool getactivewindow");
-        return id.empty() ? 0 : static_cast<std::uint32_t>(std::stoul(id));
-    }
     // Waits (bounded) until the active window is the app's panel, and answers it (0 if never).
     std::uint32_t panelWithFocus() {
         std::uint32_t panel = 0;
@@ -74,12 +32,6 @@ protected:
             return true;
         });
         return panel;
-    }
-    bool visible(std::uint32_t window) {
-        return server->run("xwininfo -id " + std::to_string(window) + " | grep -q IsViewable") == 0;
-    }
-    std::string property(std::uint32_t window, const std::string& name) {
-        return output("xprop -id " + std::to_string(window) + " " + name);
     }
     // Returns once Openbox has handled every request sent to it so far: it handles them in order,
     // so once a move asked for now is done, what came before is done too. Twice, because a focus
