@@ -27,9 +27,14 @@ struct Catalog {
         std::vector<RunningApplication> processes;
         for (int i = 0; i < 5000; ++i) {
             std::string name;
-            for (int w = count(random); w > 0; --w) name += std::string(name.empty() ? "" : " ") + words[word(random)];
-            name += " " + std::to_string(i);
-            const std::string program = "app" + std::to_string(i);
+            for (int w = count(random); w > 0; --w) {
+                if (!name.empty()) name.push_back(' ');
+                name.append(words[word(random)]);
+            }
+            const std::string number = std::to_string(i);
+            name.push_back(' ');
+            name.append(number);
+            const std::string program = "app" + number;
             sim.applications.installed.push_back(
                 {.name = name, .desktopFileId = "org.example." + program + ".desktop", .program = "/usr/bin/" + program});
             if (i % 125 == 0) processes.push_back({.pid = i + 100, .executablePath = "/usr/bin/" + program});

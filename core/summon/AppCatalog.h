@@ -14,7 +14,7 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <set>
+#include <unordered_set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,9 +73,9 @@ private:
                                            const std::string& bareId) const;
 
     std::vector<RunningApplication> m_running;
-    std::set<std::string> m_classes;
-    std::set<std::string> m_programs;   // executables' file names and WM_CLASS instances
-    std::set<std::string> m_instancesAndClasses;
+    std::unordered_set<std::string> m_classes;
+    std::unordered_set<std::string> m_programs;   // executables' file names and WM_CLASS instances
+    std::unordered_set<std::string> m_instancesAndClasses;
 };
 
 class AppCatalog {
