@@ -62,6 +62,7 @@ TEST_F(AppDelegateTest, AFirstLaunchRegistersKeysShowsTheTrayAndWelcomeAndSavesT
     EXPECT_TRUE(app->welcomeController().isVisible());
     EXPECT_TRUE(sim.defaults.boolFor(Settings::hasLaunchedBeforeKey));
     EXPECT_TRUE(core->settings.savedSpaceSnapshot().has_value());
+    EXPECT_EQ(sim.applications.scansStarted, 1); // the installed applications, listed ahead of the palette
     EXPECT_TRUE(sim.log.contains("EWMH window manager present: true"));
     EXPECT_FALSE(core->engine.isRunning()); // tiling was never switched on
     EXPECT_FALSE(core->strip.isRunning());
