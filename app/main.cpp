@@ -3,6 +3,7 @@
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
 #include "DefaultFileManager.h"
+#include "FileManagerApplications.h"
 #include "InstanceLock.h"
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
@@ -12,6 +13,8 @@
 #include "QtScheduler.h"
 #include "QtTrayView.h"
 #include "QtUserNotifier.h"
+#include "SimPaletteView.h"
+#include "SimTextFolding.h"
 #include "X11WindowControl.h"
 #include "X11ClientTracker.h"
 #include "X11Compositor.h"
@@ -236,10 +239,16 @@ int main(int argc, char** argv) {
     ui::QtPanelWindowFactory panels(&panelWindowManager, &scheduler);
     ui::QtTrayView tray(scheduler);
 
+    // Until the palette window and the desktop-entry scan are wired here: the file manager alone,
+    // and a palette that records instead of drawing.
+    FileManagerApplications applications(workspace, scheduler, log);
+    sim::SimPaletteViewFactory palettes;
+    sim::SimTextFolding text;
+
     const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
-                                    notifier,     outline,       panels,    defaults,  scheduler, log, tray};
+                                    notifier,     outline,       panels,    defaults,  scheduler, log, tray,
+                                    applications, palettes,      text};
     CoreServices core(platform);
-    core.catalog.setFileManagerLookup([&log] { return defaultFileManager(log); });
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);
     defaults.onExternalChange = [&](const std::vector<std::string>& keys) { core.settings.announceChanges(keys); };

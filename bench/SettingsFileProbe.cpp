@@ -41,7 +41,8 @@ Figures run(int switches, const std::string* folder, bool immediate) {
                                     simulated.screens,      simulated.hotkeys,       simulated.helperWindows,
                                     simulated.notifier,     simulated.outline,       simulated.panels,
                                     defaults,               simulated.scheduler,     simulated.log,
-                                    simulated.tray};
+                                    simulated.tray,         simulated.applications,  simulated.palettes,
+                                    simulated.text};
     sim.world.addDisplay({.uuid = "MAIN-UUID", .spaceCount = 4});
     const auto& spaces = sim.world.displays().at(0).spaces;
     defaults.set(Settings::hasLaunchedBeforeKey, true);

@@ -19,6 +19,8 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
       m_spaceSwitcher(core.spaces, core.api, platform.workspace, platform.helperWindows, platform.scheduler,
                       core.settings, platform.log),
       m_panelController(platform.panels, core.spaces, core.labels, core.settings, core.coordinator),
+      m_summonPalette({platform.palettes, core.catalog, core.opener, platform.workspace, platform.notifier,
+                       platform.scheduler}),
       m_menuBar(menuBarDependencies(platform, core)) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
@@ -68,6 +70,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
     m_core.labels.onChange = m_lifetime.guard([this] { saveSpaceLabels(); });
 
     refreshMenuBar();
+    // The first scan of the installed applications, so that the palette lists them when it opens.
+    m_core.catalog.entries(m_platform.scheduler.now());
     m_core.namer.startObserving();
     m_core.focusDisplay.refreshDisplayCache();
     m_core.coordinator.startAtLaunchIfEnabled(0);
@@ -224,7 +228,7 @@ void AppDelegate::perform(HotkeyAction action, InputTime time) {
         break;
     case HotkeyAction::summon:
         if (m_summonPalette.panelExists() && m_summonPalette.isVisible()) m_summonPalette.dismiss();
-        else m_summonPalette.present();
+        else m_summonPalette.present(time);
         break;
     case HotkeyAction::swapLeft:
         swap(Direction::left);
@@ -257,7 +261,7 @@ void AppDelegate::perform(HotkeyAction action, InputTime time) {
         engine.toggleSpotlight();
         break;
     case HotkeyAction::addFileManagerWindow:
-        openNewFileManagerWindow();
+        openNewFileManagerWindow(time);
         break;
     case HotkeyAction::toggleStrip:
         if (m_core.settings.defaults().boolFor(Settings::stripDevKey)) m_core.strip.toggleVisibilityOverride();
@@ -283,23 +287,27 @@ void AppDelegate::toggleEditMode(InputTime time) {
     refreshAll();
 }
 
-void AppDelegate::openNewFileManagerWindow() {
+void AppDelegate::openNewFileManagerWindow(InputTime time) {
     const double now = m_platform.scheduler.now();
     if (m_lastFileManagerOpen && now - *m_lastFileManagerOpen < kFileManagerOpenDebounce.count()) return;
     m_lastFileManagerOpen = now;
 
-    const auto fileManager = m_core.catalog.fileManager();
+    // Asked anew each time: the user may choose another one while the program runs.
+    const auto fileManager = m_platform.applications.defaultFileManager();
     if (!fileManager) return showToast("Couldn't find a file manager");
-    switch (m_core.opener->openWindow(*fileManager)) {
-    case WindowOpener::Outcome::openedVia:
-    case WindowOpener::Outcome::reopened:
-    case WindowOpener::Outcome::launched:
+    switch (m_core.opener.openWindow(*fileManager, time).result) {
+    case WindowOpener::Result::opened:
+    case WindowOpener::Result::reopened:
+    case WindowOpener::Result::launched:
         break;
-    case WindowOpener::Outcome::activatedWithoutWindow:
+    case WindowOpener::Result::activatedWithoutWindow:
         showToast("The file manager has no new-window command");
         break;
-    case WindowOpener::Outcome::refusedFullscreen:
+    case WindowOpener::Result::refusedFullscreen:
         showToast("Can't open a file manager window on a fullscreen desktop");
+        break;
+    case WindowOpener::Result::launchFailed:
+        showToast("Couldn't start the file manager");
         break;
     }
 }

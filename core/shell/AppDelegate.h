@@ -46,7 +46,7 @@ public:
     void refreshMenuBar();
     void refreshAll();
     void toggleEditMode(InputTime time = 0);
-    void openNewFileManagerWindow();
+    void openNewFileManagerWindow(InputTime time = 0);
 
     HotkeyManager& hotkeys() { return m_hotkeys; }
     SpaceSwitcher& spaceSwitcher() { return m_spaceSwitcher; }

@@ -16,7 +16,8 @@ CoreServices::CoreServices(const PlatformServices& p)
                            p.scheduler, p.log}),
       coordinator(engine, settings, labels, p.windowControl, p.workspace, p.notifier, p.scheduler, p.log),
       focusDisplay(p.screens),
-      opener(std::make_unique<WindowOpener>(p.workspace)) {}
+      catalog(p.applications, p.scheduler, p.text, p.log),
+      opener(p.applications, p.workspace, api, spaces, p.text, p.log) {}
 
 CoreServices::~CoreServices() {
     strip.stop();

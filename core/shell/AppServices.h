@@ -15,6 +15,8 @@
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
 #include "platform/UserNotifier.h"
+#include "platform/Applications.h"
+#include "platform/TextFolding.h"
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
 #include "settings/Settings.h"
@@ -26,12 +28,11 @@
 #include "spaces/WindowSnapshot.h"
 #include "strip/StripController.h"
 #include "summon/AppCatalog.h"
+#include "summon/PaletteView.h"
 #include "summon/WindowOpener.h"
 #include "tiling/SpotlightBorder.h"
 #include "tiling/TilingCoordinator.h"
 #include "tiling/TilingEngine.h"
-
-#include <memory>
 
 namespace quorvel {
 
@@ -49,6 +50,9 @@ struct PlatformServices {
     Scheduler& scheduler;
     Log& log;
     TrayView& tray;
+    Applications& applications;
+    PaletteViewFactory& palettes;
+    TextFolding& text;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.
@@ -72,7 +76,7 @@ struct CoreServices {
     StripController strip;
     FocusDisplayManager focusDisplay;
     AppCatalog catalog;
-    std::unique_ptr<WindowOpener> opener;
+    WindowOpener opener;
 };
 
 // The tray item's share of the platform and the shared components.

@@ -1,44 +1,140 @@
-// The installed applications the program can summon. For now a shell that knows only the file
-// manager (the user's default one, looked up by the platform each time it is asked for); the
-// catalogue of desktop entries builds on it.
+// The installed applications the user can summon: the platform's scan kept for five minutes, each
+// entry prepared once for ranking, and the ranking of a typed query. WindowOpener opens what it
+// lists; SummonPalette shows its matches.
 #pragma once
 
+#include "platform/Applications.h"
+#include "platform/Lifetime.h"
+#include "platform/Log.h"
+#include "platform/Scheduler.h"
+#include "platform/TextFolding.h"
+#include "platform/Workspace.h"
+
+#include <cstddef>
 #include <functional>
+#include <map>
 #include <optional>
+#include <unordered_set>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
 
 namespace quorvel {
 
+// What the file-manager lookup of the Linux platform answered before it answered SummonableApp.
+// Nothing in core uses it; it goes once that lookup is rewritten.
 struct CatalogApp {
     std::string name;
-    std::string desktopFileId;     // the desktop entry's id
-    std::vector<std::string> argv; // how to start it, never through a shell
-    std::optional<std::string> workingDirectory; // where to start it; none: wherever we run
+    std::string desktopFileId;
+    std::vector<std::string> argv;
+    std::optional<std::string> workingDirectory;
     friend bool operator==(const CatalogApp&, const CatalogApp&) = default;
+};
+
+// A name made ready for ranking: lower-cased, cut into grapheme clusters and words.
+struct RankedName {
+    std::string lower;
+    std::vector<char> boundary;           // boundary[i]: a cluster starts or ends at byte i of `lower`
+    std::vector<std::size_t> clusterEnds; // of `lower`
+    struct Word {
+        std::size_t begin;
+        std::size_t end;
+    };
+    std::vector<Word> words;      // `lower` split at spaces, empty pieces dropped
+    std::string initials;         // the first cluster of each word
+    std::vector<char> initialsBoundary;
+    std::size_t length = 0;       // clusters of `lower`
+};
+
+struct CatalogEntry {
+    SummonableApp app;
+    RankedName ranked;
+    std::size_t nameLength = 0; // clusters of the name as shown
+    std::string programName;
+    std::string bareId;         // the desktop-file id without ".desktop"
+    std::size_t order = 0;      // position in the locale's order of names
+};
+
+// The running applications as read once (per keystroke), answering which entry runs.
+class RunningApps {
+public:
+    RunningApps() = default;
+    explicit RunningApps(std::vector<RunningApplication> running);
+
+    // The process of an entry: by StartupWMClass = WM_CLASS class, else by the Exec program's
+    // name = the executable's file name or the WM_CLASS instance, else by the desktop-file id
+    // without ".desktop" = the WM_CLASS instance or class. The first in the workspace's order.
+    std::optional<RunningApplication> find(const SummonableApp& app) const;
+    bool isRunning(const SummonableApp& app) const { return find(app).has_value(); }
+    bool isRunning(const CatalogEntry& entry) const;
+
+private:
+    std::optional<RunningApplication> find(const std::optional<std::string>& wmClass, const std::string& program,
+                                           const std::string& bareId) const;
+
+    std::vector<RunningApplication> m_running;
+    std::unordered_set<std::string> m_classes;
+    std::unordered_set<std::string> m_programs;   // executables' file names and WM_CLASS instances
+    std::unordered_set<std::string> m_instancesAndClasses;
 };
 
 class AppCatalog {
 public:
-    // Answers the file manager the user has chosen now, or none.
-    using FileManagerLookup = std::function<std::optional<CatalogApp>()>;
+    static constexpr std::string_view kCategory = "summon";
+    static constexpr Seconds kRescanAfter{300};
 
-    AppCatalog() = default;
+    AppCatalog(Applications& applications, Scheduler& scheduler, TextFolding& text, Log& log);
+    ~AppCatalog();
     AppCatalog(const AppCatalog&) = delete;
     AppCatalog& operator=(const AppCatalog&) = delete;
 
-    // The file manager, if one is known. Asked anew on every call: the user may pick another
-    // default, or install the first one, while the program runs.
-    std::optional<CatalogApp> fileManager() const { return m_fileManager ? m_fileManager() : std::nullopt; }
-    void setFileManagerLookup(FileManagerLookup lookup) { m_fileManager = std::move(lookup); }
-    // A fixed answer (none: no file manager).
-    void setFileManager(std::optional<CatalogApp> app) {
-        m_fileManager = [app = std::move(app)] { return app; };
-    }
+    // The list as last scanned, at once, sorted by name. When it is not fresh (scanned less than
+    // 300 s before `now` and not empty) and no scan runs, a scan starts; observers hear when it
+    // has finished. The first call starts the first scan.
+    const std::vector<CatalogEntry>& entries(double now);
+    std::vector<SummonableApp> apps(double now);
+    bool isScanning() const { return m_scansRunning > 0; }
+    std::optional<double> lastScan() const { return m_lastScan; }
+
+    // Called on the main queue after every finished scan. Returns a token for removeObserver.
+    int observe(std::function<void()> handler);
+    void removeObserver(int token);
+
+    // The ranking of `query` over `entries`, at most `limit`: exact, prefix, word prefix,
+    // initials, substring, subsequence; ties go to running apps, then shorter names, then the
+    // locale's order. An empty query lists the running apps (the default file manager first),
+    // then the others.
+    std::vector<SummonableApp> match(std::string_view query, const std::vector<CatalogEntry>& entries,
+                                     std::size_t limit, const RunningApps& running) const;
+    // The same over a plain list (prepared on the way).
+    std::vector<SummonableApp> match(std::string_view query, const std::vector<SummonableApp>& apps,
+                                     std::size_t limit, const RunningApps& running) const;
+
+    // Pure given the text folding: one entry made ready for ranking (`order` left 0).
+    CatalogEntry prepare(SummonableApp app) const;
+    // Sorts by name in the locale's order (stable) and numbers the entries in that order.
+    void sortByName(std::vector<CatalogEntry>& entries) const;
+    // The lower-cased query without horizontal white space at either end.
+    std::string normalise(std::string_view query) const;
+    // The score of a normalised query against a prepared name; none when it does not match.
+    std::optional<int> score(std::string_view query, const std::vector<std::size_t>& queryClusterEnds,
+                             const RankedName& name) const;
 
 private:
-    FileManagerLookup m_fileManager;
+    void startScan();
+    void finishScan(std::vector<SummonableApp> apps);
+
+    Applications& m_applications;
+    Scheduler& m_scheduler;
+    TextFolding& m_text;
+    Log& m_log;
+    std::vector<CatalogEntry> m_entries;
+    std::optional<double> m_lastScan;
+    int m_scansRunning = 0;
+    ObserverToken m_changes = 0;
+    std::map<int, std::function<void()>> m_observers;
+    int m_nextObserver = 1;
+    Lifetime m_lifetime;
 };
 
 } // namespace quorvel

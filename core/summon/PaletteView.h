@@ -65,6 +65,9 @@ public:
     // the focus before gets it back unless the palette goes because the user clicked elsewhere.
     virtual void close(bool returnFocus) = 0;
     virtual bool isVisible() const = 0;
+    // The time stamp of the latest key press or click in the window; 0 when not known (the
+    // palette then passes on the time it was opened with).
+    virtual InputTime lastInputTime() const { return 0; }
 };
 
 class PaletteViewFactory {

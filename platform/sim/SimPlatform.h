@@ -4,11 +4,14 @@
 
 #include "CapturingLog.h"
 #include "MemoryDefaults.h"
+#include "SimApplications.h"
 #include "SimWindowControl.h"
 #include "SimHelperWindow.h"
 #include "SimNotifier.h"
+#include "SimPaletteView.h"
 #include "SimPanelView.h"
 #include "SimScheduler.h"
+#include "SimTextFolding.h"
 #include "SimTrayView.h"
 #include "SimWindowServer.h"
 #include "SimWorkspace.h"
@@ -33,6 +36,9 @@ struct SimPlatform {
     SimPanelViewFactory panels;
     SimHelperWindowFactory helpers{world};
     SimTrayView tray;
+    SimApplications applications{scheduler};
+    SimPaletteViewFactory palettes;
+    SimTextFolding text;
 };
 
 } // namespace quorvel::sim

@@ -142,6 +142,8 @@ Pid SimWorld::launchApp(const AppOptions& options) {
     app.info.localizedName = options.name;
     app.info.desktopFileId = options.desktopFileId;
     app.info.executablePath = options.executablePath;
+    app.info.wmClass = options.wmClass;
+    app.info.wmInstance = options.wmInstance;
     m_apps[pid] = app;
     postWorkspace(WorkspaceEvent::didLaunchApplication, app.info);
     return pid;

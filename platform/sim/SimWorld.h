@@ -71,6 +71,8 @@ struct AppOptions {
     std::optional<std::string> desktopFileId;
     std::optional<std::string> executablePath;
     std::optional<Pid> pid; // none: the next free pid (ownPid makes our own process appear)
+    std::optional<std::string> wmClass;    // WM_CLASS of its windows: class, instance
+    std::optional<std::string> wmInstance;
 };
 
 struct SimApp {

@@ -40,7 +40,7 @@ protected:
     // The simulated machine, with Qt's toasts.
     PlatformServices platform{sim.windowServer, sim.windowControl, sim.workspace, sim.screens, sim.hotkeys, sim.helpers,
                               notifier,         sim.outline,       sim.panels,    sim.defaults,  sim.scheduler, sim.log,
-                              sim.tray};
+                              sim.tray,         sim.applications,  sim.palettes,  sim.text};
     std::unique_ptr<CoreServices> core;
     std::unique_ptr<AppDelegate> app;
 };

@@ -16,18 +16,6 @@ using namespace std::chrono_literals;
 constexpr std::uint32_t kControlOption = 0x1800;
 constexpr std::uint32_t kOptionShift = 0x0A00;
 
-// An opener that records what it was asked and answers what the test says.
-class RecordingOpener final : public WindowOpener {
-public:
-    explicit RecordingOpener(Workspace& workspace) : WindowOpener(workspace) {}
-    Outcome openWindow(const CatalogApp& app) override {
-        opened.push_back(app.name);
-        return answer;
-    }
-    std::vector<std::string> opened;
-    Outcome answer = Outcome::launched;
-};
-
 class AppDelegateTest : public ::testing::Test {
 protected:
     sim::SimPlatform sim;
@@ -35,14 +23,10 @@ protected:
     PlatformServices platform = sim::platformServices(sim);
     std::unique_ptr<CoreServices> core;
     std::unique_ptr<AppDelegate> app;
-    RecordingOpener* opener = nullptr;
 
     void SetUp() override {
         world.addDisplay({.uuid = "MAIN-UUID", .spaceCount = 4});
         core = std::make_unique<CoreServices>(platform);
-        auto recording = std::make_unique<RecordingOpener>(sim.workspace);
-        opener = recording.get();
-        core->opener = std::move(recording);
         app = std::make_unique<AppDelegate>(platform, *core);
     }
     void TearDown() override {
@@ -78,6 +62,7 @@ TEST_F(AppDelegateTest, AFirstLaunchRegistersKeysShowsTheTrayAndWelcomeAndSavesT
     EXPECT_TRUE(app->welcomeController().isVisible());
     EXPECT_TRUE(sim.defaults.boolFor(Settings::hasLaunchedBeforeKey));
     EXPECT_TRUE(core->settings.savedSpaceSnapshot().has_value());
+    EXPECT_EQ(sim.applications.scansStarted, 1); // the installed applications, listed ahead of the palette
     EXPECT_TRUE(sim.log.contains("EWMH window manager present: true"));
     EXPECT_FALSE(core->engine.isRunning()); // tiling was never switched on
     EXPECT_FALSE(core->strip.isRunning());
@@ -232,20 +217,26 @@ TEST_F(AppDelegateTest, TheFileManagerKeyIsDebouncedAndReportsWhatCouldNotBeDone
     press(3, kControlOption); // within 600 ms: not even a toast
     EXPECT_EQ(toasts(), std::vector<std::string>{"Couldn't find a file manager"});
 
-    core->catalog.setFileManager(CatalogApp{.name = "Files", .desktopFileId = "files", .argv = {"files"}});
+    // Not running: the key (time 41) launches it, once within 600 ms.
+    const SummonableApp files{.name = "Files", .desktopFileId = "org.test.Files.desktop", .program = "files"};
+    sim.applications.fileManager = files;
     settle(0.6s);
-    press(3, kControlOption);
+    ASSERT_TRUE(sim.hotkeys.press(3, kControlOption, 41));
     settle(0.5s);
     press(3, kControlOption);
-    EXPECT_EQ(opener->opened.size(), 1u);
+    using Launch = sim::SimApplications::Launch;
+    EXPECT_EQ(sim.applications.launches,
+              (std::vector<Launch>{{Launch::Kind::main, "org.test.Files.desktop", {}, 41}}));
 
-    opener->answer = WindowOpener::Outcome::activatedWithoutWindow;
+    // Running with nothing that makes a window.
+    world.launchApp({.name = "files", .executablePath = "/usr/bin/files"});
+    sim.applications.failures[Launch::Kind::main] = "gone";
     settle(0.6s);
     press(3, kControlOption);
-    opener->answer = WindowOpener::Outcome::refusedFullscreen;
+    world.addSpace(0, true);
+    world.switchToSpace(world.displays().at(0).spaces.back().id);
     settle(0.6s);
     press(3, kControlOption);
-    EXPECT_EQ(opener->opened.size(), 3u);
     EXPECT_EQ(toasts(), (std::vector<std::string>{"Couldn't find a file manager", "The file manager has no new-window command",
                                                   "Can't open a file manager window on a fullscreen desktop"}));
 }
@@ -266,8 +257,10 @@ TEST_F(AppDelegateTest, PanelEditModeAndPaletteKeysToggleTheirWindows) {
     EXPECT_FALSE(sim.defaults.boolFor(Settings::editModeKey));
     EXPECT_TRUE(app->panelController().isVisible());
 
-    press(16, kControlOption); // summon
+    ASSERT_TRUE(sim.hotkeys.press(16, kControlOption, 99)); // summon
+    settle();
     EXPECT_TRUE(app->summonPalette().isVisible());
+    EXPECT_EQ(sim.palettes.palette()->focusTime, 99u);
     press(16, kControlOption);
     EXPECT_FALSE(app->summonPalette().isVisible());
 }
