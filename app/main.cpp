@@ -2,14 +2,15 @@
 // applications' windows, Qt for our own, the journal, the defaults file), builds the shared
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
-#include "DefaultFileManager.h"
 #include "InstanceLock.h"
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
 #include "QtHelperWindow.h"
 #include "QtOutlineWindow.h"
+#include "QtPaletteWindow.h"
 #include "QtPanelWindow.h"
 #include "QtScheduler.h"
+#include "QtTextFolding.h"
 #include "QtTrayView.h"
 #include "QtUserNotifier.h"
 #include "X11WindowControl.h"
@@ -226,20 +227,30 @@ int main(int argc, char** argv) {
     ui::QtOutlineWindow outline;
     // Without a compositing manager our translucent windows are shaped instead; follow it.
     x11::X11Compositor compositor(*connection);
-    compositor.onChanged = [&](bool present) {
-        outline.setCompositing(present);
-        notifier.setCompositing(present);
-    };
-    compositor.onChanged(compositor.present());
     X11HelperWindows helperWindows(windowServer);
     X11PanelWindowManager panelWindowManager(*connection);
     ui::QtPanelWindowFactory panels(&panelWindowManager, &scheduler);
     ui::QtTrayView tray(scheduler);
+    // The summon palette: on the window manager's terms like the panel, over the usable areas it
+    // reports; names folded, split and ordered with Qt.
+    ui::useInstalledIconThemeAsFallback();
+    ui::QtPaletteWindowFactory palettes(&panelWindowManager, &screens);
+    ui::QtTextFolding text;
+    // MERGE(installed applications): the desktop entries through GIO, built here from the
+    // scheduler, the log and the X display, and passed below after `tray`:
+    //   GioApplications applications(scheduler, log, ...);
+    compositor.onChanged = [&](bool present) {
+        outline.setCompositing(present);
+        notifier.setCompositing(present);
+        palettes.setCompositing(present);
+    };
+    compositor.onChanged(compositor.present());
 
+    // MERGE(installed applications): `applications, palettes, text` follow `tray` once the
+    // platform's services carry them; the file manager then comes from the applications.
     const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray};
     CoreServices core(platform);
-    core.catalog.setFileManagerLookup([&log] { return defaultFileManager(log); });
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);
     defaults.onExternalChange = [&](const std::vector<std::string>& keys) { core.settings.announceChanges(keys); };

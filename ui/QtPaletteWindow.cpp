@@ -252,6 +252,19 @@ private:
     bool m_compositing = true;
 };
 
+void useInstalledIconThemeAsFallback() {
+    const QString fallback = QIcon::fallbackThemeName();
+    if (!fallback.isEmpty() && fallback != QLatin1String("hicolor")) return;
+    for (const char* theme : {"Adwaita", "breeze", "gnome", "elementary", "Papirus", "Tango"}) {
+        for (const QString& folder : QIcon::themeSearchPaths()) {
+            if (QFileInfo(folder + QLatin1Char('/') + QLatin1String(theme) + QLatin1String("/index.theme")).isFile()) {
+                QIcon::setFallbackThemeName(QLatin1String(theme));
+                return;
+            }
+        }
+    }
+}
+
 PaletteKey paletteKey(int qtKey) {
     switch (qtKey) {
     case Qt::Key_Up: return PaletteKey::up;

@@ -23,6 +23,11 @@ class Screens;
 
 namespace quorvel::ui {
 
+// Without a desktop environment Qt knows no icon theme but hicolor, which has few application
+// icons: look up the rest in the first common full theme installed (Adwaita, breeze, …). Leaves a
+// theme the desktop chose alone. Call once, after the application object exists.
+void useInstalledIconThemeAsFallback();
+
 // The key the palette acts on, for a Qt key code.
 PaletteKey paletteKey(int qtKey);
 

@@ -6,10 +6,13 @@
 #include "SimPlatform.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -232,6 +235,22 @@ TEST(QtPaletteWindowFactoryTest, AreaIsTheUsablePartOfTheMonitorUnderThePointer)
     // Pointer outside every monitor: the primary one.
     sim.world.pointer = {5000, 5000};
     EXPECT_EQ(factory.paletteArea(), (Rect{0, 24, 400, 576}));
+}
+
+TEST(QtPaletteIconsTest, WithoutADesktopThemeIconsComeFromAnInstalledFullTheme) {
+    // As on X without a desktop environment: the icon folders of the data folders, hicolor only.
+    // (The offscreen platform knows only Qt's own resources.)
+    QIcon::setThemeSearchPaths(QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                                         QStandardPaths::LocateDirectory) +
+                               QIcon::themeSearchPaths());
+    QIcon::setThemeName(QStringLiteral("hicolor"));
+    bool adwaita = false;
+    for (const QString& folder : QIcon::themeSearchPaths())
+        adwaita = adwaita || QFileInfo::exists(folder + QStringLiteral("/Adwaita/index.theme"));
+    if (!adwaita) GTEST_SKIP() << "no Adwaita icon theme installed";
+    ui::useInstalledIconThemeAsFallback();
+    EXPECT_FALSE(QIcon::fromTheme(QStringLiteral("utilities-terminal")).isNull());
+    EXPECT_FALSE(QIcon::fromTheme(QStringLiteral("application-x-executable")).isNull());
 }
 
 } // namespace
