@@ -78,6 +78,7 @@ public:
     PaletteRowWidget(const PaletteRow& row, int index, SharedHandlers handlers, QWidget* parent)
         : QWidget(parent), m_index(index), m_handlers(std::move(handlers)) {
         setObjectName(QStringLiteral("paletteRow"));
+        setMouseTracking(true);
         setAccessibleName(QString::fromStdString(row.name));
         m_icon = new QLabel(this);
         m_icon->setObjectName(QStringLiteral("paletteRowIcon"));
@@ -133,8 +134,21 @@ protected:
         painter.drawRoundedRect(QRectF(6, 2, width() - 12, 30), kHighlightRadius, kHighlightRadius);
     }
 
+    // A hover is the pointer moving into the row. Qt also says "entered" when a row appears under
+    // a pointer at rest (the rows are rebuilt as the user types): that must not move the selection
+    // away from the first match, so the report waits for the pointer's first move inside.
     void enterEvent(QEnterEvent* event) override {
         QWidget::enterEvent(event);
+        m_entered = true;
+    }
+    void leaveEvent(QEvent* event) override {
+        QWidget::leaveEvent(event);
+        m_entered = false;
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        QWidget::mouseMoveEvent(event);
+        if (!m_entered) return;
+        m_entered = false;
         if (const auto* h = m_handlers->get(); h && h->onRowHovered) h->onRowHovered(m_index);
     }
 
@@ -156,6 +170,7 @@ private:
     SharedHandlers m_handlers;
     QString m_fullName;
     bool m_selected = false;
+    bool m_entered = false; // the pointer came in and has not moved inside yet
     QLabel* m_icon = nullptr;
     QLabel* m_name = nullptr;
     QLabel* m_launch = nullptr;

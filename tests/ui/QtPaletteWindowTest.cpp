@@ -204,6 +204,20 @@ TEST_F(QtPaletteWindowTest, HoveringAndPressingRowsReportTheirIndex) {
     EXPECT_EQ(std::vector<int>{2}, clicked);
 }
 
+TEST_F(QtPaletteWindowTest, RowsAppearingUnderARestingPointerAreNotHovered) {
+    show(contentFor({"XTerm", "Text Editor", "Files"}, 0));
+    QApplication::processEvents();
+    QTest::mouseMove(rows()[1], QPoint(100, 17));
+    ASSERT_EQ(std::vector<int>{1}, hovered);
+    // Typing rebuilds the rows under the pointer: the selection stays where typing put it.
+    palette->setContent(contentFor({"Text Editor", "Terminal", "Files"}, 0));
+    QApplication::processEvents();
+    EXPECT_EQ(std::vector<int>{1}, hovered);
+    // Moving the pointer onto a row selects it again.
+    QTest::mouseMove(rows()[2], QPoint(100, 17));
+    EXPECT_EQ((std::vector<int>{1, 2}), hovered);
+}
+
 TEST_F(QtPaletteWindowTest, ReportsTheLostFocusOnceAndNotAfterClosing) {
     show(contentFor({"XTerm"}, 0));
     QWidget other;
