@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -253,15 +252,7 @@ protected:
     }
 
 private:
-    void reshape() {
-        if (m_compositing) {
-            clearMask();
-            return;
-        }
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-        setMask(regionOf(shape));
-    }
+    void reshape() { shapeRounded(*this, m_compositing, kCornerRadius); }
 
     SharedHandlers m_handlers;
     bool m_compositing = true;

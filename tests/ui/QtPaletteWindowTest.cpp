@@ -218,6 +218,25 @@ TEST_F(QtPaletteWindowTest, RowsAppearingUnderARestingPointerAreNotHovered) {
     EXPECT_EQ((std::vector<int>{1, 2}), hovered);
 }
 
+TEST_F(QtPaletteWindowTest, WithoutACompositingManagerTheWindowIsCutToItsRoundedCorners) {
+    show(contentFor({"XTerm", "Text Editor"}, 0));
+    EXPECT_TRUE(window()->mask().isEmpty()); // blended by the compositing manager
+    factory.setCompositing(false);           // it went away while the palette is open
+    const QRegion shape = window()->mask();
+    EXPECT_FALSE(shape.contains(QPoint(1, 1)));
+    EXPECT_FALSE(shape.contains(QPoint(window()->width() - 2, window()->height() - 2)));
+    EXPECT_TRUE(shape.contains(QPoint(12, 1)));
+    EXPECT_TRUE(shape.contains(QPoint(1, 20)));
+    // A taller content: the shape follows the new size.
+    palette->setContent(contentFor({"XTerm", "Text Editor", "Files", "Notes"}, 0));
+    EXPECT_TRUE(window()->mask().contains(QPoint(190, window()->height() - 1)));
+    EXPECT_FALSE(window()->mask().contains(QPoint(1, window()->height() - 2)));
+    // Windows made later start without one too.
+    auto later = factory.createPalette({});
+    later->setContent(contentFor({"XTerm"}, 0));
+    EXPECT_FALSE(static_cast<ui::QtPaletteWindow&>(*later).window()->mask().isEmpty());
+}
+
 TEST_F(QtPaletteWindowTest, ReportsTheLostFocusOnceAndNotAfterClosing) {
     show(contentFor({"XTerm"}, 0));
     QWidget other;
