@@ -99,8 +99,6 @@ TEST_F(QtPaletteWindowTest, DrawsTheRowsOfItsContentInTheGivenFrame) {
     show(contentFor({"XTerm", "Text Editor", "A name far too long to fit in the palette's row at this size"}, 0));
     EXPECT_EQ(window()->geometry(), QRect(120, 90, 380, 44 + 8 + 3 * 34));
     EXPECT_EQ(field()->geometry(), QRect(16, 0, 348, 44));
-    EXPECT_EQ(field()->placeholderText(), QStringLiteral("Summon an app to this desktop"));
-    EXPECT_EQ(field()->font().pixelSize(), 16);
     EXPECT_TRUE(field()->hasFocus());
 
     const QList<QWidget*> shown = rows();
@@ -115,8 +113,6 @@ TEST_F(QtPaletteWindowTest, DrawsTheRowsOfItsContentInTheGivenFrame) {
     QLabel* longName = label(shown[2], "paletteRowName");
     EXPECT_TRUE(longName->text().endsWith(QChar(0x2026))) << longName->text().toStdString();
     EXPECT_TRUE(longName->toolTip().startsWith(QStringLiteral("A name far")));
-    EXPECT_EQ(label(shown[0], "paletteRowIcon")->pixmap().deviceIndependentSize(), QSizeF(22, 22));
-    EXPECT_EQ(label(shown[1], "paletteRowIcon")->pixmap().deviceIndependentSize(), QSizeF(22, 22));
 
     // The selected row: semibold name in the accent colour over a faint accent highlight.
     const QColor accent = window()->palette().color(QPalette::Active, QPalette::Highlight);
