@@ -21,6 +21,9 @@
 #include <QScrollBar>
 #include <QWidget>
 
+#include <optional>
+#include <utility>
+
 namespace quorvel::ui {
 
 // What the window's widgets report to. It outlives the window object: the owner may drop the
@@ -222,6 +225,15 @@ public:
 
     QLineEdit* field = nullptr;
     QScrollArea* list = nullptr;
+    std::vector<PaletteRowWidget*> rows; // the current content's, in order
+    int selected = -1;
+    std::optional<int> pendingScroll; // a row to bring into view once the list is laid out
+
+    // Brings `row` into view now if the list has its size, else as soon as it is shown.
+    void scrollTo(int row) {
+        pendingScroll = row;
+        if (isVisible()) scrollNow();
+    }
 
 protected:
     bool event(QEvent* event) override {
@@ -234,6 +246,10 @@ protected:
     }
 
     void resizeEvent(QResizeEvent*) override { reshape(); }
+    void showEvent(QShowEvent* event) override {
+        QWidget::showEvent(event);
+        scrollNow();
+    }
 
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
@@ -253,6 +269,12 @@ protected:
 
 private:
     void reshape() { shapeRounded(*this, m_compositing, kCornerRadius); }
+    void scrollNow() {
+        if (!pendingScroll) return;
+        const int row = *std::exchange(pendingScroll, std::nullopt);
+        if (row < 0 || row >= int(rows.size()) || !list->widget()) return;
+        list->ensureWidgetVisible(rows[std::size_t(row)], 0, 0);
+    }
 
     SharedHandlers m_handlers;
     bool m_compositing = true;
@@ -349,24 +371,28 @@ void QtPaletteWindow::setContent(const PaletteContent& content) {
     auto* rows = new PaletteRowsWidget;
     rows->setObjectName(QStringLiteral("paletteRows"));
     rows->setMinimumHeight(static_cast<int>(content.listHeight));
-    for (std::size_t i = 0; i < content.rows.size(); ++i)
-        new PaletteRowWidget(content.rows[i], static_cast<int>(i), m_handlers, rows);
+    window.rows.clear();
+    window.selected = -1;
+    for (std::size_t i = 0; i < content.rows.size(); ++i) {
+        window.rows.push_back(new PaletteRowWidget(content.rows[i], static_cast<int>(i), m_handlers, rows));
+        if (content.rows[i].selected && window.selected < 0) window.selected = static_cast<int>(i);
+    }
     list.setWidget(rows);
     rows->setAutoFillBackground(false); // setWidget turned it on: the window's background shows
     list.verticalScrollBar()->setValue(0);
-    if (content.scrollTo) setSelection(*content.scrollTo);
+    if (content.scrollTo) window.scrollTo(*content.scrollTo);
 }
 
 void QtPaletteWindow::setSelection(int row) {
-    QWidget* rows = m_window->list->widget();
-    if (!rows) return;
-    const auto all = rows->findChildren<PaletteRowWidget*>(QStringLiteral("paletteRow"), Qt::FindDirectChildrenOnly);
-    for (qsizetype i = 0; i < all.size(); ++i) all[i]->setSelected(i == row);
-    if (row >= 0 && row < all.size()) {
-        // The rows take their final width when the list is laid out; their heights are final.
-        rows->adjustSize();
-        m_window->list->ensureWidgetVisible(all[row], 0, 0);
+    PaletteWidget& window = *m_window;
+    const int count = static_cast<int>(window.rows.size());
+    if (row < 0 || row >= count) return;
+    if (row != window.selected) {
+        if (window.selected >= 0 && window.selected < count) window.rows[std::size_t(window.selected)]->setSelected(false);
+        window.rows[std::size_t(row)]->setSelected(true);
+        window.selected = row;
     }
+    window.scrollTo(row);
 }
 
 void QtPaletteWindow::present(InputTime time) {

@@ -138,12 +138,20 @@ TEST_F(QtPaletteWindowTest, DrawsTheRowsOfItsContentInTheGivenFrame) {
 TEST_F(QtPaletteWindowTest, GrowsAndShrinksWithItsContentAndScrollsToTheSelection) {
     std::vector<std::string> many;
     for (int i = 0; i < 30; ++i) many.push_back("App " + std::to_string(i));
-    show(contentFor(many, 0, 120, 90, 5));
     auto* list = window()->findChild<QScrollArea*>(QStringLiteral("paletteList"));
+    QScrollBar* bar = list->verticalScrollBar();
+    // Content that asks for a row far down before the window is first shown.
+    PaletteContent content = contentFor(many, 0, 120, 90, 5);
+    content.scrollTo = 20;
+    show(content);
     QApplication::processEvents();
-    EXPECT_TRUE(list->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_GE(bar->value(), 20 * 34 + 34 - list->viewport()->height());
+    EXPECT_LE(bar->value(), 20 * 34);
     palette->setSelection(29);
-    EXPECT_EQ(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
+    EXPECT_EQ(bar->value(), bar->maximum());
+    palette->setSelection(0);
+    EXPECT_EQ(bar->value(), 0);
 
     // No matches: the field alone, no list, no scroll bar.
     palette->setContent(contentFor({}, 0));
