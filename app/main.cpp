@@ -2,19 +2,18 @@
 // applications' windows, Qt for our own, the journal, the defaults file), builds the shared
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
-#include "DefaultFileManager.h"
-#include "FileManagerApplications.h"
+#include "GioApplications.h"
 #include "InstanceLock.h"
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
 #include "QtHelperWindow.h"
 #include "QtOutlineWindow.h"
+#include "QtPaletteWindow.h"
 #include "QtPanelWindow.h"
 #include "QtScheduler.h"
+#include "QtTextFolding.h"
 #include "QtTrayView.h"
 #include "QtUserNotifier.h"
-#include "SimPaletteView.h"
-#include "SimTextFolding.h"
 #include "X11WindowControl.h"
 #include "X11ClientTracker.h"
 #include "X11Compositor.h"
@@ -229,21 +228,25 @@ int main(int argc, char** argv) {
     ui::QtOutlineWindow outline;
     // Without a compositing manager our translucent windows are shaped instead; follow it.
     x11::X11Compositor compositor(*connection);
-    compositor.onChanged = [&](bool present) {
-        outline.setCompositing(present);
-        notifier.setCompositing(present);
-    };
-    compositor.onChanged(compositor.present());
     X11HelperWindows helperWindows(windowServer);
     X11PanelWindowManager panelWindowManager(*connection);
     ui::QtPanelWindowFactory panels(&panelWindowManager, &scheduler);
     ui::QtTrayView tray(scheduler);
-
-    // Until the palette window and the desktop-entry scan are wired here: the file manager alone,
-    // and a palette that records instead of drawing.
-    FileManagerApplications applications(workspace, scheduler, log);
-    sim::SimPaletteViewFactory palettes;
-    sim::SimTextFolding text;
+    // The summon palette: on the window manager's terms like the panel, over the usable areas it
+    // reports; names folded, split and ordered with Qt.
+    ui::useInstalledIconThemeAsFallback();
+    ui::QtPaletteWindowFactory palettes(&panelWindowManager, &screens);
+    ui::QtTextFolding text;
+    // The installed applications: desktop entries through GIO, started on our display; the
+    // workspace reaps what they start.
+    GioApplications applications(scheduler, connection->displayName(),
+                                 [&workspace](Pid pid, const std::string& program) { workspace.adoptLaunched(pid, program); });
+    compositor.onChanged = [&](bool present) {
+        outline.setCompositing(present);
+        notifier.setCompositing(present);
+        palettes.setCompositing(present);
+    };
+    compositor.onChanged(compositor.present());
 
     const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray,

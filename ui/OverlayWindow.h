@@ -23,4 +23,16 @@ inline QRegion regionOf(const QPainterPath& path) {
     return QRegion(path.toFillPolygon().toPolygon(), Qt::OddEvenFill);
 }
 
+// A rounded window's shape: none where a compositing manager blends its corners away, else cut to
+// the rounded rectangle of its size (then paint it opaque to the edge).
+inline void shapeRounded(QWidget& window, bool compositing, qreal radius) {
+    if (compositing) {
+        window.clearMask();
+        return;
+    }
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(window.rect()), radius, radius);
+    window.setMask(regionOf(shape));
+}
+
 } // namespace quorvel::ui

@@ -6,8 +6,6 @@
 #include "SpaceRowWidget.h"
 
 #include <QCloseEvent>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -191,7 +189,7 @@ SharedHandlers shared(PanelView::Handlers handlers) {
 } // namespace
 
 QtPanelWindow::QtPanelWindow(Handlers handlers, PanelWindowManager* manager, Scheduler* scheduler)
-    : m_handlers(std::move(handlers)), m_manager(manager), m_scheduler(scheduler),
+    : m_handlers(std::move(handlers)), m_scheduler(scheduler), m_focus(manager),
       m_window(std::make_unique<PanelWidget>()) {
     m_window->setObjectName(QStringLiteral("switcherPanel"));
     m_window->setWindowTitle(QStringLiteral("Quorvel"));
@@ -273,49 +271,19 @@ void QtPanelWindow::setContent(const PanelContent& content) {
 
 void QtPanelWindow::present(InputTime time) {
     PanelWidget& window = *m_window;
-    const bool hidden = !window.isVisible();
-    if (hidden) {
-        const WindowId self = window.internalWinId() ? static_cast<WindowId>(window.internalWinId()) : 0;
-        if (m_manager) {
-            const WindowId active = m_manager->activeWindow();
-            m_previousFocus = active != self ? active : 0;
-        }
-        QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
-        if (!screen) screen = QGuiApplication::primaryScreen();
-        if (screen) {
+    m_focus.show(window, time, [&window] {
+        if (QScreen* screen = screenUnderPointer()) {
             const QRect area = screen->availableGeometry();
             window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
         }
-    }
-    // Every map, not only the first: the window manager drops the desktop and the states of a
-    // window when it is unmapped, and Qt writes back only its own.
-    if (hidden) {
-        const auto id = static_cast<WindowId>(window.winId()); // creates the native window, unmapped
-        if (m_manager) m_manager->prepare(id);
-    }
-    window.show();
-    window.raise();
-    if (m_manager) m_manager->activate(static_cast<WindowId>(window.winId()), time);
-    else window.activateWindow();
+    });
 }
 
-void QtPanelWindow::orderOut(bool returnFocus) {
-    if (!m_window->isVisible()) return;
-    const bool giveBack = returnFocus && focusIsOurs();
-    m_window->hide();
-    if (giveBack) m_manager->giveFocusBack(m_previousFocus);
-}
+void QtPanelWindow::orderOut(bool returnFocus) { m_focus.hide(*m_window, returnFocus); }
 
 void QtPanelWindow::closedByUser() {
     // Still on screen: the window goes once this returns.
-    if (focusIsOurs()) m_manager->giveFocusBack(m_previousFocus);
-}
-
-bool QtPanelWindow::focusIsOurs() const {
-    if (!m_manager || !m_previousFocus) return false;
-    // The user may have gone to another window while the panel was open: that one keeps it.
-    const WindowId active = m_manager->activeWindow();
-    return active == 0 || active == static_cast<WindowId>(m_window->internalWinId());
+    m_focus.release(*m_window);
 }
 
 bool QtPanelWindow::isVisible() const { return m_window->isVisible(); }

@@ -7,6 +7,7 @@
 // "displayHeader", "spaceRow", "panelHint", "editModeButton", "settingsButton".
 #pragma once
 
+#include "FloatingWindow.h"
 #include "menubar/PanelView.h"
 #include "platform/Scheduler.h"
 
@@ -15,27 +16,6 @@
 class QWidget;
 
 namespace quorvel::ui {
-
-// What the window manager is told about the panel beyond what Qt says itself. The app implements
-// it over X11; without one (the offscreen tests) Qt's own requests are all there is.
-class PanelWindowManager {
-public:
-    PanelWindowManager() = default;
-    PanelWindowManager(const PanelWindowManager&) = delete;
-    PanelWindowManager& operator=(const PanelWindowManager&) = delete;
-    virtual ~PanelWindowManager() = default;
-
-    // Before each map of the window: on every desktop, above normal windows, never in a taskbar
-    // or pager.
-    virtual void prepare(WindowId window) = 0;
-    // After it is mapped: in front with the keyboard focus, asked for as the user's own request
-    // made at `time` (0: no time stamp known).
-    virtual void activate(WindowId window, InputTime time) = 0;
-    // The window that has the keyboard focus now; 0 for none.
-    virtual WindowId activeWindow() = 0;
-    // Gives the focus back to `window`, when it still exists on the desktop shown now.
-    virtual void giveFocusBack(WindowId window) = 0;
-};
 
 // The key the panel's content acts on, for a Qt key code.
 PanelKey panelKey(int qtKey);
@@ -59,18 +39,14 @@ public:
 
 private:
     void closedByUser();
-    // Whether the window active before the panel opened is to get the focus back now: the panel
-    // or no window has it.
-    bool focusIsOurs() const;
 
     Handlers m_handlers;
     // What the current content's rows and buttons report to (a copy of m_handlers); retired, not
     // destroyed, when the content is replaced.
     std::shared_ptr<ContentHandlers> m_current;
-    PanelWindowManager* m_manager;
     Scheduler* m_scheduler;
+    FloatingFocus m_focus;
     std::unique_ptr<PanelWidget> m_window;
-    WindowId m_previousFocus = 0;
 };
 
 class QtPanelWindowFactory final : public PanelViewFactory {

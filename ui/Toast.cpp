@@ -142,15 +142,7 @@ void Toast::setCompositing(bool compositing) {
 
 void Toast::resizeEvent(QResizeEvent*) { reshape(); }
 
-void Toast::reshape() {
-    if (m_compositing) {
-        clearMask();
-        return;
-    }
-    QPainterPath panel;
-    panel.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-    setMask(regionOf(panel));
-}
+void Toast::reshape() { shapeRounded(*this, m_compositing, kCornerRadius); }
 
 void Toast::paintEvent(QPaintEvent*) {
     QPainter painter(this);
