@@ -18,6 +18,7 @@ struct RunningApplication {
     std::optional<std::string> localizedName;
     std::optional<std::string> desktopFileId;  // its desktop entry's id when known; on X11 so far WM_CLASS's instance, which often is not one
     std::optional<std::string> executablePath; // the program it runs
+    std::optional<std::string> wmClass, wmInstance;
     bool isHidden = false;
     bool isTerminated = false;
 
