@@ -257,7 +257,7 @@ Child spawnArguments(const std::vector<std::string>& argv, const std::string& wo
     GPid pid = 0;
     GError* error = nullptr;
     const bool ok = g_spawn_async(workingDirectory.empty() ? nullptr : workingDirectory.c_str(), args.data(),
-                                  environment, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                                  environment, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDIN_FROM_DEV_NULL),
                                   ownSession, nullptr, &pid, &error);
     g_strfreev(environment);
     if (!ok) return {{.pid = std::nullopt, .error = takeMessage(error, "cannot start " + argv.front())}, ""};
@@ -297,7 +297,7 @@ Child startEntry(GDesktopAppInfo* entry, const std::string& display, const std::
     };
     std::pair<GPid*, bool*> out{&pid, &spawned};
     const bool ok = g_desktop_app_info_launch_uris_as_manager(
-        entry, nullptr, context, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), ownSession, nullptr,
+        entry, nullptr, context, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDIN_FROM_DEV_NULL), ownSession, nullptr,
         onSpawned, &out, &error);
     g_object_unref(context);
     if (!ok) return {{.pid = std::nullopt, .error = takeMessage(error, "cannot start the entry")}, ""};

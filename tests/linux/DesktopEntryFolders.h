@@ -21,9 +21,11 @@ public:
 
     // `folder` is "home", "first" or "second" (in XDG order); `name` may hold a subfolder.
     std::filesystem::path write(const std::string& folder, const std::string& name, const std::string& content) {
-        const auto path = applications(folder) / name;
+        return writeFile(applications(folder) / name, content);
+    }
+    // Written whole under another name and renamed, as package managers do.
+    static std::filesystem::path writeFile(const std::filesystem::path& path, const std::string& content) {
         std::filesystem::create_directories(path.parent_path());
-        // Written whole under another name and renamed, as package managers do.
         const auto partial = path.string() + ".partial";
         std::ofstream(partial) << content;
         std::filesystem::rename(partial, path);

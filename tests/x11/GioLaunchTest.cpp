@@ -28,8 +28,11 @@ protected:
     void SetUp() override {
         X11ClientFixture::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        auto& f = DesktopEntryFolders::shared();
-        const auto main = f.write("home", "launch-main.desktop",
+        // Entries are started from their files: a folder of our own, the XDG variables untouched
+        // (the window manager started by the next test reads its theme through them).
+        char pattern[] = "/tmp/quorvel-launch-XXXXXX";
+        folder = ::mkdtemp(pattern);
+        const auto main = DesktopEntryFolders::writeFile(folder / "launch-main.desktop",
                                   DesktopEntryFolders::entry("Main", client() + " --title Main %U",
                                                              "Actions=new-window;\n\n[Desktop Action new-window]\n"
                                                              "Name=New Window\nExec=" + client() +
@@ -45,6 +48,8 @@ protected:
         });
     }
     void TearDown() override {
+        std::error_code ignored;
+        if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
         if (savedDisplay) ::setenv("DISPLAY", savedDisplay->c_str(), 1);
         else ::unsetenv("DISPLAY");
     }
@@ -70,6 +75,7 @@ protected:
         return waitFor([&] { return !std::filesystem::exists("/proc/" + std::to_string(pid)); });
     }
 
+    std::filesystem::path folder;
     std::optional<std::string> savedDisplay;
     SummonableApp app;
     std::unique_ptr<x11::X11Workspace> workspace;
@@ -97,24 +103,23 @@ TEST_F(GioLaunchTest, AnActionRunsItsOwnExecLineAndAProgramRunsInTheEntrysPath) 
     EXPECT_EQ(windowTitleOf(*action.pid), "FromAction");
     EXPECT_TRUE(endsAndIsReaped(*action.pid));
 
-    const auto folder = std::filesystem::temp_directory_path() / ("quorvel-path-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    auto& f = DesktopEntryFolders::shared();
-    app.path = f.write("home", "launch-path.desktop",
-                       DesktopEntryFolders::entry("Pathed", client(), "Path=" + folder.string() + "\n"))
+    const auto workingFolder = folder / "working";
+    std::filesystem::create_directories(workingFolder);
+    app.path = DesktopEntryFolders::writeFile(folder / "launch-path.desktop",
+                                              DesktopEntryFolders::entry("Pathed", client(),
+                                                                         "Path=" + workingFolder.string() + "\n"))
                    .string();
     // Shell syntax in an argument reaches the program untouched.
     const LaunchResult program = apps->launchProgram(app, {"--title", "new $(window); 'x'"}, 2);
     ASSERT_TRUE(program.started()) << program.error.value_or("");
     EXPECT_EQ(windowTitleOf(*program.pid), "new $(window); 'x'");
-    EXPECT_EQ(std::filesystem::read_symlink("/proc/" + std::to_string(*program.pid) + "/cwd"), folder);
+    EXPECT_EQ(std::filesystem::read_symlink("/proc/" + std::to_string(*program.pid) + "/cwd"), workingFolder);
     EXPECT_TRUE(endsAndIsReaped(*program.pid));
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(GioLaunchTest, ATerminalEntryRunsInsideXTerminalEmulator) {
     // A stand-in terminal first on PATH: notes its arguments and runs what follows -e.
-    const auto bin = std::filesystem::temp_directory_path() / ("quorvel-terminal-" + std::to_string(::getpid()));
+    const auto bin = folder / "bin";
     std::filesystem::create_directories(bin);
     const auto marker = bin / "arguments";
     std::ofstream(bin / "x-terminal-emulator") << "#!/bin/sh\necho \"$@\" > " << marker.string() << "\nshift\nexec \"$@\"\n";
@@ -122,9 +127,9 @@ TEST_F(GioLaunchTest, ATerminalEntryRunsInsideXTerminalEmulator) {
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
     ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
 
-    auto& f = DesktopEntryFolders::shared();
-    app.path = f.write("home", "launch-terminal.desktop",
-                       DesktopEntryFolders::entry("Term", client() + " --title InTerminal", "Terminal=true\n"))
+    app.path = DesktopEntryFolders::writeFile(folder / "launch-terminal.desktop",
+                                              DesktopEntryFolders::entry("Term", client() + " --title InTerminal",
+                                                                         "Terminal=true\n"))
                    .string();
     const LaunchResult result = apps->launch(app, 3);
     ::setenv("PATH", path.c_str(), 1);
@@ -134,12 +139,11 @@ TEST_F(GioLaunchTest, ATerminalEntryRunsInsideXTerminalEmulator) {
     std::getline(std::ifstream(marker), arguments);
     EXPECT_EQ(arguments, "-e " + client() + " --title InTerminal");
     EXPECT_TRUE(endsAndIsReaped(*result.pid));
-    std::filesystem::remove_all(bin);
 }
 
 TEST_F(GioLaunchTest, FailuresComeBackAsTextWithNoProcess) {
     SummonableApp gone = app;
-    gone.path = (DesktopEntryFolders::shared().applications("home") / "never-written.desktop").string();
+    gone.path = (folder / "never-written.desktop").string();
     const LaunchResult missing = apps->launch(gone, 1);
     EXPECT_FALSE(missing.started());
     EXPECT_FALSE(missing.error.value_or("").empty());
