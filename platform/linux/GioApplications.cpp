@@ -105,7 +105,15 @@ struct GioApplications::Watch {
         thread = std::thread([this, &armed] { run(armed); });
     }
     ~Watch() {
-        g_main_loop_quit(loop);
+        // Through the loop's own context: a quit from here could come just before the loop starts,
+        // which would then run forever.
+        g_main_context_invoke(
+            context,
+            +[](gpointer data) -> gboolean {
+                g_main_loop_quit(static_cast<GMainLoop*>(data));
+                return G_SOURCE_REMOVE;
+            },
+            loop);
         thread.join();
         g_main_loop_unref(loop);
         g_main_context_unref(context);

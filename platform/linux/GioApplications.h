@@ -40,6 +40,7 @@ public:
 
     // Through GIO (Exec's field codes, Path, TryExec). A Terminal=true entry runs inside
     // x-terminal-emulator (Debian's chosen terminal) when there is one; else GIO picks a terminal.
+    // Pid 0 when the session bus started a D-Bus activatable entry (no process of ours).
     LaunchResult launch(const SummonableApp& app, InputTime time) override;
     // The action's own Exec line, started like the entry's.
     LaunchResult launchAction(const SummonableApp& app, const std::string& actionId, InputTime time) override;
