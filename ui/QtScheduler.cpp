@@ -39,6 +39,11 @@ TaskHandle QtScheduler::post(Task task) {
     return TaskHandle(cancelled);
 }
 
+void QtScheduler::postFromAnyThread(Task task) {
+    QMetaObject::invokeMethod(this, [this, task = std::move(task)]() mutable { post(std::move(task)); },
+                              Qt::QueuedConnection);
+}
+
 TaskHandle QtScheduler::after(Seconds delay, Task task) { return schedule(delay.count(), std::move(task), 0); }
 
 TaskHandle QtScheduler::every(Seconds interval, Task task) {

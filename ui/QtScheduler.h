@@ -29,6 +29,8 @@ public:
     TaskHandle post(Task task) override;
     TaskHandle after(Seconds delay, Task task) override;
     TaskHandle every(Seconds interval, Task task) override;
+    // A queued call into this object's thread, which then posts the task.
+    void postFromAnyThread(Task task) override;
 
     // `onReadable` runs whenever `fd` has data to read; a second watch of the same fd replaces it.
     void watch(int fd, std::function<void()> onReadable);

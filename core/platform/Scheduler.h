@@ -46,6 +46,9 @@ public:
     virtual TaskHandle after(Seconds delay, Task task) = 0;
     // Runs `task` every `interval` until the handle is cancelled.
     virtual TaskHandle every(Seconds interval, Task task) = 0;
+    // Runs `task` on the main queue like post(); the one call that may come from any thread (a
+    // worker hands back its result). Tasks posted from one thread run in the order posted.
+    virtual void postFromAnyThread(Task task) = 0;
 };
 
 } // namespace quorvel

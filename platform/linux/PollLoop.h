@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <vector>
 #include <utility>
 
 namespace quorvel {
@@ -15,6 +17,7 @@ namespace quorvel {
 class PollLoop final : public Scheduler {
 public:
     PollLoop();
+    ~PollLoop() override;
 
     double now() const override;
     double wallClock() const override;
@@ -23,6 +26,8 @@ public:
     TaskHandle every(Seconds interval, Task task) override {
         return schedule(interval.count(), std::move(task), interval.count());
     }
+    // Queued under a lock and the loop woken (an eventfd it always polls).
+    void postFromAnyThread(Task task) override;
 
     // `onReadable` runs on the loop whenever `fd` has data, and once before every wait (so it must
     // not block: it drains what is already there).
@@ -44,11 +49,16 @@ private:
     TaskHandle schedule(double delay, Task task, double interval);
     // One pass: every task due now, then one wait of at most `maxWait` seconds for descriptors.
     void turn(double maxWait);
+    // Moves what other threads posted onto the queue, due now.
+    void takeIncoming();
 
     std::chrono::steady_clock::time_point m_origin;
     std::uint64_t m_sequence = 0;
     std::map<std::pair<double, std::uint64_t>, Entry> m_queue;
     std::map<int, std::function<void()>> m_watched;
+    int m_wake = -1; // eventfd written by postFromAnyThread
+    std::mutex m_incomingLock;
+    std::vector<Task> m_incoming;
 };
 
 } // namespace quorvel

@@ -30,13 +30,29 @@ bool SimScheduler::runNextDueBy(double time) {
     return false;
 }
 
+void SimScheduler::postFromAnyThread(Task task) {
+    const std::lock_guard lock(m_incomingLock);
+    m_incoming.push_back(std::move(task));
+}
+
+void SimScheduler::takeIncoming() {
+    std::vector<Task> incoming;
+    {
+        const std::lock_guard lock(m_incomingLock);
+        incoming.swap(m_incoming);
+    }
+    for (Task& task : incoming) post(std::move(task));
+}
+
 std::size_t SimScheduler::runPending() {
+    takeIncoming();
     std::size_t ran = 0;
     while (runNextDueBy(m_now)) ++ran;
     return ran;
 }
 
 void SimScheduler::advance(Seconds d) {
+    takeIncoming();
     const double end = m_now + std::max(0.0, d.count());
     while (runNextDueBy(end)) {
     }
@@ -44,7 +60,8 @@ void SimScheduler::advance(Seconds d) {
 }
 
 std::size_t SimScheduler::pendingCount() const {
-    return static_cast<std::size_t>(
+    const std::lock_guard lock(m_incomingLock);
+    return m_incoming.size() + static_cast<std::size_t>(
         std::count_if(m_queue.begin(), m_queue.end(), [](const auto& kv) { return !*kv.second.cancelled; }));
 }
 

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <mutex>
+#include <vector>
 #include <utility>
 
 namespace quorvel::sim {
@@ -24,6 +26,8 @@ public:
     TaskHandle every(Seconds interval, Task task) override {
         return schedule(interval.count(), std::move(task), interval.count());
     }
+    // Queued under a lock; joins the main queue when the test next turns it (runPending, advance).
+    void postFromAnyThread(Task task) override;
 
     // One turn of the main queue: runs every task already due now, including those that the
     // tasks it runs post for the same instant. Returns how many ran.
@@ -48,11 +52,15 @@ private:
 
     TaskHandle schedule(double delay, Task task, double interval);
     bool runNextDueBy(double time);
+    // Moves what other threads posted onto the main queue. Main thread.
+    void takeIncoming();
 
     double m_now = 0;
     double m_wallStart;
     std::uint64_t m_sequence = 0;
     std::map<Key, Entry> m_queue;
+    mutable std::mutex m_incomingLock;
+    std::vector<Task> m_incoming;
 };
 
 } // namespace quorvel::sim

@@ -68,8 +68,11 @@ RunningApplication X11Workspace::describe(Pid pid) {
         const auto windows = m_tracker.windowsOf(pid);
         if (!windows.empty()) {
             app.localizedName = m_connection.applicationName(windows.front(), pid);
-            if (const auto wmClass = m_connection.windowClass(windows.front()); wmClass && !wmClass->first.empty())
-                app.desktopFileId = wmClass->first;
+            if (const auto wmClass = m_connection.windowClass(windows.front())) {
+                // WM_CLASS is instance then class; an empty string is no answer.
+                if (!wmClass->first.empty()) app.desktopFileId = app.wmInstance = wmClass->first;
+                if (!wmClass->second.empty()) app.wmClass = wmClass->second;
+            }
         }
         if (!app.localizedName) {
             if (const auto launched = m_launched.find(pid); launched != m_launched.end())
@@ -160,6 +163,12 @@ std::pair<Pid, std::string> X11Workspace::spawn(const std::vector<std::string>& 
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) return {0, std::strerror(error)};
     return {static_cast<Pid>(pid), {}};
+}
+
+void X11Workspace::adoptLaunched(Pid pid, const std::string& program) {
+    if (pid <= 0) return;
+    m_launched[pid] = program;
+    ensureWatching();
 }
 
 void X11Workspace::launch(const LaunchRequest& request, LaunchCompletion completion) {

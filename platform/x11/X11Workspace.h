@@ -34,6 +34,9 @@ public:
     // Nothing to do yet: our own windows come forward through the toolkit.
     void activateSelf() override {}
     void launch(const LaunchRequest& request, LaunchCompletion completion) override;
+    // A child another part of the app started (a desktop entry through GIO): reaped here and running
+    // from now until it exits, like one of our own launches.
+    void adoptLaunched(Pid pid, const std::string& program);
     // Hands the address to xdg-open.
     bool openURL(const std::string& url) override;
 

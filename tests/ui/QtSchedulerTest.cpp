@@ -10,7 +10,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -104,4 +106,23 @@ TEST(QtSchedulerTest, ReadableDescriptorsAndTheBeforeBlockingHookRunOnTheLoop) {
     EXPECT_EQ(beforeBlocking, seen);
     ::close(fds[0]);
     ::close(fds[1]);
+}
+
+TEST(QtSchedulerTest, WorkFromAnotherThreadRunsOnTheLoopInOrder) {
+    QtScheduler scheduler;
+    const auto loopThread = std::this_thread::get_id();
+    std::vector<int> ran;
+    bool elsewhere = false;
+    std::thread worker([&] {
+        for (int n = 0; n < 50; ++n)
+            scheduler.postFromAnyThread([&, n] {
+                elsewhere = elsewhere || std::this_thread::get_id() != loopThread;
+                ran.push_back(n);
+            });
+    });
+    worker.join();
+    EXPECT_TRUE(ran.empty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ran.size() == 50; }, 2000));
+    EXPECT_TRUE(std::is_sorted(ran.begin(), ran.end()));
+    EXPECT_FALSE(elsewhere);
 }

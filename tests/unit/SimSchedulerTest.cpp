@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 using namespace std::chrono_literals;
 using quorvel::sim::SimScheduler;
 
@@ -57,4 +60,26 @@ TEST(SimSchedulerTest, CancelledTasksAndTimersNeverRunAgain) {
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(scheduler.pendingCount(), 0u);
     EXPECT_TRUE(timer.isCancelled());
+}
+
+TEST(SimSchedulerTest, WorkFromAnotherThreadWaitsForTheNextTurnOfTheMainThread) {
+    SimScheduler scheduler;
+    const auto mainThread = std::this_thread::get_id();
+    std::vector<int> ran;
+    bool elsewhere = false;
+    std::thread worker([&] {
+        for (int n = 0; n < 50; ++n)
+            scheduler.postFromAnyThread([&, n] {
+                elsewhere = elsewhere || std::this_thread::get_id() != mainThread;
+                ran.push_back(n);
+            });
+    });
+    worker.join();
+    EXPECT_TRUE(ran.empty());
+    EXPECT_EQ(scheduler.pendingCount(), 50u);
+    scheduler.advance(0s);
+    ASSERT_EQ(ran.size(), 50u);
+    EXPECT_TRUE(std::is_sorted(ran.begin(), ran.end()));
+    EXPECT_FALSE(elsewhere);
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
 }

@@ -62,6 +62,8 @@ TEST_F(X11WorkspaceTest, AClientIsLaunchedActivatedAndTerminatedUnderItsName) {
     ASSERT_TRUE(launched);
     EXPECT_EQ(launched->localizedName, "QuorvelTestClient");
     EXPECT_EQ(launched->desktopFileId, "quorvel-test-client");
+    EXPECT_EQ(launched->wmInstance, "quorvel-test-client");
+    EXPECT_EQ(launched->wmClass, "QuorvelTestClient");
     ASSERT_TRUE(launched->executablePath);
     EXPECT_NE(launched->executablePath->find("quorvel-test-client"), std::string::npos);
     EXPECT_FALSE(launched->isTerminated);
