@@ -21,16 +21,6 @@
 
 namespace quorvel {
 
-// What the file-manager lookup of the Linux platform answered before it answered SummonableApp.
-// Nothing in core uses it; it goes once that lookup is rewritten.
-struct CatalogApp {
-    std::string name;
-    std::string desktopFileId;
-    std::vector<std::string> argv;
-    std::optional<std::string> workingDirectory;
-    friend bool operator==(const CatalogApp&, const CatalogApp&) = default;
-};
-
 // A name made ready for ranking: lower-cased, cut into grapheme clusters and words.
 struct RankedName {
     std::string lower;

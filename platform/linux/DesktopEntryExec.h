@@ -1,6 +1,6 @@
 // The Exec line of a desktop entry turned into the arguments of a program to start directly, never
 // through a shell: the quoting and field codes of the Desktop Entry Specification, started with no
-// file or address to open. Pure; DefaultFileManager reads the entry it comes from.
+// file or address to open. Pure; GioApplications reads the entry it comes from.
 #pragma once
 
 #include <optional>

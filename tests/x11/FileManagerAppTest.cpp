@@ -102,7 +102,7 @@ TEST_F(FileManagerAppTest, AFileManagerForTerminalsRunsInsideATerminalInItsFolde
     EXPECT_EQ(app->stop(SIGTERM), 0);
 }
 
-TEST_F(FileManagerAppTest, AFileManagerForTerminalsWithoutATerminalIsNoFileManager) {
+TEST_F(FileManagerAppTest, AFileManagerForTerminalsWithoutATerminalCannotBeStartedAndTheKeySaysSo) {
     searchPath(home / "bin", true); // no x-terminal-emulator on it
     installTerminalFileManager("tui-files.desktop", "Tui files", home);
     chooseForFolders("tui-files.desktop");
@@ -110,7 +110,7 @@ TEST_F(FileManagerAppTest, AFileManagerForTerminalsWithoutATerminalIsNoFileManag
     startApp();
 
     press("ctrl+alt+f", "add_file_manager_window");
-    EXPECT_TRUE(toastShows("Couldn.t find a file manager")) << app->output();
+    EXPECT_TRUE(toastShows("Couldn.t start the file manager")) << app->output();
     EXPECT_EQ(windowsTitled("Tui files"), 0);
     EXPECT_EQ(app->stop(SIGTERM), 0);
 }
