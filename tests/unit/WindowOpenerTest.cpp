@@ -22,7 +22,7 @@ protected:
         core = std::make_unique<CoreServices>(sim::platformServices(sim));
     }
     WindowOpener::Outcome open(const SummonableApp& app) { return core->opener.openWindow(app, 55); }
-    Pid run(const std::string& program) {
+    Pid startProcess(const std::string& program) {
         return sim.world.launchApp({.name = program, .executablePath = "/usr/bin/" + program});
     }
     std::size_t activations() const { return sim.world.calls("activate"); }
@@ -35,7 +35,7 @@ SummonableApp entry(const std::string& program, std::vector<DesktopAction> actio
 TEST_F(WindowOpenerTest, AFullScreenDesktopRefusesAndNothingIsLaunchedOrActivated) {
     const SpaceId full = sim.world.addSpace(0, true);
     sim.world.switchToSpace(full);
-    run("editor");
+    startProcess("editor");
     EXPECT_EQ(open(entry("editor")).result, Result::refusedFullscreen);
     EXPECT_EQ(open(entry("mail")).result, Result::refusedFullscreen);
     EXPECT_TRUE(sim.applications.launches.empty());
@@ -53,7 +53,7 @@ TEST_F(WindowOpenerTest, AnAppNotRunningIsLaunchedWithTheInputsTimeAndAFailureIs
 }
 
 TEST_F(WindowOpenerTest, ARunningChromiumBrowserGetsANewWindowFromItsCommandLine) {
-    run("google-chrome-stable");
+    startProcess("google-chrome-stable");
     EXPECT_EQ(open(entry("google-chrome-stable", {{"new-window", "New Window"}})),
               (WindowOpener::Outcome{Result::opened, "make new window"}));
     EXPECT_EQ(sim.applications.launches,
@@ -70,7 +70,7 @@ TEST_F(WindowOpenerTest, ARunningChromiumBrowserGetsANewWindowFromItsCommandLine
 }
 
 TEST_F(WindowOpenerTest, ADesktopActionNamedLikeANewWindowCommandIsRun) {
-    run("browser");
+    startProcess("browser");
     const SummonableApp browser = entry("browser", {{"private", "New Private Window"}, {"plain", "New Window"}});
     EXPECT_EQ(open(browser), (WindowOpener::Outcome{Result::opened, "New Window"}));
     EXPECT_EQ(sim.applications.launches.back(), (Launch{Launch::Kind::action, "browser.desktop", {"plain"}, 55}));
@@ -93,7 +93,7 @@ TEST_F(WindowOpenerTest, CandidateActionsFollowThePreferredTitlesThenTheNewWindo
 }
 
 TEST_F(WindowOpenerTest, WithoutAUsableActionItIsLaunchedAgainAndLastActivated) {
-    const Pid pid = run("terminal");
+    const Pid pid = startProcess("terminal");
     const SummonableApp terminal = entry("terminal", {{"tab", "New Tab"}});
     EXPECT_EQ(open(terminal).result, Result::reopened);
     EXPECT_EQ(sim.applications.launches, (std::vector<Launch>{{Launch::Kind::main, "terminal.desktop", {}, 55}}));
