@@ -32,6 +32,9 @@ struct PaletteHandlers {
     PaletteView::Handlers handlers;
     bool live = true;  // false once the window object is gone
     bool shown = false; // between present() and close(): only then is a lost focus reported
+    // The server's time of the last key press in the field or click on a row: a launch that
+    // follows carries it, so the window manager gives the new window the focus.
+    InputTime lastInput = 0;
 
     const PaletteView::Handlers* get() const { return live ? &handlers : nullptr; }
 };
@@ -157,6 +160,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
         event->accept();
+        m_handlers->lastInput = static_cast<InputTime>(event->timestamp());
         if (const auto* h = m_handlers->get(); h && h->onRowClicked) h->onRowClicked(m_index);
     }
 
@@ -199,6 +203,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        m_handlers->lastInput = static_cast<InputTime>(static_cast<QKeyEvent*>(event)->timestamp());
         const PaletteKey key = paletteKey(static_cast<QKeyEvent*>(event)->key());
         if (key == PaletteKey::other) return false;
         const auto* h = m_handlers->get();
@@ -410,6 +415,8 @@ void QtPaletteWindow::close(bool returnFocus) {
     m_handlers->shown = false;
     m_focus.hide(*m_window, returnFocus);
 }
+
+InputTime QtPaletteWindow::lastInputTime() const { return m_handlers->lastInput; }
 
 bool QtPaletteWindow::isVisible() const { return m_window->isVisible(); }
 

@@ -45,6 +45,7 @@ public:
     void present(InputTime time) override;
     void close(bool returnFocus) override;
     bool isVisible() const override;
+    InputTime lastInputTime() const override;
 
     // Whether a compositing manager blends the window's rounded corners; without one the window is
     // cut to its shape instead.

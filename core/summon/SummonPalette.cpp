@@ -177,7 +177,7 @@ void SummonPalette::summonSelected() {
         m_deps.notifier.showToast(app.name + " has no new-window command");
         break;
     case WindowOpener::Result::refusedFullscreen:
-        m_deps.notifier.showToast("Can't summon into a fullscreen space");
+        m_deps.notifier.showToast("Can't summon into a fullscreen desktop");
         break;
     case WindowOpener::Result::launchFailed:
         m_deps.notifier.showToast("Couldn't start " + app.name);

@@ -170,7 +170,7 @@ TEST_F(SummonPaletteTest, WhatCouldNotBeDoneIsToasted) {
     sim.world.switchToSpace(sim.world.addSpace(0, true));
     palette->present();
     sim.palettes.palette()->press(PaletteKey::returnKey);
-    EXPECT_EQ(toasts().back(), "Can't summon into a fullscreen space");
+    EXPECT_EQ(toasts().back(), "Can't summon into a fullscreen desktop");
 }
 
 } // namespace
