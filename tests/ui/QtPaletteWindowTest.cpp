@@ -176,6 +176,11 @@ TEST_F(QtPaletteWindowTest, NavigationKeysGoToThePaletteAndOthersEditTheField) {
     QTest::keyClick(field(), Qt::Key_Return);
     EXPECT_EQ(keys.back(), PaletteKey::returnKey);
     EXPECT_EQ(field()->text(), QStringLiteral("te"));
+    // The server's time of the last key press is kept: the launch it leads to carries it.
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    down.setTimestamp(4242);
+    QApplication::sendEvent(field(), &down);
+    EXPECT_EQ(palette->lastInputTime(), 4242u);
 
     // Escape: the owner drops the palette from inside the key's report; nothing is left behind.
     QPointer<QWidget> gone = window();
@@ -206,6 +211,7 @@ TEST_F(QtPaletteWindowTest, HoveringAndPressingRowsReportTheirIndex) {
     QTest::mouseRelease(shown[2], Qt::LeftButton, {}, QPoint(200, 10));
     EXPECT_EQ((std::vector<int>{1, 2}), hovered);
     EXPECT_EQ(std::vector<int>{2}, clicked);
+    EXPECT_NE(palette->lastInputTime(), 0u); // the click's time
 }
 
 TEST_F(QtPaletteWindowTest, RowsAppearingUnderARestingPointerAreNotHovered) {
