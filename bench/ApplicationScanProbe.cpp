@@ -54,9 +54,9 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         auto end = start;
         // Timed where the list arrives: the loop may wait a little longer before it looks again.
-        apps.scan([&](std::vector<SummonableApp> list) {
+        apps.scan([&](ScanResult result) {
             end = std::chrono::steady_clock::now();
-            listed = list.size();
+            listed = result.apps.size();
             done = true;
         });
         if (!loop.runUntil([&] { return done; }, std::chrono::seconds(30))) {

@@ -45,9 +45,16 @@ struct LaunchResult {
     bool started() const { return pid.has_value(); }
 };
 
+// What one scan found: the entries, and the default file manager as it was during the scan (asked
+// on the scan's thread, so that nobody on the main thread waits for GIO's lock meanwhile).
+struct ScanResult {
+    std::vector<SummonableApp> apps;
+    std::optional<SummonableApp> fileManager;
+};
+
 class Applications {
 public:
-    using ScanDone = std::function<void(std::vector<SummonableApp>)>;
+    using ScanDone = std::function<void(ScanResult)>;
 
     Applications() = default;
     Applications(const Applications&) = delete;
@@ -57,13 +64,16 @@ public:
     // Lists every entry that should be shown (Hidden, NoDisplay, OnlyShowIn/NotShowIn and TryExec
     // applied), once per desktop-file id, the first in XDG data-folder order; unsorted. The work
     // runs off the main thread; `done` runs on the main queue. A scan asked for while one runs
-    // starts after it. Folders that cannot be read contribute nothing.
+    // starts after it. Folders that cannot be read contribute nothing. The default file manager
+    // is looked up by the same work.
     virtual void scan(ScanDone done) = 0;
     // An applications folder changed (an entry added, removed or edited). Main queue.
     virtual ObserverToken observeChanges(std::function<void()> handler) = 0;
     virtual void removeObserver(ObserverToken token) = 0;
 
-    // The user's default file manager now (the application for inode/directory), or none.
+    // The user's default file manager now (the application for inode/directory), or none. On
+    // Linux this may wait for a scan under way (GIO's lock): the palette uses the one a scan
+    // brought back instead.
     virtual std::optional<SummonableApp> defaultFileManager() = 0;
 
     // Starts the entry's main command as a new process, with a startup-notification id carrying

@@ -84,36 +84,42 @@ RunningApps::RunningApps(std::vector<RunningApplication> running) {
     }
 }
 
+std::string bareDesktopFileId(const std::string& desktopFileId) {
+    constexpr std::string_view suffix = ".desktop";
+    if (!desktopFileId.ends_with(suffix)) return desktopFileId;
+    return desktopFileId.substr(0, desktopFileId.size() - suffix.size());
+}
+
 bool RunningApps::isRunning(const CatalogEntry& entry) const {
-    const auto& wmClass = entry.app.startupWMClass;
-    return (wmClass && m_classes.contains(*wmClass)) ||
-           (!entry.programName.empty() && m_programs.contains(entry.programName)) ||
-           (!entry.bareId.empty() && m_instancesAndClasses.contains(entry.bareId));
+    return firstMatch(entry.app.startupWMClass, entry.programName, entry.bareId).has_value();
 }
 
 std::optional<RunningApplication> RunningApps::find(const SummonableApp& app) const {
-    std::string bareId = app.desktopFileId;
-    if (bareId.ends_with(".desktop")) bareId.resize(bareId.size() - 8);
-    return find(app.startupWMClass, app.programName(), bareId);
+    const auto index = firstMatch(app.startupWMClass, app.programName(), bareDesktopFileId(app.desktopFileId));
+    if (!index) return std::nullopt;
+    return m_running[*index];
 }
 
-std::optional<RunningApplication> RunningApps::find(const std::optional<std::string>& wmClass,
-                                                    const std::string& program, const std::string& bareId) const {
-    const auto first = [&](auto matches) -> std::optional<RunningApplication> {
+std::optional<std::size_t> RunningApps::firstMatch(const std::optional<std::string>& wmClass,
+                                                   const std::string& program, const std::string& bareId) const {
+    // The sets hold every key some process has: when none of ours is there, nothing matches.
+    const bool byClass = wmClass && m_classes.contains(*wmClass);
+    const bool byProgram = !program.empty() && m_programs.contains(program);
+    const bool byId = !bareId.empty() && m_instancesAndClasses.contains(bareId);
+    if (!byClass && !byProgram && !byId) return std::nullopt;
+
+    const auto first = [&](bool possible, auto matches) -> std::optional<std::size_t> {
+        if (!possible) return std::nullopt;
         const auto it = std::ranges::find_if(m_running, matches);
         if (it == m_running.end()) return std::nullopt;
-        return *it;
+        return static_cast<std::size_t>(it - m_running.begin());
     };
-    if (wmClass)
-        if (auto byClass = first([&](const RunningApplication& r) { return r.wmClass == wmClass; })) return byClass;
-    if (!program.empty())
-        if (auto byProgram = first([&](const RunningApplication& r) {
-                return (r.executablePath && fileName(*r.executablePath) == program) || r.wmInstance == program;
-            }))
-            return byProgram;
-    if (!bareId.empty())
-        return first([&](const RunningApplication& r) { return r.wmInstance == bareId || r.wmClass == bareId; });
-    return std::nullopt;
+    if (auto index = first(byClass, [&](const RunningApplication& r) { return r.wmClass == wmClass; })) return index;
+    if (auto index = first(byProgram, [&](const RunningApplication& r) {
+            return (r.executablePath && fileName(*r.executablePath) == program) || r.wmInstance == program;
+        }))
+        return index;
+    return first(byId, [&](const RunningApplication& r) { return r.wmInstance == bareId || r.wmClass == bareId; });
 }
 
 // --- The cache ------------------------------------------------------------------------------------
@@ -151,14 +157,15 @@ void AppCatalog::startScan() {
     // A scan asked for while one runs starts after it (the platform queues it): a change seen
     // during a scan is not lost.
     ++m_scansRunning;
-    m_applications.scan(m_lifetime.guard([this](std::vector<SummonableApp> apps) { finishScan(std::move(apps)); }));
+    m_applications.scan(m_lifetime.guard([this](ScanResult result) { finishScan(std::move(result)); }));
 }
 
-void AppCatalog::finishScan(std::vector<SummonableApp> apps) {
+void AppCatalog::finishScan(ScanResult result) {
     --m_scansRunning;
     std::vector<CatalogEntry> entries;
-    entries.reserve(apps.size());
-    for (SummonableApp& app : apps) entries.push_back(prepare(std::move(app)));
+    entries.reserve(result.apps.size());
+    for (SummonableApp& app : result.apps) entries.push_back(prepare(std::move(app)));
+    m_fileManager = std::move(result.fileManager);
     sortByName(entries);
     m_entries = std::move(entries);
     m_lastScan = m_scheduler.now();
@@ -193,8 +200,7 @@ CatalogEntry AppCatalog::prepare(SummonableApp app) const {
     r.initialsBoundary = boundaries(r.initials.size(), initialEnds);
     entry.nameLength = m_text.clusterEnds(app.name).size();
     entry.programName = app.programName();
-    entry.bareId = app.desktopFileId;
-    if (entry.bareId.ends_with(".desktop")) entry.bareId.resize(entry.bareId.size() - 8);
+    entry.bareId = bareDesktopFileId(app.desktopFileId);
     entry.app = std::move(app);
     return entry;
 }
@@ -250,9 +256,9 @@ std::vector<SummonableApp> AppCatalog::match(std::string_view query, const std::
         std::vector<const CatalogEntry*> first;
         std::vector<const CatalogEntry*> rest;
         for (const CatalogEntry& entry : entries) (running.isRunning(entry) ? first : rest).push_back(&entry);
-        if (const auto fileManager = m_applications.defaultFileManager()) {
+        if (m_fileManager) {
             const auto it = std::ranges::find_if(
-                first, [&](const CatalogEntry* e) { return e->app.desktopFileId == fileManager->desktopFileId; });
+                first, [&](const CatalogEntry* e) { return e->app.desktopFileId == m_fileManager->desktopFileId; });
             if (it != first.end()) std::rotate(first.begin(), it, it + 1);
         }
         first.insert(first.end(), rest.begin(), rest.end());

@@ -56,17 +56,24 @@ public:
     // without ".desktop" = the WM_CLASS instance or class. The first in the workspace's order.
     std::optional<RunningApplication> find(const SummonableApp& app) const;
     bool isRunning(const SummonableApp& app) const { return find(app).has_value(); }
+    // The same rule on the keys prepared once per entry.
     bool isRunning(const CatalogEntry& entry) const;
 
 private:
-    std::optional<RunningApplication> find(const std::optional<std::string>& wmClass, const std::string& program,
-                                           const std::string& bareId) const;
+    // The one matcher both use: the index in m_running of the first process the keys match.
+    std::optional<std::size_t> firstMatch(const std::optional<std::string>& wmClass, const std::string& program,
+                                          const std::string& bareId) const;
 
     std::vector<RunningApplication> m_running;
+    // Every key some process could match, to answer "no" without walking the list (most entries
+    // of a catalog do not run).
     std::unordered_set<std::string> m_classes;
     std::unordered_set<std::string> m_programs;   // executables' file names and WM_CLASS instances
     std::unordered_set<std::string> m_instancesAndClasses;
 };
+
+// The desktop-file id without ".desktop".
+std::string bareDesktopFileId(const std::string& desktopFileId);
 
 class AppCatalog {
 public:
@@ -85,6 +92,8 @@ public:
     std::vector<SummonableApp> apps(double now);
     bool isScanning() const { return m_scansRunning > 0; }
     std::optional<double> lastScan() const { return m_lastScan; }
+    // The default file manager as the last scan found it (the empty query puts it first).
+    const std::optional<SummonableApp>& fileManager() const { return m_fileManager; }
 
     // Called on the main queue after every finished scan. Returns a token for removeObserver.
     int observe(std::function<void()> handler);
@@ -92,8 +101,8 @@ public:
 
     // The ranking of `query` over `entries`, at most `limit`: exact, prefix, word prefix,
     // initials, substring, subsequence; ties go to running apps, then shorter names, then the
-    // locale's order. An empty query lists the running apps (the default file manager first),
-    // then the others.
+    // locale's order. An empty query lists the running apps (the default file manager of the last
+    // scan first: the platform is not asked, it may be busy listing), then the others.
     std::vector<SummonableApp> match(std::string_view query, const std::vector<CatalogEntry>& entries,
                                      std::size_t limit, const RunningApps& running) const;
     // The same over a plain list (prepared on the way).
@@ -112,7 +121,7 @@ public:
 
 private:
     void startScan();
-    void finishScan(std::vector<SummonableApp> apps);
+    void finishScan(ScanResult result);
 
     Applications& m_applications;
     Scheduler& m_scheduler;
@@ -120,6 +129,7 @@ private:
     Log& m_log;
     std::vector<CatalogEntry> m_entries;
     std::optional<double> m_lastScan;
+    std::optional<SummonableApp> m_fileManager;
     int m_scansRunning = 0;
     ObserverToken m_changes = 0;
     std::map<int, std::function<void()>> m_observers;

@@ -72,6 +72,8 @@ std::optional<std::vector<std::string>> execArguments(std::string_view exec, con
                 if (!fields.icon.empty()) argv.insert(argv.end(), {"--icon", fields.icon});
                 continue;
             }
+            // No file known (an entry made in memory): no argument, as GIO's launch does.
+            if (word.text[1] == 'k' && fields.location.empty()) continue;
         }
         std::string expanded;
         for (std::size_t i = 0; i < word.text.size(); ++i) {

@@ -14,7 +14,7 @@ namespace quorvel {
 struct DesktopEntryFields {
     std::string name;     // %c: the entry's (translated) Name
     std::string icon;     // %i: "--icon" and the Icon, as two arguments; nothing without an Icon
-    std::string location; // %k: the entry file's path
+    std::string location; // %k: the entry file's path; standing alone, nothing when empty
 };
 
 // The arguments, program first. The file and address codes (%f %F %u %U) and the deprecated ones

@@ -10,7 +10,6 @@
 #include <gio/gio.h>
 #include <unistd.h>
 
-#include <future>
 #include <set>
 
 namespace quorvel {
@@ -74,6 +73,13 @@ std::vector<SummonableApp> listEntries() {
     return apps;
 }
 
+// GIO's default application for folders; any thread.
+std::optional<SummonableApp> findDefaultFileManager() {
+    const Entry entry(reinterpret_cast<GDesktopAppInfo*>(g_app_info_get_default_for_type("inode/directory", FALSE)));
+    if (!entry || !G_IS_DESKTOP_APP_INFO(entry.get())) return std::nullopt;
+    return describe(entry.get());
+}
+
 Entry openEntry(const SummonableApp& app) {
     if (!app.path.empty()) return Entry(g_desktop_app_info_new_from_filename(app.path.c_str()));
     return Entry(g_desktop_app_info_new(app.desktopFileId.c_str()));
@@ -96,13 +102,21 @@ std::string takeMessage(GError* error, const std::string& fallback) {
 struct GioApplications::Watch {
     GMainContext* context = g_main_context_new();
     GMainLoop* loop = g_main_loop_new(context, FALSE);
+    GAppInfoMonitor* monitor = nullptr;
     GSource* quiet = nullptr; // the watch thread's alone
     Scheduler* scheduler = nullptr;
     Task notify; // posted to the main queue once a burst is over
     std::thread thread;
 
-    Watch(Scheduler& s, Task n, std::promise<void>& armed) : scheduler(&s), notify(std::move(n)) {
-        thread = std::thread([this, &armed] { run(armed); });
+    // The handler is connected before this returns (the monitor belongs to the watch's context, so
+    // it signals there); the first listing and the loop then run on the watch thread, without the
+    // caller waiting for them.
+    Watch(Scheduler& s, Task n) : scheduler(&s), notify(std::move(n)) {
+        g_main_context_push_thread_default(context);
+        monitor = g_app_info_monitor_get();
+        g_signal_connect_swapped(monitor, "changed", G_CALLBACK(+[](Watch* self) { self->changed(); }), this);
+        g_main_context_pop_thread_default(context);
+        thread = std::thread([this] { run(); });
     }
     ~Watch() {
         // Through the loop's own context: a quit from here could come just before the loop starts,
@@ -115,21 +129,20 @@ struct GioApplications::Watch {
             },
             loop);
         thread.join();
+        g_signal_handlers_disconnect_by_data(monitor, this);
+        g_object_unref(monitor);
         g_main_loop_unref(loop);
         g_main_context_unref(context);
     }
 
-    void run(std::promise<void>& armed) {
+    void run() {
         g_main_context_push_thread_default(context);
-        GAppInfoMonitor* monitor = g_app_info_monitor_get();
-        g_signal_connect_swapped(monitor, "changed", G_CALLBACK(+[](Watch* self) { self->changed(); }), this);
-        // The monitor signals once per listing: list once so that the first change is heard.
+        // The monitor signals once per listing: list once so that the first change is heard. A
+        // change before this listing is in the folders by the time it (and the first scan) reads
+        // them.
         g_list_free_full(g_app_info_get_all(), g_object_unref);
-        armed.set_value();
         g_main_loop_run(loop);
-        g_signal_handlers_disconnect_by_data(monitor, this);
         dropQuiet();
-        g_object_unref(monitor);
         g_main_context_pop_thread_default(context);
     }
 
@@ -177,11 +190,7 @@ GioApplications::~GioApplications() {
 ObserverToken GioApplications::observeChanges(std::function<void()> handler) {
     const ObserverToken token = m_nextToken++;
     m_observers.emplace(token, std::move(handler));
-    if (!m_watch) {
-        std::promise<void> armed;
-        m_watch = std::make_unique<Watch>(m_scheduler, m_lifetime.guard([this] { changed(); }), armed);
-        armed.get_future().wait();
-    }
+    if (!m_watch) m_watch = std::make_unique<Watch>(m_scheduler, m_lifetime.guard([this] { changed(); }));
     return token;
 }
 
@@ -221,18 +230,15 @@ void GioApplications::workLoop() {
             done = std::move(m_requests.front());
             m_requests.pop_front();
         }
-        auto apps = listEntries();
-        m_scheduler.postFromAnyThread(m_lifetime.guard([done = std::move(done), apps = std::move(apps)] {
-            if (done) done(apps);
+        // The file manager here too: asked on the main thread, it would wait for this listing.
+        ScanResult result{.apps = listEntries(), .fileManager = findDefaultFileManager()};
+        m_scheduler.postFromAnyThread(m_lifetime.guard([done = std::move(done), result = std::move(result)] {
+            if (done) done(result);
         }));
     }
 }
 
-std::optional<SummonableApp> GioApplications::defaultFileManager() {
-    const Entry entry(reinterpret_cast<GDesktopAppInfo*>(g_app_info_get_default_for_type("inode/directory", FALSE)));
-    if (!entry || !G_IS_DESKTOP_APP_INFO(entry.get())) return std::nullopt;
-    return describe(entry.get());
-}
+std::optional<SummonableApp> GioApplications::defaultFileManager() { return findDefaultFileManager(); }
 
 // --- Launching ----------------------------------------------------------------------------------
 
@@ -248,9 +254,13 @@ struct Child {
     std::string program;
 };
 
-// Our own environment, on the app's display, with the startup id.
+// Our own environment, on the app's display, with the startup id. GIO's own launches name the
+// entry in GIO_LAUNCHED_DESKTOP_FILE(_PID); ours do not, and never pass on the ones we were started
+// with (they would name our own entry).
 gchar** childEnvironment(const std::string& display, const std::string& startupId) {
     gchar** environment = g_get_environ();
+    environment = g_environ_unsetenv(environment, "GIO_LAUNCHED_DESKTOP_FILE");
+    environment = g_environ_unsetenv(environment, "GIO_LAUNCHED_DESKTOP_FILE_PID");
     if (!display.empty()) environment = g_environ_setenv(environment, "DISPLAY", display.c_str(), TRUE);
     return g_environ_setenv(environment, "DESKTOP_STARTUP_ID", startupId.c_str(), TRUE);
 }
@@ -277,14 +287,26 @@ std::string entryString(GDesktopAppInfo* entry, const char* key) {
     return text(value.get());
 }
 
+// What GIO puts for %i: the localised Icon, a theme name losing a ".png", ".xpm" or ".svg" (a common
+// mistake in entries).
+std::string iconAsGioExpandsIt(GDesktopAppInfo* entry) {
+    const GText localised(g_desktop_app_info_get_locale_string(entry, "Icon"));
+    std::string icon = text(localised.get());
+    if (!g_path_is_absolute(icon.c_str()))
+        for (const char* extension : {".png", ".xpm", ".svg"})
+            if (icon.ends_with(extension)) icon.resize(icon.size() - 4);
+    return icon;
+}
+
 // GIO's launch of an entry's Exec, or x-terminal-emulator for a Terminal=true entry.
 Child startEntry(GDesktopAppInfo* entry, const std::string& display, const std::string& startupId) {
     // GIO's own terminal list does not know Debian's x-terminal-emulator (the user's choice there).
     if (g_desktop_app_info_get_boolean(entry, "Terminal")) {
         if (const GText terminal(g_find_program_in_path("x-terminal-emulator")); terminal) {
+            // The field codes stand for what GIO's own expansion uses.
             const auto argv = execArguments(entryString(entry, "Exec"),
                                             {.name = text(g_app_info_get_name(G_APP_INFO(entry))),
-                                             .icon = entryString(entry, "Icon"),
+                                             .icon = iconAsGioExpandsIt(entry),
                                              .location = text(g_desktop_app_info_get_filename(entry))});
             if (!argv) return {{.pid = std::nullopt, .error = "its Exec line cannot be started"}, ""};
             std::vector<std::string> inTerminal{terminal.get(), "-e"};
@@ -295,6 +317,9 @@ Child startEntry(GDesktopAppInfo* entry, const std::string& display, const std::
     GAppLaunchContext* context = g_app_launch_context_new();
     if (!display.empty()) g_app_launch_context_setenv(context, "DISPLAY", display.c_str());
     g_app_launch_context_setenv(context, "DESKTOP_STARTUP_ID", startupId.c_str());
+    // GIO names the entry's file itself when it has one (an action's copy has none).
+    g_app_launch_context_unsetenv(context, "GIO_LAUNCHED_DESKTOP_FILE");
+    g_app_launch_context_unsetenv(context, "GIO_LAUNCHED_DESKTOP_FILE_PID");
     GPid pid = 0;
     bool spawned = false;
     GError* error = nullptr;

@@ -28,14 +28,17 @@ public:
     // Waits for a scan under way (tens of milliseconds) and stops the folder watch.
     ~GioApplications() override;
 
-    // One worker thread lists every entry; scans asked for meanwhile run after it, in order.
+    // One worker thread lists every entry and looks up the default file manager; scans asked for
+    // meanwhile run after it, in order.
     void scan(ScanDone done) override;
     // GIO's own monitor of the applications folders, on a thread running its own GLib main context
     // (so it works whatever loop the main thread runs); a burst of changes is one notification,
-    // 0.3 s after the last, and by then GIO's cache holds the new entries.
+    // 0.3 s after the last, and by then GIO's cache holds the new entries. The first call starts
+    // that thread and returns at once: the listing that arms the monitor runs on the thread.
     ObserverToken observeChanges(std::function<void()> handler) override;
     void removeObserver(ObserverToken token) override;
 
+    // Asked now: while a scan lists, this waits for it (GIO's lock), tens of milliseconds.
     std::optional<SummonableApp> defaultFileManager() override;
 
     // Through GIO (Exec's field codes, Path, TryExec). A Terminal=true entry runs inside

@@ -10,7 +10,8 @@ void SimApplications::scan(ScanDone done) {
     // Scans run one after the other, each `scanDelay` long.
     const double now = m_scheduler.now();
     m_busyUntil = std::max(now, m_busyUntil) + scanDelay.count();
-    m_scheduler.after(Seconds(m_busyUntil - now), [done = std::move(done), apps = installed] { done(apps); });
+    m_scheduler.after(Seconds(m_busyUntil - now),
+                      [done = std::move(done), result = ScanResult{installed, fileManager}] { done(result); });
 }
 
 ObserverToken SimApplications::observeChanges(std::function<void()> handler) {

@@ -29,7 +29,10 @@ public:
     void scan(ScanDone done) override;
     ObserverToken observeChanges(std::function<void()> handler) override;
     void removeObserver(ObserverToken token) override { m_observers.erase(token); }
-    std::optional<SummonableApp> defaultFileManager() override { return fileManager; }
+    std::optional<SummonableApp> defaultFileManager() override {
+        ++fileManagerAsked;
+        return fileManager;
+    }
     LaunchResult launch(const SummonableApp& app, InputTime time) override;
     LaunchResult launchAction(const SummonableApp& app, const std::string& actionId, InputTime time) override;
     LaunchResult launchProgram(const SummonableApp& app, const std::vector<std::string>& arguments,
@@ -40,11 +43,12 @@ public:
 
     std::vector<SummonableApp> installed;  // what a scan lists (as the scan starts)
     Seconds scanDelay{0.05};               // each scan takes this long, one after the other
-    std::optional<SummonableApp> fileManager;
+    std::optional<SummonableApp> fileManager; // also what a scan reports (as the scan starts)
     // The error every launch of the given kind answers with; none: launches succeed.
     std::map<Launch::Kind, std::string> failures;
     std::vector<Launch> launches;
     int scansStarted = 0;
+    int fileManagerAsked = 0; // calls of defaultFileManager() (a scan's own lookup not counted)
 
 private:
     LaunchResult record(Launch launch);

@@ -16,7 +16,8 @@ TEST(DesktopEntryExecTest, FileCodesStandForNothingAndTheOthersForTheEntry) {
     EXPECT_EQ(execArguments("files  --new-window\t%f", kFields), (Args{"files", "--new-window"}));
     EXPECT_EQ(execArguments("files %i --title=%c %k", kFields),
               (Args{"files", "--icon", "folder", "--title=Files", "/usr/share/applications/files.desktop"}));
-    EXPECT_EQ(execArguments("files %i", {.name = "Files", .icon = "", .location = ""}), (Args{"files"}));
+    EXPECT_EQ(execArguments("files %i %k --from=%k", {.name = "Files", .icon = "", .location = ""}),
+              (Args{"files", "--from="}));
     EXPECT_EQ(execArguments("files --uri=%u --level=100%%", kFields), (Args{"files", "--uri=", "--level=100%"}));
 }
 
