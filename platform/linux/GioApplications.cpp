@@ -32,6 +32,15 @@ constexpr guint kQuietMilliseconds = 300;
 
 std::string text(const char* value) { return value ? value : ""; }
 
+// The Exec line's program as written, unquoted. GIO's own answer (g_app_info_get_executable) is the
+// line cut at the first space, quotes and all: `"/opt/My App/run" --x` would give `"/opt/My`.
+std::string programOf(GDesktopAppInfo* entry) {
+    const GText exec(g_desktop_app_info_get_string(entry, "Exec"));
+    if (exec)
+        if (const auto argv = execArguments(exec.get(), {}); argv && !argv->empty()) return argv->front();
+    return text(g_app_info_get_executable(G_APP_INFO(entry)));
+}
+
 SummonableApp describe(GDesktopAppInfo* entry) {
     GAppInfo* info = G_APP_INFO(entry);
     SummonableApp app;
@@ -42,13 +51,7 @@ SummonableApp describe(GDesktopAppInfo* entry) {
     app.icon = text(icon.get());
     if (const char* wmClass = g_desktop_app_info_get_startup_wm_class(entry); wmClass && *wmClass)
         app.startupWMClass = wmClass;
-    app.program = text(g_app_info_get_executable(info));
-    if (app.program.empty()) {
-        const GText exec(g_desktop_app_info_get_string(entry, "Exec"));
-        gchar** argv = nullptr;
-        if (exec && g_shell_parse_argv(exec.get(), nullptr, &argv, nullptr) && argv && argv[0]) app.program = argv[0];
-        g_strfreev(argv);
-    }
+    app.program = programOf(entry);
     for (const gchar* const* action = g_desktop_app_info_list_actions(entry); action && *action; ++action) {
         const GText name(g_desktop_app_info_get_action_name(entry, *action));
         app.actions.push_back({.id = *action, .name = text(name.get())});
@@ -336,7 +339,7 @@ Child startEntry(GDesktopAppInfo* entry, const std::string& display, const std::
     if (!ok) return {{.pid = std::nullopt, .error = takeMessage(error, "cannot start the entry")}, ""};
     // A D-Bus activatable entry is started by the session bus: no process of ours.
     if (!spawned) return {{.pid = Pid{0}, .error = std::nullopt}, ""};
-    return {{.pid = static_cast<Pid>(pid), .error = std::nullopt}, text(g_app_info_get_executable(G_APP_INFO(entry)))};
+    return {{.pid = static_cast<Pid>(pid), .error = std::nullopt}, programOf(entry)};
 }
 
 } // namespace

@@ -83,7 +83,8 @@ protected:
         // The same id in several folders: the first in XDG order wins.
         f.write("home", "editor.desktop", DesktopEntryFolders::entry("Editor Home", "true"));
         f.write("second", "editor.desktop", DesktopEntryFolders::entry("Editor System", "true"));
-        f.write("first", "shared.desktop", DesktopEntryFolders::entry("Shared First", "/bin/true"));
+        // A quoted program: its name comes without the quotes.
+        f.write("first", "shared.desktop", DesktopEntryFolders::entry("Shared First", "\"/bin/true\" --quoted"));
         f.write("second", "shared.desktop", DesktopEntryFolders::entry("Shared Second", "true"));
         f.write("first", "vendor/tool.desktop", DesktopEntryFolders::entry("Tool", "true"));
         // Not shown.
