@@ -82,6 +82,11 @@ TEST_F(SummonAppTest, ThePaletteIsNeverTiledAndTypingXteAndReturnOpensANewXtermO
     const std::uint32_t palette = paletteWithFocus();
     ASSERT_NE(palette, 0u) << app->output();
     const quorvel::Rect shown = server->clientGeometry(palette);
+    // On every desktop, above the others, in no taskbar or pager.
+    EXPECT_NE(property(palette, "_NET_WM_DESKTOP").find("4294967295"), std::string::npos);
+    const std::string states = property(palette, "_NET_WM_STATE");
+    for (const char* state : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+        EXPECT_NE(states.find(state), std::string::npos) << states;
     const ClientWindow other = server->openWindow({.title = "Other"});
     ASSERT_TRUE(tiled({editor, other}, {kLeftHalf, kRightHalf})) << app->output();
     EXPECT_EQ(app->count("retile space 3: 3 window(s)"), 0u) << app->output();
