@@ -39,8 +39,7 @@ void ShortcutsWindowController::show() {
         m_recording.reset();
         if (m_view) m_view->setKeyboardGrab(false);
     }
-    // Another window (the panel's key guide, a stored file edited by hand) may have changed a
-    // shortcut since the last show: read them all again.
+    // The defaults file may have been edited by hand since the last show: read every shortcut again.
     refreshRows();
     showFailures();
     if (m_view) m_view->present();
