@@ -24,7 +24,8 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
       m_menuBar(menuBarDependencies(platform, core)) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
-    if (!m_shortcutsController) m_shortcutsController = std::make_unique<ShortcutsWindowController>();
+    if (!m_shortcutsController) m_shortcutsController =
+        std::make_unique<ShortcutsWindowController>(m_platform.shortcutViews, m_platform.defaults, &m_hotkeys);
     return *m_shortcutsController;
 }
 

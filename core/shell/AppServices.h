@@ -11,6 +11,7 @@
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
 #include "platform/HotkeySystem.h"
+#include "platform/LaunchAtLogin.h"
 #include "platform/Log.h"
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
@@ -20,6 +21,7 @@
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
 #include "settings/Settings.h"
+#include "shortcuts/ShortcutsView.h"
 #include "spaces/AutoNamer.h"
 #include "spaces/LabelStore.h"
 #include "spaces/SpaceLabelPersistence.h"
@@ -53,6 +55,10 @@ struct PlatformServices {
     Applications& applications;
     PaletteViewFactory& palettes;
     TextFolding& text;
+    // Until a platform has the shortcuts window, its logic runs without one.
+    ShortcutsViewFactory* shortcutViews = nullptr;
+    // Null where the platform cannot start the program at login.
+    LaunchAtLogin* launchAtLogin = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

@@ -7,10 +7,12 @@
 #include "SimApplications.h"
 #include "SimWindowControl.h"
 #include "SimHelperWindow.h"
+#include "SimLaunchAtLogin.h"
 #include "SimNotifier.h"
 #include "SimPaletteView.h"
 #include "SimPanelView.h"
 #include "SimScheduler.h"
+#include "SimShortcutsView.h"
 #include "SimTextFolding.h"
 #include "SimTrayView.h"
 #include "SimWindowServer.h"
@@ -39,6 +41,8 @@ struct SimPlatform {
     SimApplications applications{scheduler};
     SimPaletteViewFactory palettes;
     SimTextFolding text;
+    SimShortcutsViewFactory shortcutViews;
+    SimLaunchAtLogin launchAtLogin;
 };
 
 } // namespace quorvel::sim

@@ -57,6 +57,15 @@ std::optional<Keysym> keysymForKeyCode(std::uint32_t keyCode) {
     return it->second;
 }
 
+std::optional<std::uint32_t> keyCodeForKeysym(Keysym keysym) {
+    constexpr Keysym kIsoLeftTab = 0xfe20;
+    if (keysym >= 'A' && keysym <= 'Z') keysym += 'a' - 'A';
+    else if (keysym == kIsoLeftTab) keysym = 0xff09;
+    const auto it = std::ranges::find(kKeysyms, keysym, &std::pair<std::uint32_t, Keysym>::second);
+    if (it == std::end(kKeysyms)) return std::nullopt;
+    return it->first;
+}
+
 std::uint16_t modifierMaskForFlags(std::uint32_t carbonFlags) {
     std::uint16_t mask = 0;
     if (carbonFlags & kControlFlag) mask |= kControlMask;

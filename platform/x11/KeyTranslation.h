@@ -24,6 +24,11 @@ inline constexpr Keysym kNumLockKeysym = 0xff7f;
 // in lower case, as keyboard mappings list them first); none for a code we do not translate.
 std::optional<Keysym> keysymForKeyCode(std::uint32_t keyCode);
 
+// The reverse, for a key the user pressed: the virtual key code whose keysym is `keysym`. With
+// shift held X reports a letter in upper case and Tab as ISO_Left_Tab; those give the same key
+// code. None for a key we do not translate (the recorder beeps).
+std::optional<std::uint32_t> keyCodeForKeysym(Keysym keysym);
+
 // Control, option, shift and command become Control, Mod1, Shift and Mod4; other bits are ignored.
 std::uint16_t modifierMaskForFlags(std::uint32_t carbonFlags);
 

@@ -42,6 +42,24 @@ TEST(KeyTranslationTest, NamedKeysBecomeTheirKeysymsAndNoTwoCodesShareOne) {
     EXPECT_EQ(seen.size(), 47u + 14u + 12u); // characters, named keys, F1 to F12
 }
 
+TEST(KeyTranslationTest, RecordedKeysymsGiveBackTheKeyCodeTheyCameFrom) {
+    int translated = 0;
+    for (std::uint32_t code = 0; code < 256; ++code) {
+        const auto keysym = keysymForKeyCode(code);
+        if (!keysym) continue;
+        ++translated;
+        EXPECT_EQ(keyCodeForKeysym(*keysym), code) << "key code " << code;
+    }
+    EXPECT_EQ(translated, 47 + 14 + 12);
+    // What X reports with shift held is the same key.
+    EXPECT_EQ(keyCodeForKeysym('H'), 4u);
+    EXPECT_EQ(keyCodeForKeysym('Z'), 6u);
+    EXPECT_EQ(keyCodeForKeysym(0xfe20), 48u); // ISO_Left_Tab is Tab
+    // Keys without a stored code: keypad Enter, Shift_L, F13, Greek alpha, a shifted digit's '!'.
+    for (const Keysym keysym : {0xff8du, 0xffe1u, 0xffcau, 0x7e1u, Keysym('!')})
+        EXPECT_EQ(keyCodeForKeysym(keysym), std::nullopt) << std::hex << keysym;
+}
+
 TEST(KeyTranslationTest, ModifierFlagsBecomeXModifiers) {
     EXPECT_EQ(modifierMaskForFlags(0x1000), kControlMask);
     EXPECT_EQ(modifierMaskForFlags(0x0800), kMod1Mask);
