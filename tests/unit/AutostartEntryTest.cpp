@@ -86,7 +86,7 @@ TEST_F(AutostartEntryTest, HiddenEntriesAreOffAndTurningOnReplacesThem) {
     EXPECT_TRUE(entry.isEnabled());
 }
 
-TEST_F(AutostartEntryTest, ExecQuotesWhatTheSpecificationReserves) {
+TEST_F(AutostartEntryTest, ExecQuotesWhatTheDesktopEntrySpecificationReserves) {
     EXPECT_EQ(AutostartEntry::execValue("/usr/bin/quorvel"), "/usr/bin/quorvel");
     // Inside quotes `"`, `$`, `` ` `` and `\` take a backslash; `%` is doubled; then the value's own
     // escaping doubles every backslash.
