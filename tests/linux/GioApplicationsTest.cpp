@@ -4,6 +4,7 @@
 // Terminal=true entry's field codes expand as GIO's own launch expands them. Launching on a server
 // is tested in tests/x11/GioLaunchTest.
 #include "DesktopEntryFolders.h"
+#include "../CrossThreadPosts.h"
 #include "GioApplications.h"
 #include "PollLoop.h"
 
@@ -297,21 +298,11 @@ TEST_F(GioApplicationsTest, TheDefaultFileManagerIsTheEntryForFoldersEvenWhenNot
 
 TEST(PollLoopTest, TasksPostedFromAnotherThreadRunOnTheLoopInOrder) {
     PollLoop loop;
-    const auto loopThread = std::this_thread::get_id();
-    std::vector<int> ran;
-    bool elsewhere = false;
-    std::thread poster([&] {
-        for (int n = 0; n < 100; ++n)
-            loop.postFromAnyThread([&, n] {
-                elsewhere = elsewhere || std::this_thread::get_id() != loopThread;
-                ran.push_back(n);
-            });
-    });
-    poster.join();
-    EXPECT_TRUE(ran.empty());
-    ASSERT_TRUE(loop.runUntil([&] { return ran.size() == 100; }, std::chrono::seconds(2)));
-    EXPECT_TRUE(std::is_sorted(ran.begin(), ran.end()));
-    EXPECT_FALSE(elsewhere);
+    quorvel::test::CrossThreadPosts posts;
+    posts.postFromWorker(loop, 100);
+    EXPECT_TRUE(posts.ran.empty());
+    ASSERT_TRUE(loop.runUntil([&] { return posts.ran.size() == 100; }, std::chrono::seconds(2)));
+    EXPECT_TRUE(posts.ranInOrderOnTheLoop());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The scheduler on Qt's real event loop: order of posted work, one-shot and repeating timers and
 // their cancellation, descriptors and the hook run before the loop waits.
 #include "QtScheduler.h"
+#include "../CrossThreadPosts.h"
 
 #include <QEventLoop>
 #include <QTest>
@@ -110,19 +111,9 @@ TEST(QtSchedulerTest, ReadableDescriptorsAndTheBeforeBlockingHookRunOnTheLoop) {
 
 TEST(QtSchedulerTest, WorkFromAnotherThreadRunsOnTheLoopInOrder) {
     QtScheduler scheduler;
-    const auto loopThread = std::this_thread::get_id();
-    std::vector<int> ran;
-    bool elsewhere = false;
-    std::thread worker([&] {
-        for (int n = 0; n < 50; ++n)
-            scheduler.postFromAnyThread([&, n] {
-                elsewhere = elsewhere || std::this_thread::get_id() != loopThread;
-                ran.push_back(n);
-            });
-    });
-    worker.join();
-    EXPECT_TRUE(ran.empty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ran.size() == 50; }, 2000));
-    EXPECT_TRUE(std::is_sorted(ran.begin(), ran.end()));
-    EXPECT_FALSE(elsewhere);
+    quorvel::test::CrossThreadPosts posts;
+    posts.postFromWorker(scheduler, 50);
+    EXPECT_TRUE(posts.ran.empty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return posts.ran.size() == 50; }, 2000));
+    EXPECT_TRUE(posts.ranInOrderOnTheLoop());
 }

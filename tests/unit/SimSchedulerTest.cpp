@@ -1,5 +1,6 @@
 // Virtual time: order of due tasks, turns of the main queue, cancellation and repeating timers.
 #include "SimScheduler.h"
+#include "../CrossThreadPosts.h"
 
 #include <gtest/gtest.h>
 
@@ -64,22 +65,12 @@ TEST(SimSchedulerTest, CancelledTasksAndTimersNeverRunAgain) {
 
 TEST(SimSchedulerTest, WorkFromAnotherThreadWaitsForTheNextTurnOfTheMainThread) {
     SimScheduler scheduler;
-    const auto mainThread = std::this_thread::get_id();
-    std::vector<int> ran;
-    bool elsewhere = false;
-    std::thread worker([&] {
-        for (int n = 0; n < 50; ++n)
-            scheduler.postFromAnyThread([&, n] {
-                elsewhere = elsewhere || std::this_thread::get_id() != mainThread;
-                ran.push_back(n);
-            });
-    });
-    worker.join();
-    EXPECT_TRUE(ran.empty());
+    quorvel::test::CrossThreadPosts posts;
+    posts.postFromWorker(scheduler, 50);
+    EXPECT_TRUE(posts.ran.empty());
     EXPECT_EQ(scheduler.pendingCount(), 50u);
     scheduler.advance(0s);
-    ASSERT_EQ(ran.size(), 50u);
-    EXPECT_TRUE(std::is_sorted(ran.begin(), ran.end()));
-    EXPECT_FALSE(elsewhere);
+    ASSERT_EQ(posts.ran.size(), 50u);
+    EXPECT_TRUE(posts.ranInOrderOnTheLoop());
     EXPECT_EQ(scheduler.pendingCount(), 0u);
 }
