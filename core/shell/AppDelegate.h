@@ -7,6 +7,7 @@
 #include "menubar/PanelController.h"
 #include "platform/Lifetime.h"
 #include "settingsui/SettingsWindowController.h"
+#include "settingsui/WelcomeWindowController.h"
 #include "shell/AppServices.h"
 #include "shortcuts/HotkeyManager.h"
 #include "shortcuts/ShortcutsWindowController.h"
