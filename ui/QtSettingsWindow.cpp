@@ -222,8 +222,10 @@ private:
             explanation->setObjectName("explanation." + name);
             explanation->setWordWrap(true);
             explanation->setFont(fontOf(font(), 11, FontWeight::regular));
-            const int height = explanation->heightForWidth(kControlWidth);
-            explanation->setGeometry(kControlX, controlBottom + 4, kControlWidth, height);
+            // Beside a picture the text keeps to the control's column; without one it may run on.
+            const int width = row.diagram ? kControlWidth : kTabWidth - 6 - kControlX - kLabelX;
+            const int height = explanation->heightForWidth(width);
+            explanation->setGeometry(kControlX, controlBottom + 4, width, height);
             m_secondary.push_back(explanation);
             bottom = controlBottom + 4 + height;
         }
