@@ -176,6 +176,11 @@ TEST_F(QtSettingsWindowTest, CustomizeAndQuitReachTheDelegateAndEscapeCloses) {
     find<QPushButton>("quit")->click();
     EXPECT_EQ(fired, (std::vector<std::string>{"shortcuts", "quit"}));
     EXPECT_EQ(find<QPushButton>("keyGuideButton")->toolTip(), "Which physical keys the shortcut symbols mean");
+    find<QPushButton>("keyGuideButton")->click();
+    auto* guide = window->findChild<ui::KeyGuidePopup*>("keyGuide");
+    ASSERT_NE(guide, nullptr);
+    EXPECT_TRUE(guide->isVisible());
+    guide->close();
 
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_FALSE(controller->isVisible());
