@@ -11,6 +11,7 @@
 #include "QtPaletteWindow.h"
 #include "QtPanelWindow.h"
 #include "QtScheduler.h"
+#include "QtSettingsWindow.h"
 #include "QtTextFolding.h"
 #include "QtTrayView.h"
 #include "QtUserNotifier.h"
@@ -248,9 +249,12 @@ int main(int argc, char** argv) {
     };
     compositor.onChanged(compositor.present());
 
-    const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
+    PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray,
                                     applications, palettes,      text};
+    // The settings window: Qt's, a normal decorated window of our own process, which tiling skips.
+    ui::QtSettingsWindowFactory settingsWindows;
+    platform.settingsViews = &settingsWindows;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);

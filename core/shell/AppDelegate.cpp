@@ -21,7 +21,12 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
       m_panelController(platform.panels, core.spaces, core.labels, core.settings, core.coordinator),
       m_summonPalette({platform.palettes, core.catalog, core.opener, platform.workspace, platform.notifier,
                        platform.scheduler}),
-      m_menuBar(menuBarDependencies(platform, core)) {}
+      m_menuBar(menuBarDependencies(platform, core)),
+      m_settingsController({.views = platform.settingsViews,
+                            .settings = core.settings,
+                            .labels = core.labels,
+                            .launchAtLogin = platform.launchAtLogin,
+                            .log = platform.log}) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
     if (!m_shortcutsController) m_shortcutsController =
@@ -152,6 +157,8 @@ void AppDelegate::wireControllers() {
         m_core.coordinator.setEnabled(!m_core.settings.tilingEnabled(), TilingCoordinator::Source::settings);
     });
     m_settingsController.onEditShortcuts = l.guard([this] { shortcutsController().show(); });
+    // Quitting from the settings window takes the tray menu's path: the loop ends, the quit steps run.
+    m_settingsController.onQuit = l.guard([this] { m_platform.tray.requestQuit(); });
 
     m_core.coordinator.onStateChanged = l.guard([this](TilingCoordinator::Source source) {
         m_menuBar.tilingStateChanged(source == TilingCoordinator::Source::menu);

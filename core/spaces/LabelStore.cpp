@@ -55,6 +55,12 @@ void LabelStore::setLabel(const std::optional<std::string>& label, SpaceId id) {
     setEntry(labelsKey, labelsLastSeenKey, id, label);
 }
 
+void LabelStore::clearAllLabels() {
+    m_defaults.remove(labelsKey);
+    m_defaults.remove(labelsLastSeenKey);
+    if (onChange) onChange();
+}
+
 TilingOverride LabelStore::tilingOverride(SpaceId id) const {
     const auto overrides = storedStrings(m_defaults, tilingKey);
     const auto it = overrides.find(std::to_string(id));

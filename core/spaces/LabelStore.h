@@ -40,6 +40,9 @@ public:
     // Stores the name with a fresh last-seen stamp, or with none removes both; then onChange.
     void setLabel(const std::optional<std::string>& label, SpaceId id);
 
+    // Removes every user name with its last-seen stamps (both tables); then onChange.
+    void clearAllLabels();
+
     // Absent or unrecognised stored values are `automatic`.
     TilingOverride tilingOverride(SpaceId id) const;
     // `on` / `off` are stored with a fresh stamp; `automatic` removes both entries; then onChange.

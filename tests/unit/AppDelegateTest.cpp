@@ -363,6 +363,15 @@ TEST_F(AppDelegateTest, AWindowManagerGoneForLongAndFocusDisplayOutcomesReachThe
     EXPECT_EQ(toasts().back(), "Focused on DELL U2720Q");
 }
 
+TEST_F(AppDelegateTest, TheSettingsWindowOpensFromTheTrayAndQuitsTheWayTheMenuDoes) {
+    ASSERT_TRUE(launch());
+    app->menuBar().onOpenSettings();
+    ASSERT_NE(sim.settingsViews.window, nullptr);
+    EXPECT_TRUE(app->settingsController().isVisible());
+    sim.settingsViews.window->quit();
+    EXPECT_TRUE(sim.tray.quitRequested);
+}
+
 TEST_F(AppDelegateTest, CallbacksThatOutliveTheDelegateDoNothing) {
     ASSERT_TRUE(launch());
     auto onToggle = app->settingsController().onToggleTiling;

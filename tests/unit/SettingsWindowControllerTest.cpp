@@ -1,0 +1,111 @@
+// The settings window on the simulator: built once from the stored settings, the strip tab behind
+// its switch, the tiling box that shows only what the coordinator decided, launch at login shown
+// truthfully, and Clear All Custom Names. Each control's stored value is covered by the Qt test.
+#include "DesktopNamesFixture.h"
+#include "settingsui/SettingsWindowController.h"
+#include "shortcuts/ShortcutStore.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quorvel::test {
+namespace {
+
+class SettingsWindowControllerTest : public DesktopNamesFixture {
+protected:
+    SettingsWindowController controller{{.views = &sim.settingsViews,
+                                         .settings = settings,
+                                         .labels = labels,
+                                         .launchAtLogin = &sim.launchAtLogin,
+                                         .log = sim.log}};
+    int refreshes = 0;
+    int tilingClicks = 0;
+
+    void SetUp() override {
+        controller.onRefresh = [this] { ++refreshes; };
+        controller.onToggleTiling = [this] { ++tilingClicks; };
+    }
+    sim::SimSettingsView& open() {
+        controller.show();
+        return *sim.settingsViews.window;
+    }
+    static std::vector<std::string> tabTitles(const SettingsContent& content) {
+        std::vector<std::string> titles;
+        for (const auto& tab : content.tabs) titles.push_back(tab.title);
+        return titles;
+    }
+};
+
+TEST_F(SettingsWindowControllerTest, BuiltOnceFromTheShortcutsOfTheMomentAndBroughtForwardLater) {
+    ShortcutStore(sim.defaults).set(Shortcut::parse("4:35"), HotkeyAction::togglePanel);
+    auto& view = open();
+    const std::string item = view.row(SettingsControlId::accessMode)->control.items.at(0);
+    EXPECT_EQ(item, "Keyboard Shortcut (" + Shortcut::parse("4:35")->displayText() + ")");
+    EXPECT_EQ(view.content.tabs.at(3).keycaps.at(0).keys, "\u2303\u23251\u20139");
+
+    ShortcutStore(sim.defaults).set(std::nullopt, HotkeyAction::togglePanel);
+    view.close();
+    controller.show();
+    EXPECT_EQ(sim.settingsViews.createdCount, 1);
+    EXPECT_EQ(view.contentSets, 1);
+    EXPECT_TRUE(controller.isVisible());
+    EXPECT_EQ(view.row(SettingsControlId::accessMode)->control.items.at(0), item)
+        << "the item follows a changed shortcut only when the window is built again";
+}
+
+TEST_F(SettingsWindowControllerTest, TheStripTabExistsOnlyBehindItsSwitch) {
+    EXPECT_EQ(tabTitles(open().content), (std::vector<std::string>{"General", "Desktops", "Tiling", "Shortcuts"}));
+
+    sim.defaults.set(Settings::stripDevKey, true);
+    SettingsWindowController again({.views = &sim.settingsViews, .settings = settings, .labels = labels,
+                                    .launchAtLogin = nullptr, .log = sim.log});
+    again.show();
+    EXPECT_EQ(tabTitles(again.content()),
+              (std::vector<std::string>{"General", "Desktops", "Tiling", "Shortcuts", "Strip"}));
+    EXPECT_EQ(again.row(SettingsControlId::launchAtLogin), nullptr) << "no login service, no box";
+}
+
+TEST_F(SettingsWindowControllerTest, TheTilingBoxShowsWhatTheCoordinatorDecidedNotTheClick) {
+    auto& view = open();
+    const auto shownOn = [&] { return view.row(SettingsControlId::tiling)->control.checked.at(0); };
+
+    view.click(SettingsControlId::tiling, 0, true); // refused: nothing stored
+    EXPECT_EQ(tilingClicks, 1);
+    EXPECT_FALSE(shownOn());
+    EXPECT_FALSE(sim.defaults.object(Settings::tilingEnabledKey).has_value()) << "the box writes nothing itself";
+
+    sim.defaults.set(Settings::tilingEnabledKey, true); // turned on elsewhere (menu, hot key)
+    controller.refreshTilingState();
+    EXPECT_TRUE(shownOn());
+}
+
+TEST_F(SettingsWindowControllerTest, ARefusedLaunchAtLoginChangeIsLoggedAndTheBoxShowsTheRealState) {
+    auto& view = open();
+    sim.launchAtLogin.refusal = "autostart folder is read-only";
+    view.click(SettingsControlId::launchAtLogin, 0, true);
+    EXPECT_FALSE(view.row(SettingsControlId::launchAtLogin)->control.checked.at(0));
+    EXPECT_EQ(sim.log.lines("app"),
+              (std::vector<std::string>{"Launch-at-login change failed: autostart folder is read-only"}));
+
+    sim.launchAtLogin.refusal.clear();
+    view.click(SettingsControlId::launchAtLogin, 0, true);
+    EXPECT_TRUE(view.row(SettingsControlId::launchAtLogin)->control.checked.at(0));
+    EXPECT_TRUE(sim.launchAtLogin.enabled);
+}
+
+TEST_F(SettingsWindowControllerTest, ClearAllCustomNamesReturnsEveryDesktopToItsOwnName) {
+    desktops(3);
+    labels.setLabel("Mail", desktop(0));
+    labels.setLabel("Code", desktop(2));
+    open().press(SettingsControlId::clearNames);
+
+    EXPECT_FALSE(sim.defaults.object(LabelStore::labelsKey).has_value());
+    EXPECT_FALSE(sim.defaults.object(LabelStore::labelsLastSeenKey).has_value());
+    EXPECT_EQ(labels.label(desktop(0)), std::nullopt);
+    EXPECT_EQ(refreshes, 1);
+}
+
+} // namespace
+} // namespace quorvel::test
