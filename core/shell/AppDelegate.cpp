@@ -21,7 +21,8 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
       m_panelController(platform.panels, core.spaces, core.labels, core.settings, core.coordinator),
       m_summonPalette({platform.palettes, core.catalog, core.opener, platform.workspace, platform.notifier,
                        platform.scheduler}),
-      m_menuBar(menuBarDependencies(platform, core)) {}
+      m_menuBar(menuBarDependencies(platform, core)),
+      m_welcomeController(platform.welcomeViews, platform.defaults, platform.windowControl, platform.notifier) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
     if (!m_shortcutsController) m_shortcutsController =

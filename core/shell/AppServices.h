@@ -21,6 +21,7 @@
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
 #include "settings/Settings.h"
+#include "settingsui/WelcomeView.h"
 #include "shortcuts/ShortcutsView.h"
 #include "spaces/AutoNamer.h"
 #include "spaces/LabelStore.h"
@@ -59,6 +60,8 @@ struct PlatformServices {
     ShortcutsViewFactory* shortcutViews = nullptr;
     // Null where the platform cannot start the program at login.
     LaunchAtLogin* launchAtLogin = nullptr;
+    // Null where the platform has no welcome window: its content is still composed.
+    WelcomeViewFactory* welcomeViews = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

@@ -15,6 +15,7 @@
 #include "SimShortcutsView.h"
 #include "SimTextFolding.h"
 #include "SimTrayView.h"
+#include "SimWelcomeView.h"
 #include "SimWindowServer.h"
 #include "SimWorkspace.h"
 #include "SimWorld.h"
@@ -43,6 +44,7 @@ struct SimPlatform {
     SimTextFolding text;
     SimShortcutsViewFactory shortcutViews;
     SimLaunchAtLogin launchAtLogin;
+    SimWelcomeViewFactory welcomeViews;
 };
 
 } // namespace quorvel::sim
