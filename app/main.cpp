@@ -13,6 +13,7 @@
 #include "QtScheduler.h"
 #include "QtTextFolding.h"
 #include "QtTrayView.h"
+#include "QtWelcomeWindow.h"
 #include "QtUserNotifier.h"
 #include "X11WindowControl.h"
 #include "X11ClientTracker.h"
@@ -248,9 +249,12 @@ int main(int argc, char** argv) {
     };
     compositor.onChanged(compositor.present());
 
-    const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
+    PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray,
                                     applications, palettes,      text};
+    // The first-launch welcome window.
+    ui::QtWelcomeWindowFactory welcomeViews;
+    platform.welcomeViews = &welcomeViews;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);
