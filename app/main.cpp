@@ -14,6 +14,7 @@
 #include "QtSettingsWindow.h"
 #include "QtTextFolding.h"
 #include "QtTrayView.h"
+#include "QtWelcomeWindow.h"
 #include "QtUserNotifier.h"
 #include "X11WindowControl.h"
 #include "X11ClientTracker.h"
@@ -255,6 +256,9 @@ int main(int argc, char** argv) {
     // The settings window: Qt's, a normal decorated window of our own process, which tiling skips.
     ui::QtSettingsWindowFactory settingsWindows;
     platform.settingsViews = &settingsWindows;
+    // The first-launch welcome window.
+    ui::QtWelcomeWindowFactory welcomeViews;
+    platform.welcomeViews = &welcomeViews;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);

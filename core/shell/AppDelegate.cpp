@@ -26,7 +26,8 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
                             .settings = core.settings,
                             .labels = core.labels,
                             .launchAtLogin = platform.launchAtLogin,
-                            .log = platform.log}) {}
+                            .log = platform.log}),
+      m_welcomeController(platform.welcomeViews, platform.defaults, platform.windowControl, platform.notifier) {}
 
 ShortcutsWindowController& AppDelegate::shortcutsController() {
     if (!m_shortcutsController) m_shortcutsController =

@@ -22,6 +22,7 @@
 #include "platform/Workspace.h"
 #include "settings/Settings.h"
 #include "settingsui/SettingsView.h"
+#include "settingsui/WelcomeView.h"
 #include "shortcuts/ShortcutsView.h"
 #include "spaces/AutoNamer.h"
 #include "spaces/LabelStore.h"
@@ -62,6 +63,8 @@ struct PlatformServices {
     LaunchAtLogin* launchAtLogin = nullptr;
     // Without it the settings window's logic runs with no window.
     SettingsViewFactory* settingsViews = nullptr;
+    // Null where the platform has no welcome window: its content is still composed.
+    WelcomeViewFactory* welcomeViews = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

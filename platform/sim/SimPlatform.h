@@ -16,6 +16,7 @@
 #include "SimSettingsView.h"
 #include "SimTextFolding.h"
 #include "SimTrayView.h"
+#include "SimWelcomeView.h"
 #include "SimWindowServer.h"
 #include "SimWorkspace.h"
 #include "SimWorld.h"
@@ -45,6 +46,7 @@ struct SimPlatform {
     SimShortcutsViewFactory shortcutViews;
     SimLaunchAtLogin launchAtLogin;
     SimSettingsViewFactory settingsViews;
+    SimWelcomeViewFactory welcomeViews;
 };
 
 } // namespace quorvel::sim
