@@ -2,15 +2,18 @@
 // applications' windows, Qt for our own, the journal, the defaults file), builds the shared
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
+#include "AutostartEntry.h"
 #include "GioApplications.h"
 #include "InstanceLock.h"
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
+#include "KeyTranslation.h"
 #include "QtHelperWindow.h"
 #include "QtOutlineWindow.h"
 #include "QtPaletteWindow.h"
 #include "QtPanelWindow.h"
 #include "QtScheduler.h"
+#include "QtShortcutsWindow.h"
 #include "QtTextFolding.h"
 #include "QtTrayView.h"
 #include "QtUserNotifier.h"
@@ -248,9 +251,18 @@ int main(int argc, char** argv) {
     };
     compositor.onChanged(compositor.present());
 
-    const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
+    PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray,
                                     applications, palettes,      text};
+    // The shortcuts window records a pressed key as the key code the hot keys are stored with;
+    // launch at login is the autostart entry that starts this executable.
+    ui::QtShortcutsWindowFactory shortcutViews([](std::uint32_t keysym) -> std::optional<std::int64_t> {
+        if (const auto code = x11::keyCodeForKeysym(keysym)) return static_cast<std::int64_t>(*code);
+        return std::nullopt;
+    });
+    AutostartEntry launchAtLogin(AutostartEntry::defaultPath(), AutostartEntry::runningExecutable());
+    platform.shortcutViews = &shortcutViews;
+    platform.launchAtLogin = &launchAtLogin;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);

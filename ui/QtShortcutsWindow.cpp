@@ -22,7 +22,11 @@ namespace quorvel::ui {
 
 namespace {
 
+// Fixed so a row's place is known: the first field's top is 50 below the window's top (margin
+// 20, header 18, gap 12), one row every 30, fields at the right margin.
 constexpr int kWindowWidth = 480;
+constexpr int kMargin = 20;
+constexpr int kHeaderHeight = 18;
 constexpr int kFieldWidth = 170;
 constexpr int kFieldHeight = 24;
 constexpr int kRowSpacing = 6;
@@ -147,13 +151,13 @@ public:
         setFixedWidth(kWindowWidth);
 
         auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(20, 20, 20, 20);
+        layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
         layout->setSpacing(12);
 
         m_header = new QLabel(this);
         m_header->setObjectName("shortcutsHeader");
         m_header->setFont(fontOf(font(), 13, FontWeight::regular));
-        m_header->setWordWrap(true);
+        m_header->setFixedHeight(kHeaderHeight);
         setTextColour(m_header, colourFor(palette(), ColourRole::secondary));
         layout->addWidget(m_header);
 
@@ -279,6 +283,7 @@ private:
             auto* title = new QLabel(this);
             title->setObjectName("shortcutTitle");
             title->setFont(fontOf(font(), 13, FontWeight::regular));
+            title->setFixedHeight(kFieldHeight);
             auto* field = new RecorderField(row.action, m_handlers, this);
             const int line = int(m_titles.size());
             m_grid->addWidget(title, line, 0, Qt::AlignVCenter);
