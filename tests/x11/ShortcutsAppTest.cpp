@@ -46,6 +46,9 @@ protected:
         server->run("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 1");
         const std::uint32_t settings = appWindow("Quorvel Settings");
         if (settings == 0) return 0;
+        // The panel stays open above the others until its key is pressed again.
+        press("ctrl+alt+p", "toggle_panel");
+        XServer::waitFor([&] { return !visible(panel); });
         server->run("xdotool windowactivate --sync " + std::to_string(settings) + " key --clearmodifiers alt+s alt+c");
         return appWindow("Keyboard Shortcuts");
     }
