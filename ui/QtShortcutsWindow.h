@@ -7,6 +7,9 @@
 // "shortcutField" (one each per row, the field's "action" property is the action's stored name),
 // "shortcutsStatus" (its "tone" property: secondary, red or orange), "restoreDefaultsButton",
 // "doneButton".
+//
+// Its layout is fixed so a row can be found from outside: 480 wide, the first field's centre 62
+// below the client's top, one row every 30, fields centred 105 left of the right edge.
 #pragma once
 
 #include "shortcuts/ShortcutsView.h"

@@ -164,6 +164,18 @@ TEST_F(QtShortcutsWindowTest, ReturnAndEscapeCloseOnlyWhileNothingRecordsAndClic
     EXPECT_EQ(done, 3);
 }
 
+TEST_F(QtShortcutsWindowTest, AnotherWindowTakingTheFocusStopsRecording) {
+    startRecording();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const int before = focusLost;
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_GT(focusLost, before);
+}
+
 // With the controller: a click on a field grabs the keyboard, the recorded combination is stored
 // in its text form, the field shows it and the grab is released.
 TEST(QtShortcutsWindowWithController, ARecordedCombinationIsStoredShownAndTheGrabReleased) {
