@@ -251,9 +251,6 @@ int main(int argc, char** argv) {
     };
     compositor.onChanged(compositor.present());
 
-    PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
-                                    notifier,     outline,       panels,    defaults,  scheduler, log, tray,
-                                    applications, palettes,      text};
     // The shortcuts window records a pressed key as the key code the hot keys are stored with;
     // launch at login is the autostart entry that starts this executable.
     ui::QtShortcutsWindowFactory shortcutViews([](std::uint32_t keysym) -> std::optional<std::int64_t> {
@@ -261,8 +258,10 @@ int main(int argc, char** argv) {
         return std::nullopt;
     });
     AutostartEntry launchAtLogin(AutostartEntry::defaultPath(), AutostartEntry::runningExecutable());
-    platform.shortcutViews = &shortcutViews;
-    platform.launchAtLogin = &launchAtLogin;
+
+    const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
+                                    notifier,     outline,       panels,    defaults,  scheduler, log, tray,
+                                    applications, palettes,      text,      &shortcutViews, &launchAtLogin};
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);
