@@ -2,16 +2,19 @@
 // applications' windows, Qt for our own, the journal, the defaults file), builds the shared
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
+#include "AutostartEntry.h"
 #include "GioApplications.h"
 #include "InstanceLock.h"
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
+#include "KeyTranslation.h"
 #include "QtHelperWindow.h"
 #include "QtOutlineWindow.h"
 #include "QtPaletteWindow.h"
 #include "QtPanelWindow.h"
 #include "QtScheduler.h"
 #include "QtSettingsWindow.h"
+#include "QtShortcutsWindow.h"
 #include "QtTextFolding.h"
 #include "QtTrayView.h"
 #include "QtWelcomeWindow.h"
@@ -250,9 +253,17 @@ int main(int argc, char** argv) {
     };
     compositor.onChanged(compositor.present());
 
+    // The shortcuts window records a pressed key as the key code the hot keys are stored with;
+    // launch at login is the autostart entry that starts this executable.
+    ui::QtShortcutsWindowFactory shortcutViews([](std::uint32_t keysym) -> std::optional<std::int64_t> {
+        if (const auto code = x11::keyCodeForKeysym(keysym)) return static_cast<std::int64_t>(*code);
+        return std::nullopt;
+    });
+    AutostartEntry launchAtLogin(AutostartEntry::defaultPath(), AutostartEntry::runningExecutable());
+
     PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
-                                    notifier,     outline,       panels,    defaults,  scheduler, log, tray,
-                                    applications, palettes,      text};
+                              notifier,     outline,       panels,    defaults,  scheduler, log, tray,
+                              applications, palettes,      text,      &shortcutViews, &launchAtLogin};
     // The settings window: Qt's, a normal decorated window of our own process, which tiling skips.
     ui::QtSettingsWindowFactory settingsWindows;
     platform.settingsViews = &settingsWindows;
