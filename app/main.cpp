@@ -2,11 +2,14 @@
 // applications' windows, Qt for our own, the journal, the defaults file), builds the shared
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
+#include "CrashHandler.h"
+#include "CrashReportFiles.h"
 #include "GioApplications.h"
 #include "InstanceLock.h"
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
 #include "QtHelperWindow.h"
+#include "QtHttpTransport.h"
 #include "QtOutlineWindow.h"
 #include "QtPaletteWindow.h"
 #include "QtPanelWindow.h"
@@ -24,6 +27,7 @@
 #include "X11WindowServer.h"
 #include "X11WindowManagerWatch.h"
 #include "X11Workspace.h"
+#include "reports/CrashReports.h"
 #include "shell/AppDelegate.h"
 
 #include <QApplication>
@@ -163,6 +167,33 @@ std::chrono::milliseconds secondsFromEnvironment(const char* name, std::chrono::
     return std::chrono::milliseconds(static_cast<long>(seconds * 1000));
 }
 
+// Crash reporting: the handler is installed before anything else runs; reports go to the endpoint
+// the build names, or, for tests, to a server on this machine named by QUORVEL_CRASH_REPORT_URL.
+// Such a local server is trusted with the certificates of SSL_CERT_FILE besides the system's; the
+// configured endpoint only ever with the system's.
+struct CrashReportEndpoint {
+    std::string url;
+    std::string extraCertificates;
+};
+
+CrashReportEndpoint crashReportEndpoint() {
+    if (const char* local = std::getenv("QUORVEL_CRASH_REPORT_URL"); local && *local) {
+        if (auto endpoint = CrashReports::localEndpoint(local)) {
+            const char* certificates = std::getenv("SSL_CERT_FILE");
+            return {*endpoint, certificates ? certificates : ""};
+        }
+    }
+    return {QUORVEL_CRASH_REPORT_URL, {}};
+}
+
+QtMessageHandler g_qtMessages = nullptr;
+
+// A Qt fatal message aborts: the report then says why.
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtFatalMsg) CrashHandler::noteAbortReason("Qt fatal message");
+    if (g_qtMessages) g_qtMessages(type, context, message);
+}
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "quorvel: %s\n", message.c_str());
     return 1;
@@ -172,6 +203,9 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
+    const std::string crashFolder = CrashHandler::defaultFolder();
+    const bool crashHandlerInstalled = CrashHandler::install(crashFolder, QUORVEL_VERSION);
+    g_qtMessages = qInstallMessageHandler(onQtMessage);
     JournalLog log({.echoToStderr = !stderrIsTheJournal()});
 
     const char* displayVariable = std::getenv("DISPLAY");
@@ -248,9 +282,17 @@ int main(int argc, char** argv) {
     };
     compositor.onChanged(compositor.present());
 
-    const PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
+    CrashReportFiles crashReports(crashFolder);
+    const CrashReportEndpoint endpoint = crashReportEndpoint();
+    ui::QtHttpTransport crashTransport(endpoint.extraCertificates);
+    CrashReporting crashReporting{crashReports, crashTransport, endpoint.url, QUORVEL_VERSION,
+                                  describeThisSystem()};
+    if (!crashHandlerInstalled) log.error(kCategory, "crash reports folder %s cannot be made", crashFolder);
+
+    PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray,
                                     applications, palettes,      text};
+    platform.crashReporting = &crashReporting;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);
@@ -270,6 +312,8 @@ int main(int argc, char** argv) {
     };
 
     if (!delegate.applicationDidFinishLaunching()) return 1;
+    // Qt's plugins are loaded by now: name them in a report.
+    CrashHandler::refreshLoadedObjects();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     log.info(kCategory, "launched in %ld ms", static_cast<long>(elapsed.count()));
 

@@ -105,8 +105,10 @@ void AppDelegate::requestAccessibility() {
     AccessibilityGrant::noteCurrentState(
         m_platform.defaults, [&windows] { return windows.isAvailable(); }, executablePath,
         m_platform.log);
-    ProblemReporter::askAboutCrashReportsIfNeeded(m_core.settings);
-    CrashReports::sendIfPermitted(m_core.settings);
+    if (CrashReporting* reporting = m_platform.crashReporting) {
+        ProblemReporter::askAboutCrashReportsIfNeeded(m_core.settings, *reporting, m_platform.notifier, m_platform.log);
+        CrashReports::sendIfPermitted(m_core.settings, *reporting, m_platform.scheduler.wallClock(), m_platform.log);
+    }
     AccessibilityGrant::logStaleGrantIfNeeded(windows.isAvailable(), m_platform.defaults, executablePath,
                                               m_platform.log);
 }

@@ -8,6 +8,7 @@
 #include "menubar/PanelView.h"
 #include "menubar/TrayView.h"
 #include "platform/WindowControl.h"
+#include "platform/CrashReporting.h"
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
 #include "platform/HotkeySystem.h"
@@ -59,6 +60,8 @@ struct PlatformServices {
     ShortcutsViewFactory* shortcutViews = nullptr;
     // Null where the platform cannot start the program at login.
     LaunchAtLogin* launchAtLogin = nullptr;
+    // Null where the platform keeps no crash reports.
+    CrashReporting* crashReporting = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.
