@@ -10,6 +10,7 @@
 #include "JsonFileDefaults.h"
 #include "QtHelperWindow.h"
 #include "QtHttpTransport.h"
+#include "QtMailHandoff.h"
 #include "QtOutlineWindow.h"
 #include "QtPaletteWindow.h"
 #include "QtPanelWindow.h"
@@ -287,12 +288,16 @@ int main(int argc, char** argv) {
     ui::QtHttpTransport crashTransport(endpoint.extraCertificates);
     CrashReporting crashReporting{crashReports, crashTransport, endpoint.url, QUORVEL_VERSION,
                                   describeThisSystem()};
+    ui::QtMailHandoff mail;
+    ProblemReporting problemReporting{mail, QUORVEL_SUPPORT_ADDRESS, QUORVEL_VERSION, QUORVEL_VERSION,
+                                      crashReporting.system};
     if (!crashHandlerInstalled) log.error(kCategory, "crash reports folder %s cannot be made", crashFolder);
 
     PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,
                                     notifier,     outline,       panels,    defaults,  scheduler, log, tray,
                                     applications, palettes,      text};
     platform.crashReporting = &crashReporting;
+    platform.problemReporting = &problemReporting;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);

@@ -54,6 +54,7 @@ public:
 struct SystemDescription {
     std::string osRelease;     // the text of os-release, empty when there is none
     std::string kernelRelease; // uname's release, empty when unknown
+    std::string machine;       // uname's machine (x86_64, aarch64 …), empty when unknown
 };
 
 // Everything crash reporting runs on. An empty endpoint turns sending off, and with it the consent
@@ -63,6 +64,30 @@ struct CrashReporting {
     HttpTransport& transport;
     std::string endpoint;
     std::string appVersion;
+    SystemDescription system;
+};
+
+// Handing a problem report to the user's mail program, or else to the clipboard.
+class MailHandoff {
+public:
+    MailHandoff() = default;
+    MailHandoff(const MailHandoff&) = delete;
+    MailHandoff& operator=(const MailHandoff&) = delete;
+    virtual ~MailHandoff() = default;
+
+    // Opens a "mailto:" URL in the user's mail program; false when none is set up to take it.
+    virtual bool compose(const std::string& mailtoUrl) = 0;
+    // Puts `text` on the clipboard and in the primary selection.
+    virtual void copyToClipboard(const std::string& text) = 0;
+};
+
+// What a problem report needs besides the running components. An empty support address turns
+// the problem report off.
+struct ProblemReporting {
+    MailHandoff& mail;
+    std::string supportAddress;
+    std::string shortVersion;
+    std::string buildVersion;
     SystemDescription system;
 };
 

@@ -62,6 +62,8 @@ struct PlatformServices {
     LaunchAtLogin* launchAtLogin = nullptr;
     // Null where the platform keeps no crash reports.
     CrashReporting* crashReporting = nullptr;
+    // Null where problem reports cannot be handed to a mail program or the clipboard.
+    ProblemReporting* problemReporting = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

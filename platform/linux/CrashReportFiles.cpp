@@ -47,7 +47,10 @@ SystemDescription describeThisSystem() {
         break;
     }
     utsname name{};
-    if (::uname(&name) == 0) system.kernelRelease = name.release;
+    if (::uname(&name) == 0) {
+        system.kernelRelease = name.release;
+        system.machine = name.machine;
+    }
     return system;
 }
 
