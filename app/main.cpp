@@ -187,6 +187,15 @@ CrashReportEndpoint crashReportEndpoint() {
     return {QUORVEL_CRASH_REPORT_URL, {}};
 }
 
+// The address problem reports are written to: the build's, or where the build names none, one from
+// the environment (a session trying the report out); it only fills in the mail the user sends.
+std::string supportAddress() {
+    const std::string configured = QUORVEL_SUPPORT_ADDRESS;
+    if (!configured.empty()) return configured;
+    const char* fromEnvironment = std::getenv("QUORVEL_SUPPORT_ADDRESS");
+    return fromEnvironment ? fromEnvironment : "";
+}
+
 QtMessageHandler g_qtMessages = nullptr;
 
 // A Qt fatal message aborts: the report then says why.
@@ -289,7 +298,7 @@ int main(int argc, char** argv) {
     CrashReporting crashReporting{crashReports, crashTransport, endpoint.url, QUORVEL_VERSION,
                                   describeThisSystem()};
     ui::QtMailHandoff mail;
-    ProblemReporting problemReporting{mail, QUORVEL_SUPPORT_ADDRESS, QUORVEL_VERSION, QUORVEL_VERSION,
+    ProblemReporting problemReporting{mail, supportAddress(), QUORVEL_VERSION, QUORVEL_VERSION,
                                       crashReporting.system};
     if (!crashHandlerInstalled) log.error(kCategory, "crash reports folder %s cannot be made", crashFolder);
 
