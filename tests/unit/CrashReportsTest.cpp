@@ -67,7 +67,7 @@ TEST(CrashReportExcerptTest, ReadsTheExceptionTerminationAndTheCrashedThreadsFir
     const Json images = {{{"name", "quorvel"}}, {{"name", "libc.so.6"}}, {{"path", "nameless"}}};
     Json crashed = frames(40);
     crashed[0] = {{"imageIndex", 1}, {"symbol", "_ZN7quorvel12TilingEngine6retileEv"}};
-    crashed[1] = {{"imageIndex", 7}, {"symbol", "beyond"}};
+    crashed[1] = {{"imageIndex", 3}, {"symbol", "beyond"}}; // one past the last image
     crashed[2] = {{"imageIndex", -1}};
     crashed[3] = {{"imageIndex", 2}, {"symbol", "x"}};
     crashed[4] = {{"imageIndex", "0"}, {"symbol", "y"}};
