@@ -84,11 +84,6 @@ public:
         while ((value /= 10) != 0);
         while (n > 0) put(digits[--n]);
     }
-    void padded(unsigned value, int width) {
-        char digits[8];
-        for (int i = width - 1; i >= 0; --i, value /= 10) digits[i] = static_cast<char>('0' + value % 10);
-        for (int i = 0; i < width; ++i) put(digits[i]);
-    }
     // A JSON string, quoted and escaped.
     void string(const char* text) {
         put('"');
@@ -252,31 +247,44 @@ CivilTime civilTime(std::int64_t seconds) {
             static_cast<unsigned>(rest % 60)};
 }
 
+// Text in a fixed buffer, cut short when full.
+template <std::size_t N>
+class FixedText {
+public:
+    FixedText& operator<<(const char* text) {
+        for (; text && *text && m_used + 1 < N; ++text) m_text[m_used++] = *text;
+        m_text[m_used] = '\0';
+        return *this;
+    }
+    // `value` in decimal, at least `width` digits.
+    FixedText& digits(std::uint64_t value, int width = 1) {
+        char reversed[24];
+        int n = 0;
+        do reversed[n++] = static_cast<char>('0' + value % 10);
+        while ((value /= 10) != 0 || n < width);
+        while (n > 0 && m_used + 1 < N) m_text[m_used++] = reversed[--n];
+        m_text[m_used] = '\0';
+        return *this;
+    }
+    const char* c_str() const { return m_text; }
+
+private:
+    char m_text[N] = {};
+    std::size_t m_used = 0;
+};
+
 // "Quorvel-2026-12-07-082451.ips", or with "-<pid>" before the extension.
 int openReport(const CivilTime& t, bool withPid) {
-    char name[96];
+    FixedText<96> name;
+    name << "Quorvel-";
+    name.digits(t.year, 4) << "-";
+    name.digits(t.month, 2) << "-";
+    name.digits(t.day, 2) << "-";
+    name.digits(t.hour, 2).digits(t.minute, 2).digits(t.second, 2);
+    if (withPid) (name << "-").digits(static_cast<std::uint64_t>(::getpid()));
+    name << ".ips";
     int fd = -1;
-    {
-        struct NameWriter {
-            char* out;
-            std::size_t used = 0;
-            void text(const char* s) { for (; *s && used + 1 < 96; ++s) out[used++] = *s; }
-            void digits(std::uint64_t v, int width) {
-                char d[24];
-                int n = 0;
-                do d[n++] = static_cast<char>('0' + v % 10);
-                while ((v /= 10) != 0 || n < width);
-                while (n > 0 && used + 1 < 96) out[used++] = d[--n];
-            }
-        } w{name};
-        w.text("Quorvel-");
-        w.digits(t.year, 4), w.text("-"), w.digits(t.month, 2), w.text("-"), w.digits(t.day, 2), w.text("-");
-        w.digits(t.hour, 2), w.digits(t.minute, 2), w.digits(t.second, 2);
-        if (withPid) w.text("-"), w.digits(static_cast<std::uint64_t>(::getpid()), 1);
-        w.text(".ips");
-        name[w.used] = '\0';
-    }
-    do fd = ::openat(g_folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    do fd = ::openat(g_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -294,19 +302,21 @@ std::uintptr_t faultingAddress(void* context) {
 #endif
 }
 
-void writeReport(int fd, int signal, const siginfo_t* info, void* context) {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const CivilTime t = civilTime(now.tv_sec);
+void writeReport(int fd, const CivilTime& t, int signal, const siginfo_t* info, void* context) {
     Writer out(fd);
 
-    // The header line.
+    FixedText<40> stamp;
+    stamp.digits(t.year, 4) << "-";
+    stamp.digits(t.month, 2) << "-";
+    stamp.digits(t.day, 2) << " ";
+    stamp.digits(t.hour, 2) << ":";
+    stamp.digits(t.minute, 2) << ":";
+    stamp.digits(t.second, 2) << " +0000";
     out.raw("{\"app_name\":\"Quorvel\",\"app_version\":");
     out.string(g_version);
-    out.raw(",\"timestamp\":\"");
-    out.padded(t.year, 4), out.raw("-"), out.padded(t.month, 2), out.raw("-"), out.padded(t.day, 2);
-    out.raw(" "), out.padded(t.hour, 2), out.raw(":"), out.padded(t.minute, 2), out.raw(":"), out.padded(t.second, 2);
-    out.raw(" +0000\",\"pid\":");
+    out.raw(",\"timestamp\":");
+    out.string(stamp.c_str());
+    out.raw(",\"pid\":");
     out.number(static_cast<std::uint64_t>(::getpid()));
     out.raw("}\n");
 
@@ -316,29 +326,15 @@ void writeReport(int fd, int signal, const siginfo_t* info, void* context) {
     out.raw(", \"signal\": ");
     out.string(signalName(signal));
     out.raw("},\n  \"termination\": {\"indicator\": ");
-    char indicator[256];
-    std::size_t used = 0;
-    auto append = [&](const char* text) {
-        for (; text && *text && used + 1 < sizeof indicator; ++text) indicator[used++] = *text;
-    };
+    FixedText<256> indicator;
     if (const char* reason = g_abortReason.load(); reason && signal == SIGABRT) {
-        append(reason);
-        if (g_exceptionType[0]) append(": "), append(g_exceptionType);
+        indicator << reason;
+        if (g_exceptionType[0]) indicator << ": " << g_exceptionType;
     } else {
-        append(signalDescription(signal));
-        if (info && sentByProcess(code)) {
-            append(" (sent by process ");
-            char digits[24];
-            int n = 0;
-            auto pid = static_cast<std::uint64_t>(info->si_pid);
-            do digits[n++] = static_cast<char>('0' + pid % 10);
-            while ((pid /= 10) != 0);
-            while (n > 0 && used + 1 < sizeof indicator) indicator[used++] = digits[--n];
-            append(")");
-        }
+        indicator << signalDescription(signal);
+        if (info && sentByProcess(code)) (indicator << " (sent by process ").digits(static_cast<std::uint64_t>(info->si_pid)) << ")";
     }
-    indicator[used] = '\0';
-    out.string(indicator);
+    out.string(indicator.c_str());
 
     const ImageTable& table = g_tables[g_activeTable.load()];
     out.raw("},\n  \"usedImages\": [");
@@ -402,7 +398,7 @@ void onCrash(int signal, siginfo_t* info, void* context) {
         int fd = openReport(t, false);
         if (fd < 0 && errno == EEXIST) fd = openReport(t, true);
         if (fd >= 0) {
-            writeReport(fd, signal, info, context);
+            writeReport(fd, t, signal, info, context);
             ::fsync(fd);
             ::close(fd);
         }
