@@ -3,12 +3,16 @@
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
 #include "AutostartEntry.h"
+#include "CrashHandler.h"
+#include "CrashReportFiles.h"
 #include "GioApplications.h"
 #include "InstanceLock.h"
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
 #include "KeyTranslation.h"
 #include "QtHelperWindow.h"
+#include "QtHttpTransport.h"
+#include "QtMailHandoff.h"
 #include "QtOutlineWindow.h"
 #include "QtPaletteWindow.h"
 #include "QtPanelWindow.h"
@@ -29,6 +33,7 @@
 #include "X11WindowServer.h"
 #include "X11WindowManagerWatch.h"
 #include "X11Workspace.h"
+#include "reports/CrashReports.h"
 #include "shell/AppDelegate.h"
 
 #include <QApplication>
@@ -168,6 +173,42 @@ std::chrono::milliseconds secondsFromEnvironment(const char* name, std::chrono::
     return std::chrono::milliseconds(static_cast<long>(seconds * 1000));
 }
 
+// Crash reporting: the handler is installed before anything else runs; reports go to the endpoint
+// the build names, or, for tests, to a server on this machine named by QUORVEL_CRASH_REPORT_URL.
+// Such a local server is trusted with the certificates of SSL_CERT_FILE besides the system's; the
+// configured endpoint only ever with the system's.
+struct CrashReportEndpoint {
+    std::string url;
+    std::string extraCertificates;
+};
+
+CrashReportEndpoint crashReportEndpoint() {
+    if (const char* local = std::getenv("QUORVEL_CRASH_REPORT_URL"); local && *local) {
+        if (auto endpoint = CrashReports::localEndpoint(local)) {
+            const char* certificates = std::getenv("SSL_CERT_FILE");
+            return {*endpoint, certificates ? certificates : ""};
+        }
+    }
+    return {QUORVEL_CRASH_REPORT_URL, {}};
+}
+
+// The address problem reports are written to: the build's, or where the build names none, one from
+// the environment (a session trying the report out); it only fills in the mail the user sends.
+std::string supportAddress() {
+    const std::string configured = QUORVEL_SUPPORT_ADDRESS;
+    if (!configured.empty()) return configured;
+    const char* fromEnvironment = std::getenv("QUORVEL_SUPPORT_ADDRESS");
+    return fromEnvironment ? fromEnvironment : "";
+}
+
+QtMessageHandler g_qtMessages = nullptr;
+
+// A Qt fatal message aborts: the report then says why.
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtFatalMsg) CrashHandler::noteAbortReason("Qt fatal message");
+    if (g_qtMessages) g_qtMessages(type, context, message);
+}
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "quorvel: %s\n", message.c_str());
     return 1;
@@ -177,6 +218,9 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
+    const std::string crashFolder = CrashHandler::defaultFolder();
+    const bool crashHandlerInstalled = CrashHandler::install(crashFolder, QUORVEL_VERSION);
+    g_qtMessages = qInstallMessageHandler(onQtMessage);
     JournalLog log({.echoToStderr = !stderrIsTheJournal()});
 
     const char* displayVariable = std::getenv("DISPLAY");
@@ -253,6 +297,16 @@ int main(int argc, char** argv) {
     };
     compositor.onChanged(compositor.present());
 
+    CrashReportFiles crashReports(crashFolder);
+    const CrashReportEndpoint endpoint = crashReportEndpoint();
+    ui::QtHttpTransport crashTransport(endpoint.extraCertificates);
+    CrashReporting crashReporting{crashReports, crashTransport, endpoint.url, QUORVEL_VERSION,
+                                  describeThisSystem()};
+    ui::QtMailHandoff mail;
+    ProblemReporting problemReporting{mail, supportAddress(), QUORVEL_VERSION, QUORVEL_VERSION,
+                                      crashReporting.system};
+    if (!crashHandlerInstalled) log.error(kCategory, "crash reports folder %s cannot be made", crashFolder);
+
     // The shortcuts window records a pressed key as the key code the hot keys are stored with;
     // launch at login is the autostart entry that starts this executable.
     ui::QtShortcutsWindowFactory shortcutViews([](std::uint32_t keysym) -> std::optional<std::int64_t> {
@@ -270,6 +324,9 @@ int main(int argc, char** argv) {
     // The first-launch welcome window.
     ui::QtWelcomeWindowFactory welcomeViews;
     platform.welcomeViews = &welcomeViews;
+    // Crash reports kept by the handler above, sent with consent; problem reports by mail.
+    platform.crashReporting = &crashReporting;
+    platform.problemReporting = &problemReporting;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);
@@ -289,6 +346,8 @@ int main(int argc, char** argv) {
     };
 
     if (!delegate.applicationDidFinishLaunching()) return 1;
+    // Qt's plugins are loaded by now: name them in a report.
+    CrashHandler::refreshLoadedObjects();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     log.info(kCategory, "launched in %ld ms", static_cast<long>(elapsed.count()));
 

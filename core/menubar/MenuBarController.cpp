@@ -269,7 +269,8 @@ void MenuBarController::perform(MenuCommand command) {
         m_deps.coordinator.explainMissingWindowManager();
         break;
     case MenuCommand::reportProblem:
-        ProblemReporter::report();
+        if (onReportProblem) onReportProblem();
+        else ProblemReporter::report();
         break;
     case MenuCommand::openSettings:
         if (onOpenSettings) onOpenSettings();

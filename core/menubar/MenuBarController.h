@@ -54,6 +54,8 @@ public:
     std::function<void(const Space&)> onSwitch;
     std::function<void()> onOpenSettings;
     std::function<void()> onEditModeChanged;
+    // "Report a Problem…"; without it the item does what ProblemReporter::report() does.
+    std::function<void()> onReportProblem;
 
     // Creates the tray item once and runs the full refresh; a second call does nothing. Without a
     // tray host the user is told once how to reach the desktops instead (the item still shows as

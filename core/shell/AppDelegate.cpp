@@ -3,6 +3,7 @@
 
 #include "settings/AccessibilityGrant.h"
 #include "reports/CrashReports.h"
+#include "reports/ProblemReport.h"
 
 namespace quorvel {
 
@@ -111,8 +112,10 @@ void AppDelegate::requestAccessibility() {
     AccessibilityGrant::noteCurrentState(
         m_platform.defaults, [&windows] { return windows.isAvailable(); }, executablePath,
         m_platform.log);
-    ProblemReporter::askAboutCrashReportsIfNeeded(m_core.settings);
-    CrashReports::sendIfPermitted(m_core.settings);
+    if (CrashReporting* reporting = m_platform.crashReporting) {
+        ProblemReporter::askAboutCrashReportsIfNeeded(m_core.settings, *reporting, m_platform.notifier, m_platform.log);
+        CrashReports::sendIfPermitted(m_core.settings, *reporting, m_platform.scheduler.wallClock(), m_platform.log);
+    }
     AccessibilityGrant::logStaleGrantIfNeeded(windows.isAvailable(), m_platform.defaults, executablePath,
                                               m_platform.log);
 }
@@ -148,6 +151,7 @@ void AppDelegate::wireControllers() {
     m_panelController.onLabelChanged = l.guard([this] { refreshMenuBar(); });
     m_menuBar.onSwitch = l.guard([this](const Space& space) { switchFromView(space); });
     m_menuBar.onOpenSettings = l.guard([this] { m_settingsController.show(); });
+    m_menuBar.onReportProblem = l.guard([this] { reportProblem(); });
     m_menuBar.onEditModeChanged = l.guard([this] {
         m_panelController.editingSpaceID.reset();
         if (m_panelController.exists() && m_panelController.isVisible()) m_panelController.rebuildContent();
@@ -181,6 +185,21 @@ void AppDelegate::wireControllers() {
         showToast("Focused on " + displayName);
         m_core.engine.retileAllSpaces();
     });
+}
+
+void AppDelegate::reportProblem() {
+    const ProblemReporting* reporting = m_platform.problemReporting;
+    if (!reporting) return;
+    bool ewmh = true;
+    for (const DesktopHint hint : WindowServerApi::kRequiredHints) ewmh = ewmh && m_platform.windowServer.announces(hint);
+    const ProblemFacts facts{
+        .windowManagerRunning = m_platform.windowControl.isAvailable(),
+        .ewmhAvailable = ewmh,
+        .displays = static_cast<int>(m_core.spaces.getDisplays().size()),
+        .desktops = static_cast<int>(m_core.spaces.getSpaces().size()),
+        .tilingRunning = m_core.engine.isRunning(),
+    };
+    ProblemReport::report(*reporting, facts, m_core.settings, m_platform.notifier);
 }
 
 // --- Refreshes ------------------------------------------------------------------------------------

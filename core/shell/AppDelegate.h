@@ -71,6 +71,8 @@ private:
     void spaceChanged();
     void applicationActivated();
     void switchFromView(const Space& space);
+    // "Report a Problem…": the e-mail with what is known now.
+    void reportProblem();
     void showToast(std::string_view text);
 
     PlatformServices m_platform;

@@ -8,6 +8,7 @@
 #include "menubar/PanelView.h"
 #include "menubar/TrayView.h"
 #include "platform/WindowControl.h"
+#include "platform/CrashReporting.h"
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
 #include "platform/HotkeySystem.h"
@@ -65,6 +66,10 @@ struct PlatformServices {
     SettingsViewFactory* settingsViews = nullptr;
     // Null where the platform has no welcome window: its content is still composed.
     WelcomeViewFactory* welcomeViews = nullptr;
+    // Null where the platform keeps no crash reports.
+    CrashReporting* crashReporting = nullptr;
+    // Null where problem reports cannot be handed to a mail program or the clipboard.
+    ProblemReporting* problemReporting = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

@@ -1,0 +1,115 @@
+// Composing the problem report.
+#include "reports/ProblemReport.h"
+
+namespace quorvel {
+
+namespace {
+
+// The value of `key` in os-release text, unquoted; empty when absent.
+std::string osReleaseValue(std::string_view text, std::string_view key) {
+    std::string value;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        if (!line.starts_with(key) || line.substr(key.size(), 1) != "=") continue;
+        line.remove_prefix(key.size() + 1);
+        if (line.size() >= 2 && (line.front() == '"' || line.front() == '\'') && line.back() == line.front())
+            line = line.substr(1, line.size() - 2);
+        value.clear();
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\\' && i + 1 < line.size()) ++i;
+            value += line[i];
+        }
+    }
+    return value;
+}
+
+} // namespace
+
+std::string ProblemReport::appVersion(const std::string& shortVersion, const std::string& buildVersion) {
+    const std::string shortText = shortVersion.empty() ? "?" : shortVersion;
+    const std::string build = buildVersion.empty() ? "?" : buildVersion;
+    return shortText == build ? shortText : shortText + " (" + build + ")";
+}
+
+std::string ProblemReport::osVersion(const std::string& osRelease) {
+    const std::string name = osReleaseValue(osRelease, "NAME");
+    if (name.empty()) return "Linux";
+    std::string version = osReleaseValue(osRelease, "VERSION_ID");
+    if (version.empty()) version = osReleaseValue(osRelease, "BUILD_ID"); // rolling releases
+    return version.empty() ? name : name + " " + version;
+}
+
+Diagnostics ProblemReport::diagnostics(const ProblemReporting& reporting, const ProblemFacts& facts,
+                                       const Settings& settings) {
+    return {
+        {"Version", appVersion(reporting.shortVersion, reporting.buildVersion)},
+        {"OS", osVersion(reporting.system.osRelease)},
+        {"Architecture", reporting.system.machine.empty() ? "unknown" : reporting.system.machine},
+        {"Window manager", facts.windowManagerRunning ? "running" : "NOT running"},
+        {"EWMH", facts.ewmhAvailable ? "available" : "UNAVAILABLE"},
+        {"Displays", std::to_string(facts.displays)},
+        {"Desktops", std::to_string(facts.desktops)},
+        {"Tiling", facts.tilingRunning ? "on" : "off"},
+        {"Mode", settings.appMode() == AppMode::hotkey ? "hotkey" : "menubar"},
+        {"Naming", settings.namingMode() == NamingMode::manual ? "manual" : "auto"},
+    };
+}
+
+std::string ProblemReport::body(const Diagnostics& diagnostics) {
+    std::string text = "What happened?\n\n\nWhat did you expect instead?\n\n\nSteps to reproduce:\n1.\n2.\n\n---\n"
+                       "Diagnostics (please keep — this is what makes the report fixable)\n";
+    for (std::size_t i = 0; i < diagnostics.size(); ++i)
+        text += (i ? "\n" : "") + diagnostics[i].first + ": " + diagnostics[i].second;
+    return text;
+}
+
+std::string ProblemReport::mailtoUrl(const std::string& address, const std::string& subject, const std::string& body) {
+    const auto encode = [](const std::string& text) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        std::string out;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                                    (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
+                                    byte == '~';
+            if (unreserved) {
+                out += c;
+            } else {
+                out += '%';
+                out += kHex[byte >> 4];
+                out += kHex[byte & 15];
+            }
+        }
+        return out;
+    };
+    // The address keeps its "@"; anything else unusual in it is encoded like the rest.
+    std::string to;
+    for (std::size_t at = 0, next; at <= address.size(); at = next + 1) {
+        next = address.find('@', at);
+        if (next == std::string::npos) next = address.size();
+        to += encode(address.substr(at, next - at));
+        if (next < address.size()) to += '@';
+    }
+    return "mailto:" + to + "?subject=" + encode(subject) + "&body=" + encode(body);
+}
+
+void ProblemReport::report(const ProblemReporting& reporting, const ProblemFacts& facts, const Settings& settings,
+                           UserNotifier& notifier) {
+    if (reporting.supportAddress.empty()) return;
+    const std::string subject =
+        "Quorvel " + appVersion(reporting.shortVersion, reporting.buildVersion) + " — problem report";
+    const std::string text = body(diagnostics(reporting, facts, settings));
+    if (reporting.mail.compose(mailtoUrl(reporting.supportAddress, subject, text))) return;
+
+    reporting.mail.copyToClipboard("To: " + reporting.supportAddress + "\nSubject: " + subject + "\n\n" + text);
+    notifier.runAlert({
+        .message = "Report copied to clipboard",
+        .informativeText = "No mail app is set up, so the report was copied instead. Paste it into an email to " +
+                           reporting.supportAddress + ".",
+        .buttons = {"OK"},
+    });
+}
+
+} // namespace quorvel

@@ -1,0 +1,95 @@
+// The crash handler in a child process: a real fault and std::terminate each end the process by
+// their signal and leave one report that the reader makes sense of.
+#include "CrashHandler.h"
+#include "reports/CrashReports.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+[[gnu::noinline]] void writeThroughNull() {
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+}
+
+[[gnu::noinline]] void terminateWhileHandling() {
+    try {
+        throw std::runtime_error("unhandled");
+    } catch (...) {
+        std::terminate();
+    }
+}
+
+class CrashHandlerTest : public ::testing::Test {
+protected:
+    void SetUp() override { fs::remove_all(folder); }
+    void TearDown() override {
+        fs::remove_all(folder);
+        std::error_code notEmpty;
+        fs::remove(folder.parent_path(), notEmpty);
+    }
+
+    // The one report's text.
+    std::string report() const {
+        std::vector<fs::path> files;
+        if (fs::exists(folder))
+            for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+        EXPECT_EQ(files.size(), 1u);
+        if (files.empty()) return {};
+        EXPECT_EQ(fs::status(files[0]).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+        std::ifstream in(files[0]);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Named by the test, not the process: a death test's child is a process of its own.
+    const fs::path folder = fs::temp_directory_path() / "quorvel-crash-handler" /
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+};
+
+TEST_F(CrashHandlerTest, AFaultIsReportedWithTheFaultingFunctionFirstAndTheProcessDiesOfIt) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            CrashHandler::install(folder.string(), "9.9");
+            writeThroughNull();
+        },
+        ::testing::KilledBySignal(SIGSEGV), "");
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
+    const auto excerpt = CrashReports::excerpt(report(), 3);
+    ASSERT_TRUE(excerpt);
+    EXPECT_TRUE(excerpt->starts_with("Exception: SEGV_MAPERR (SIGSEGV)\nTermination: Segmentation fault\n\n"
+                                     "Crashed thread:\n  quorvel_unit_tests  (anonymous namespace)::writeThroughNull()"))
+        << *excerpt;
+}
+
+TEST_F(CrashHandlerTest, TerminateSaysWhatWasThrown) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            CrashHandler::install(folder.string(), "9.9");
+            terminateWhileHandling();
+        },
+        ::testing::KilledBySignal(SIGABRT), "");
+    const auto excerpt = CrashReports::excerpt(report(), 40);
+    ASSERT_TRUE(excerpt);
+    EXPECT_TRUE(excerpt->starts_with("Exception: SI_TKILL (SIGABRT)\n"
+                                     "Termination: std::terminate called: St13runtime_error\n"))
+        << *excerpt;
+    EXPECT_NE(excerpt->find("  quorvel_unit_tests  (anonymous namespace)::terminateWhileHandling()"), std::string::npos)
+        << *excerpt;
+}
+
+} // namespace
