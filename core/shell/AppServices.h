@@ -59,6 +59,8 @@ struct PlatformServices {
     ShortcutsViewFactory* shortcutViews = nullptr;
     // Null where the platform cannot start the program at login.
     LaunchAtLogin* launchAtLogin = nullptr;
+    // Null where the platform draws no strip: the strip keeps its states only.
+    StripPlatform* strip = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

@@ -13,6 +13,7 @@
 #include "SimPanelView.h"
 #include "SimScheduler.h"
 #include "SimShortcutsView.h"
+#include "SimStrip.h"
 #include "SimTextFolding.h"
 #include "SimTrayView.h"
 #include "SimWindowServer.h"
@@ -43,6 +44,7 @@ struct SimPlatform {
     SimTextFolding text;
     SimShortcutsViewFactory shortcutViews;
     SimLaunchAtLogin launchAtLogin;
+    SimStripPlatform strip;
 };
 
 } // namespace quorvel::sim

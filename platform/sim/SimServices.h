@@ -10,7 +10,7 @@ namespace quorvel::sim {
 inline PlatformServices platformServices(SimPlatform& sim) {
     return {sim.windowServer, sim.windowControl, sim.workspace, sim.screens, sim.hotkeys, sim.helpers,
             sim.notifier,     sim.outline,       sim.panels,    sim.defaults,  sim.scheduler, sim.log,
-            sim.tray,         sim.applications,  sim.palettes, sim.text, &sim.shortcutViews, &sim.launchAtLogin};
+            sim.tray,         sim.applications,  sim.palettes, sim.text, &sim.shortcutViews, &sim.launchAtLogin, &sim.strip};
 }
 
 } // namespace quorvel::sim
