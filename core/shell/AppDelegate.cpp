@@ -211,6 +211,7 @@ void AppDelegate::refreshMenuBar() {
 
 void AppDelegate::refreshAll() {
     refreshMenuBar();
+    m_core.strip.refresh();
     if (m_panelController.exists() && m_panelController.isVisible()) {
         m_panelController.refreshSpaces();
         m_panelController.rebuildContent();

@@ -15,6 +15,7 @@ CoreServices::CoreServices(const PlatformServices& p)
       engine(TilingContext{api, p.windowControl, p.workspace, p.screens, settings, labels, spaces, border,
                            p.scheduler, p.log}),
       coordinator(engine, settings, labels, p.windowControl, p.workspace, p.notifier, p.scheduler, p.log),
+      strip({p.strip, p.screens, p.workspace, spaces, labels, settings, p.scheduler, p.log}),
       focusDisplay(p.screens),
       catalog(p.applications, p.scheduler, p.text, p.log),
       opener(p.applications, p.workspace, api, spaces, p.text, p.log) {}

@@ -70,6 +70,8 @@ struct PlatformServices {
     CrashReporting* crashReporting = nullptr;
     // Null where problem reports cannot be handed to a mail program or the clipboard.
     ProblemReporting* problemReporting = nullptr;
+    // Null where the platform draws no strip: the strip keeps its states only.
+    StripPlatform* strip = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

@@ -14,6 +14,7 @@
 #include "SimScheduler.h"
 #include "SimShortcutsView.h"
 #include "SimSettingsView.h"
+#include "SimStrip.h"
 #include "SimTextFolding.h"
 #include "SimTrayView.h"
 #include "SimWelcomeView.h"
@@ -47,6 +48,7 @@ struct SimPlatform {
     SimLaunchAtLogin launchAtLogin;
     SimSettingsViewFactory settingsViews;
     SimWelcomeViewFactory welcomeViews;
+    SimStripPlatform strip;
 };
 
 } // namespace quorvel::sim

@@ -13,6 +13,7 @@ inline PlatformServices platformServices(SimPlatform& sim) {
             sim.tray,         sim.applications,  sim.palettes, sim.text, &sim.shortcutViews, &sim.launchAtLogin,
             &sim.settingsViews};
     platform.welcomeViews = &sim.welcomeViews;
+    platform.strip = &sim.strip;
     return platform;
 }
 
