@@ -384,8 +384,11 @@ void DiagramWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    // Drawn for 165 × 100 and centred in whatever the layout gives.
-    p.translate(std::max(0.0, (width() - 165) / 2.0), std::max(0.0, (height() - 100) / 2.0));
+    // Drawn for 165 × 100, centred in whatever the layout gives, and scaled down to fit a smaller
+    // place (the Shortcuts tab's row of four).
+    const double scale = std::min({1.0, width() / 165.0, height() / 100.0});
+    p.translate(std::max(0.0, (width() - 165 * scale) / 2.0), std::max(0.0, (height() - 100 * scale) / 2.0));
+    p.scale(scale, scale);
     const Ink ink(palette());
     std::visit([&](const auto& kind) { draw(p, ink, kind); }, m_kind);
 }

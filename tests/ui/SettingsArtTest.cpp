@@ -118,3 +118,23 @@ TEST(SettingsArt, TheKeyGuideLightsControlAltAndShiftInTheirColours) {
     }
 }
 
+
+// In a place smaller than its own (the Shortcuts tab's row of four) a picture is scaled down whole,
+// not cut off at its right and bottom edges.
+TEST(SettingsArt, APictureInASmallerPlaceIsScaledDownWhole) {
+    const QColor background = QPalette().color(QPalette::Window);
+    const auto rightmostInk = [&](const QImage& image) {
+        for (int x = image.width() - 1; x >= 0; --x)
+            for (int y = 0; y < image.height(); ++y)
+                if (!near(image.pixelColor(x, y), background)) return x;
+        return -1;
+    };
+    DiagramWidget widget(diagram::SwapWindows{});
+    const int full = rightmostInk(render(widget, {165, 100}));
+    const int small = rightmostInk(render(widget, {116, 72}));
+    ASSERT_GT(full, 100);
+    EXPECT_LT(small, 115); // cut off, the ink would run to the last column
+    // Scaled by 0.7 (116 / 165, 72 / 100) and centred across the width.
+    const double scale = std::min(116.0 / 165.0, 72.0 / 100.0);
+    EXPECT_NEAR(small, (116 - 165 * scale) / 2 + full * scale, 4);
+}
