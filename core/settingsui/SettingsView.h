@@ -28,6 +28,7 @@ enum class SettingsControlId {
     stripMode,
     stripPosition,
     stripEachDesktop, // three boxes: tiling state, mini-maps, reveal in fullscreen
+    crashReports,     // one box: send crash reports (only where the build sends them)
 };
 
 struct SettingsControl {

@@ -97,6 +97,16 @@ SettingsContent SettingsWindowController::build() const {
                                 .explanation = "",
                                 .diagram = std::nullopt});
     }
+    if (m_deps.sendsCrashReports) {
+        // The consent question at the first launch says the choice can be changed here.
+        general.rows.push_back({.id = SettingsControlId::crashReports,
+                                .label = "Crash reports:",
+                                .control = checkBoxes({"Send crash reports"},
+                                                      {settings.defaults().boolFor(Settings::crashReportingKey)}),
+                                .explanation = "After a crash, what went wrong and your Linux version are sent at the "
+                                               "next start — never your desktops, windows or work.",
+                                .diagram = std::nullopt});
+    }
     content.tabs.push_back(std::move(general));
 
     const bool automatic = settings.namingMode() == NamingMode::automatic;
@@ -314,6 +324,13 @@ void SettingsWindowController::check(SettingsControlId id, int box, bool checked
         publish(*row);
         return;
     }
+    case SettingsControlId::crashReports:
+        defaults.set(Settings::crashReportingKey, checked);
+        defaults.set(Settings::crashReportingAskedKey, true); // chosen here: never asked again
+        m_deps.log.info("app", "crash reporting %s", checked ? "enabled" : "declined");
+        row->control.checked[0] = checked;
+        publish(*row);
+        return;
     case SettingsControlId::desktopList: {
         defaults.set(index == 0 ? Settings::showMiniMapsKey : Settings::showTilingBadgesKey, checked);
         row->control.checked[index] = checked;

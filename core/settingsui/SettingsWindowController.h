@@ -28,6 +28,7 @@ public:
         Settings& settings;
         LabelStore& labels;
         LaunchAtLogin* launchAtLogin = nullptr; // null: no "Launch at login" box
+        bool sendsCrashReports = false;         // the build has somewhere to send them: the consent box
         Log& log;
     };
 

@@ -27,6 +27,7 @@ AppDelegate::AppDelegate(const PlatformServices& platform, CoreServices& core)
                             .settings = core.settings,
                             .labels = core.labels,
                             .launchAtLogin = platform.launchAtLogin,
+                            .sendsCrashReports = platform.crashReporting && !platform.crashReporting->endpoint.empty(),
                             .log = platform.log}),
       m_welcomeController(platform.welcomeViews, platform.defaults, platform.windowControl, platform.notifier) {}
 

@@ -95,6 +95,28 @@ TEST_F(SettingsWindowControllerTest, ARefusedLaunchAtLoginChangeIsLoggedAndTheBo
     EXPECT_TRUE(sim.launchAtLogin.enabled);
 }
 
+// The crash-report question says the choice can be changed in the settings: the box is there when
+// the build sends reports, and choosing in it also settles the question.
+TEST_F(SettingsWindowControllerTest, CrashReportsAreSwitchedInTheSettingsWhereTheBuildSendsThem) {
+    EXPECT_EQ(open().row(SettingsControlId::crashReports), nullptr);
+
+    SettingsWindowController sending{{.views = &sim.settingsViews,
+                                      .settings = settings,
+                                      .labels = labels,
+                                      .sendsCrashReports = true,
+                                      .log = sim.log}};
+    sending.show();
+    auto& view = *sim.settingsViews.window;
+    ASSERT_NE(view.row(SettingsControlId::crashReports), nullptr);
+    EXPECT_FALSE(view.row(SettingsControlId::crashReports)->control.checked.at(0));
+    view.click(SettingsControlId::crashReports, 0, true);
+    EXPECT_TRUE(settings.defaults().boolFor(Settings::crashReportingKey));
+    EXPECT_TRUE(settings.defaults().boolFor(Settings::crashReportingAskedKey));
+    view.click(SettingsControlId::crashReports, 0, false);
+    EXPECT_FALSE(settings.defaults().boolFor(Settings::crashReportingKey));
+    EXPECT_EQ(sim.log.lines("app"), (std::vector<std::string>{"crash reporting enabled", "crash reporting declined"}));
+}
+
 TEST_F(SettingsWindowControllerTest, ClearAllCustomNamesReturnsEveryDesktopToItsOwnName) {
     desktops(3);
     labels.setLabel("Mail", desktop(0));
