@@ -19,6 +19,7 @@
 #include "QtScheduler.h"
 #include "QtSettingsWindow.h"
 #include "QtShortcutsWindow.h"
+#include "QtStripWindow.h"
 #include "QtTextFolding.h"
 #include "QtTrayView.h"
 #include "QtWelcomeWindow.h"
@@ -30,6 +31,8 @@
 #include "X11HotkeySystem.h"
 #include "X11OwnWindows.h"
 #include "X11Screens.h"
+#include "X11StripFacts.h"
+#include "StripPlatformOnX11.h"
 #include "X11WindowServer.h"
 #include "X11WindowManagerWatch.h"
 #include "X11Workspace.h"
@@ -154,6 +157,8 @@ public:
         m_windows.activate(window, time);
     }
     WindowId activeWindow() override { return m_windows.activeWindow(); }
+    // The desktop strip: a dock on every desktop that reserves no space.
+    void prepareDock(WindowId window) override { m_windows.prepareDock(window); }
     void giveFocusBack(WindowId window) override {
         if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) xcb_flush(x11->connection());
         m_windows.giveFocusBack(window);
@@ -290,10 +295,15 @@ int main(int argc, char** argv) {
     // workspace reaps what they start.
     GioApplications applications(scheduler, connection->displayName(),
                                  [&workspace](Pid pid, const std::string& program) { workspace.adoptLaunched(pid, program); });
+    // The desktop strip: Qt's windows over the X server's tray icons, full-screen windows and pointer.
+    x11::X11StripFacts stripFacts(*connection, scheduler);
+    ui::QtStripWindowFactory strips(&panelWindowManager, compositor.present());
+    StripPlatformOnX11 stripPlatform(stripFacts, strips);
     compositor.onChanged = [&](bool present) {
         outline.setCompositing(present);
         notifier.setCompositing(present);
         palettes.setCompositing(present);
+        strips.setCompositing(present);
     };
     compositor.onChanged(compositor.present());
 
@@ -327,6 +337,7 @@ int main(int argc, char** argv) {
     // Crash reports kept by the handler above, sent with consent; problem reports by mail.
     platform.crashReporting = &crashReporting;
     platform.problemReporting = &problemReporting;
+    platform.strip = &stripPlatform;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);

@@ -29,6 +29,11 @@ public:
     virtual WindowId activeWindow() = 0;
     // Gives the focus back to `window`, when it still exists on the desktop shown now.
     virtual void giveFocusBack(WindowId window) = 0;
+
+    // Before each map of a window that is never focused (the desktop strip): a dock, on every
+    // desktop, above normal windows, never in a taskbar or pager, reserving no space. A manager
+    // that cannot say so leaves the window as Qt made it.
+    virtual void prepareDock(WindowId) {}
 };
 
 // The focus a floating window takes when it is shown and gives back when it goes. `manager` may be

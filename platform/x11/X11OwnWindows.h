@@ -18,6 +18,10 @@ public:
     // taskbars and pagers. Waits until the server has them, so a map request sent on another
     // connection comes after.
     void prepareFloatingPanel(WindowId window);
+    // Before each map of a window that never takes the focus (the desktop strip): a dock on every
+    // desktop, above normal windows, skipped by taskbars and pagers, with no strut. Waits as
+    // prepareFloatingPanel does.
+    void prepareDock(WindowId window);
     // After the map: keeps it on every desktop and asks for it to become the active window as the
     // application's own request made at `time`, the user time of the input that opened it (also
     // written as the window's user time). Without a time stamp it asks as a pager does.
