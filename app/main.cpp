@@ -159,6 +159,9 @@ public:
         m_windows.giveFocusBack(window);
     }
 
+    // The desktop strip's windows.
+    void prepareDock(WindowId window) override { m_windows.prepareDock(window); }
+
 private:
     x11::X11OwnWindows m_windows;
 };

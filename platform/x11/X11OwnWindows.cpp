@@ -29,6 +29,20 @@ void X11OwnWindows::prepareFloatingPanel(WindowId window) {
     m_connection.sync();
 }
 
+void X11OwnWindows::prepareDock(WindowId window) {
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    xcb_connection_t* c = m_connection.raw();
+    const xcb_atom_t type = ewmh->_NET_WM_WINDOW_TYPE_DOCK;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
+    const std::uint32_t everyDesktop = kEveryDesktop;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
+                        &everyDesktop);
+    const xcb_atom_t states[] = {ewmh->_NET_WM_STATE_STICKY, ewmh->_NET_WM_STATE_ABOVE,
+                                 ewmh->_NET_WM_STATE_SKIP_TASKBAR, ewmh->_NET_WM_STATE_SKIP_PAGER};
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, window, ewmh->_NET_WM_STATE, XCB_ATOM_ATOM, 32, 4, states);
+    m_connection.sync();
+}
+
 void X11OwnWindows::activate(WindowId window, InputTime time) {
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     // A mapped window changes desktops by asking; the window manager may have put it on one.
