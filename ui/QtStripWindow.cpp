@@ -88,8 +88,9 @@ public:
     }
 
     bool isSelected() const { return m_layout.selected; }
+    // Called through copies: the owner may re-render or drop the strip from inside a report.
     void click() {
-        if (onClick) onClick();
+        if (const auto report = onClick) report();
     }
 
 protected:
@@ -122,10 +123,10 @@ protected:
     }
 
     void enterEvent(QEnterEvent*) override {
-        if (onHover) onHover(true);
+        if (const auto report = onHover) report(true);
     }
     void leaveEvent(QEvent*) override {
-        if (onHover) onHover(false);
+        if (const auto report = onHover) report(false);
     }
     void mousePressEvent(QMouseEvent* event) override { event->accept(); }
     void mouseReleaseEvent(QMouseEvent* event) override {
@@ -286,10 +287,10 @@ private:
             StripTabWidget& tab = *window.tabs[i];
             const SpaceId space = presentation.tabs[i].spaceID;
             tab.onClick = [handlers = m_handlers, space] {
-                if (handlers->onSelect) handlers->onSelect(space);
+                if (const auto select = handlers->onSelect) select(space);
             };
             tab.onHover = [handlers = m_handlers, space](bool inside) {
-                if (handlers->onHoverTab) handlers->onHoverTab(inside ? std::optional<SpaceId>(space) : std::nullopt);
+                if (const auto hover = handlers->onHoverTab) hover(inside ? std::optional<SpaceId>(space) : std::nullopt);
             };
             tab.apply(presentation.tabs[i], layouts[i]);
         }

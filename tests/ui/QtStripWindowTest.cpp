@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -155,6 +156,27 @@ TEST(QtStripWindowTest, AClickSelectsItsDesktopAndHoverFollowsThePointerInAndOut
     QTest::mousePress(tabs[0], Qt::LeftButton, {}, tabs[0]->rect().center());
     QTest::mouseRelease(tabs[0], Qt::LeftButton, {}, QPoint(-40, 5));
     EXPECT_EQ(reports.selected.size(), 2u);
+}
+
+TEST(QtStripWindowTest, TheOwnerMayReRenderOrDropTheStripFromInsideAClick) {
+    QtStripWindowFactory factory(nullptr, true);
+    std::unique_ptr<StripWindowView> strip;
+    std::vector<SpaceId> selected;
+    strip = factory.create({[&](SpaceId space) {
+                                selected.push_back(space);
+                                strip->render(presentation(2, space), kScreen, StripAlignment::left, 0);
+                                strip.reset();
+                            },
+                            {}});
+    strip->render(presentation(3, 101), kScreen, StripAlignment::left, 0);
+    QWidget* window = stripWindow();
+    ASSERT_NE(window, nullptr);
+    const std::vector<QWidget*> tabs = tabsOf(window);
+    ASSERT_EQ(tabs.size(), 3u);
+    QTest::mouseClick(tabs[1], Qt::LeftButton, {}, tabs[1]->rect().center());
+    EXPECT_EQ(selected, std::vector<SpaceId>{102});
+    EXPECT_EQ(strip, nullptr);
+    EXPECT_EQ(stripWindow(), nullptr) << "the dropped strip's window is gone once the click returned";
 }
 
 TEST(QtStripWindowTest, FollowsTheVisibilityAndKeepsItsTabsUntilTheirNumberChanges) {
