@@ -55,8 +55,6 @@ TabTint tintFor(const QPalette& palette, bool selected, bool empty) {
             colourFor(palette, empty ? ColourRole::tertiary : ColourRole::secondary), FontWeight::medium};
 }
 
-} // namespace
-
 // One desktop's tab: its background, badge and name painted here, its mini-map a child. Reports
 // the pointer entering and leaving it and a release of the button over it.
 class StripTabWidget final : public QWidget {
@@ -140,8 +138,6 @@ private:
     SpaceMiniMapWidget* m_miniMap = nullptr;
 };
 
-namespace {
-
 // Screen readers see a tab as a button named by its label, "current" as its value when selected.
 class TabAccessible final : public QAccessibleWidget {
 public:
@@ -164,8 +160,6 @@ QAccessibleInterface* tabAccessibleFactory(const QString&, QObject* object) {
     if (auto* tab = dynamic_cast<StripTabWidget*>(object)) return new TabAccessible(tab);
     return nullptr;
 }
-
-} // namespace
 
 // The strip's top-level window: the rounded backdrop and the tabs on it.
 class StripWidget final : public QWidget {
@@ -214,8 +208,6 @@ private:
 
     bool m_compositing;
 };
-
-namespace {
 
 // What a factory's strips share with it.
 struct StripShared {
