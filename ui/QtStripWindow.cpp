@@ -104,9 +104,7 @@ protected:
         const QRectF badge = toQt(m_layout.badge);
         painter.setBrush(tint.badgeBackground);
         painter.drawRoundedRect(badge, kBadgeRadius, kBadgeRadius);
-        QFont badgeFont = fontOf(font(), 10, FontWeight::semibold);
-        badgeFont.setStyleHint(QFont::Monospace); // digits of one width: numbers don't jump
-        painter.setFont(badgeFont);
+        painter.setFont(fontOf(font(), 10, FontWeight::semibold));
         painter.setPen(tint.badgeText);
         painter.drawText(badge, Qt::AlignCenter, QString::fromStdString(m_layout.badgeText));
 
