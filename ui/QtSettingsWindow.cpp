@@ -96,6 +96,7 @@ QString controlName(SettingsControlId id) {
     case SettingsControlId::stripMode: return "stripMode";
     case SettingsControlId::stripPosition: return "stripPosition";
     case SettingsControlId::stripEachDesktop: return "stripEachDesktop";
+    case SettingsControlId::crashReports: return "crashReports";
     }
     return {};
 }

@@ -55,8 +55,6 @@ TabTint tintFor(const QPalette& palette, bool selected, bool empty) {
             colourFor(palette, empty ? ColourRole::tertiary : ColourRole::secondary), FontWeight::medium};
 }
 
-} // namespace
-
 // One desktop's tab: its background, badge and name painted here, its mini-map a child. Reports
 // the pointer entering and leaving it and a release of the button over it.
 class StripTabWidget final : public QWidget {
@@ -88,8 +86,9 @@ public:
     }
 
     bool isSelected() const { return m_layout.selected; }
+    // Called through copies: the owner may re-render or drop the strip from inside a report.
     void click() {
-        if (onClick) onClick();
+        if (const auto report = onClick) report();
     }
 
 protected:
@@ -105,9 +104,7 @@ protected:
         const QRectF badge = toQt(m_layout.badge);
         painter.setBrush(tint.badgeBackground);
         painter.drawRoundedRect(badge, kBadgeRadius, kBadgeRadius);
-        QFont badgeFont = fontOf(font(), 10, FontWeight::semibold);
-        badgeFont.setStyleHint(QFont::Monospace); // digits of one width: numbers don't jump
-        painter.setFont(badgeFont);
+        painter.setFont(fontOf(font(), 10, FontWeight::semibold));
         painter.setPen(tint.badgeText);
         painter.drawText(badge, Qt::AlignCenter, QString::fromStdString(m_layout.badgeText));
 
@@ -122,10 +119,10 @@ protected:
     }
 
     void enterEvent(QEnterEvent*) override {
-        if (onHover) onHover(true);
+        if (const auto report = onHover) report(true);
     }
     void leaveEvent(QEvent*) override {
-        if (onHover) onHover(false);
+        if (const auto report = onHover) report(false);
     }
     void mousePressEvent(QMouseEvent* event) override { event->accept(); }
     void mouseReleaseEvent(QMouseEvent* event) override {
@@ -138,8 +135,6 @@ private:
     QString m_name;
     SpaceMiniMapWidget* m_miniMap = nullptr;
 };
-
-namespace {
 
 // Screen readers see a tab as a button named by its label, "current" as its value when selected.
 class TabAccessible final : public QAccessibleWidget {
@@ -163,8 +158,6 @@ QAccessibleInterface* tabAccessibleFactory(const QString&, QObject* object) {
     if (auto* tab = dynamic_cast<StripTabWidget*>(object)) return new TabAccessible(tab);
     return nullptr;
 }
-
-} // namespace
 
 // The strip's top-level window: the rounded backdrop and the tabs on it.
 class StripWidget final : public QWidget {
@@ -213,8 +206,6 @@ private:
 
     bool m_compositing;
 };
-
-namespace {
 
 // What a factory's strips share with it.
 struct StripShared {
@@ -286,10 +277,10 @@ private:
             StripTabWidget& tab = *window.tabs[i];
             const SpaceId space = presentation.tabs[i].spaceID;
             tab.onClick = [handlers = m_handlers, space] {
-                if (handlers->onSelect) handlers->onSelect(space);
+                if (const auto select = handlers->onSelect) select(space);
             };
             tab.onHover = [handlers = m_handlers, space](bool inside) {
-                if (handlers->onHoverTab) handlers->onHoverTab(inside ? std::optional<SpaceId>(space) : std::nullopt);
+                if (const auto hover = handlers->onHoverTab) hover(inside ? std::optional<SpaceId>(space) : std::nullopt);
             };
             tab.apply(presentation.tabs[i], layouts[i]);
         }

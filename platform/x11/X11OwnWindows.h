@@ -18,9 +18,9 @@ public:
     // taskbars and pagers. Waits until the server has them, so a map request sent on another
     // connection comes after.
     void prepareFloatingPanel(WindowId window);
-    // Before each map of a window that never takes the focus (the desktop strip): a dock on every
-    // desktop, above normal windows, skipped by taskbars and pagers, with no strut. Waits as
-    // prepareFloatingPanel does.
+    // Before each map of a window that never takes the focus (the desktop strip): a dock, which
+    // the window manager keeps above normal windows and never tiles, on every desktop, skipped by
+    // taskbars and pagers. No strut: it reserves no space. Waits until the server has them.
     void prepareDock(WindowId window);
     // After the map: keeps it on every desktop and asks for it to become the active window as the
     // application's own request made at `time`, the user time of the input that opened it (also

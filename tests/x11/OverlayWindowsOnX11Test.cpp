@@ -5,12 +5,15 @@
 // (ctest runs this suite at 1 and at 2).
 #include "CapturingLog.h"
 #include "CompositorProcess.h"
+#include "FloatingWindow.h"
 #include "QtOutlineWindow.h"
+#include "QtStripWindow.h"
 #include "QtUserNotifier.h"
 #include "SimScheduler.h"
 #include "Toast.h"
 #include "X11Compositor.h"
 #include "X11Connection.h"
+#include "X11OwnWindows.h"
 #include "XServer.h"
 
 #include <QApplication>
@@ -241,6 +244,57 @@ TEST_F(OverlayWindowsOnX11Test, WithoutACompositorTheToastsCornersShowWhatIsBene
     // Its size is in Qt's pixels, so the X window grows with the scale.
     EXPECT_NEAR(frame.width, toast.width() * scale, 1);
     EXPECT_NEAR(frame.height, toast.height() * scale, 1);
+}
+
+// The desktop strip's window as the app makes it: a dock that Openbox leaves where it was put, on
+// the monitor's top edge in X pixels under any scale, and that never takes the focus.
+TEST_F(OverlayWindowsOnX11Test, TheStripIsADockOnTheTopEdgeThatNeverTakesTheFocus) {
+    sim::CapturingLog log;
+    auto connection = x11::X11Connection::open(session->server->display(), log);
+    ASSERT_TRUE(connection);
+    class Docks final : public ui::PanelWindowManager {
+    public:
+        explicit Docks(x11::X11Connection& connection) : windows(connection) {}
+        void prepare(WindowId window) override { windows.prepareFloatingPanel(window); }
+        void activate(WindowId window, InputTime time) override { windows.activate(window, time); }
+        WindowId activeWindow() override { return windows.activeWindow(); }
+        void giveFocusBack(WindowId window) override { windows.giveFocusBack(window); }
+        void prepareDock(WindowId window) override { windows.prepareDock(window); }
+        x11::X11OwnWindows windows;
+    } docks(*connection);
+
+    ui::QtStripWindowFactory factory(&docks, false);
+    auto strip = factory.create({});
+    StripPresentation shown;
+    for (int i = 1; i <= 3; ++i) shown.tabs.push_back(StripTab{SpaceId(i), i, "", false, false, false, {}});
+    shown.actualCurrentSpaceID = 1;
+    shown.visibility = strip::Visible{VisibleReason::pinnedAlways};
+    const Rect monitor{0, 0, 1920, 1080};
+    const double panel = 24; // a top panel's strut, in X pixels
+    strip->render(shown, monitor, StripAlignment::left, panel);
+
+    QWidget* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "desktopStrip") window = w;
+    ASSERT_NE(window, nullptr);
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    xcb_ewmh_connection_t* ewmh = connection->ewmh();
+    // Openbox manages it once it has its frame extents written.
+    ASSERT_TRUE(settle([&] { return !connection->cardinals(id, ewmh->_NET_FRAME_EXTENTS).empty(); }));
+
+    EXPECT_EQ(connection->atoms(id, ewmh->_NET_WM_WINDOW_TYPE), std::vector<xcb_atom_t>{ewmh->_NET_WM_WINDOW_TYPE_DOCK});
+    EXPECT_EQ(connection->cardinal(id, ewmh->_NET_WM_DESKTOP), 0xFFFFFFFFu);
+    EXPECT_TRUE(connection->cardinals(id, ewmh->_NET_WM_STRUT_PARTIAL).empty()) << "it reserves no space";
+    const std::vector<std::uint32_t> hints = connection->cardinals(id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS);
+    ASSERT_GE(hints.size(), 2u);
+    EXPECT_TRUE(hints[0] & 1u) << "the input hint is set";
+    EXPECT_EQ(hints[1], 0u) << "and says: no input focus";
+    EXPECT_NE(docks.activeWindow(), id);
+
+    const double width = stripWidth(3, shown.density, shown.showsMiniMaps, 0);
+    const Rect expected{double(px(StripMetrics::edgeMargin)), panel, double(px(width)), double(px(StripMetrics::height))};
+    EXPECT_TRUE(settle([&] { return frameOf(*window) == expected; }))
+        << frameOf(*window).description() << " is not " << expected.description() << " at QT_SCALE_FACTOR " << scale;
 }
 
 int main(int argc, char** argv) {
