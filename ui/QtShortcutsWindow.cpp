@@ -144,7 +144,7 @@ private:
 
 class ShortcutsWidget final : public QWidget {
 public:
-    ShortcutsWidget(ShortcutsView::Handlers handlers, KeyCodeForKeysym keyCodes)
+    ShortcutsWidget(ShortcutsView::Handlers handlers, KeyCodeForKey keyCodes)
         : m_handlers(std::move(handlers)), m_keyCodes(std::move(keyCodes)) {
         setObjectName("shortcutsWindow");
         setWindowFlags(Qt::Window);
@@ -264,7 +264,8 @@ private:
         } else {
             if (event.type() != QEvent::KeyPress) return false;
             recorded.kind = RecordedKey::Kind::keyDown;
-            if (m_keyCodes && event.nativeVirtualKey() != 0) recorded.keyCode = m_keyCodes(event.nativeVirtualKey());
+            if (m_keyCodes && (event.nativeVirtualKey() != 0 || event.nativeScanCode() != 0))
+                recorded.keyCode = m_keyCodes(event.nativeVirtualKey(), event.nativeScanCode());
         }
         return m_handlers.onKey(recorded);
     }
@@ -294,7 +295,7 @@ private:
     }
 
     ShortcutsView::Handlers m_handlers;
-    KeyCodeForKeysym m_keyCodes;
+    KeyCodeForKey m_keyCodes;
     QLabel* m_header = nullptr;
     QGridLayout* m_grid = nullptr;
     QLabel* m_status = nullptr;
@@ -303,7 +304,7 @@ private:
     bool m_grabbed = false;
 };
 
-QtShortcutsWindow::QtShortcutsWindow(Handlers handlers, KeyCodeForKeysym keyCodes)
+QtShortcutsWindow::QtShortcutsWindow(Handlers handlers, KeyCodeForKey keyCodes)
     : m_window(std::make_unique<ShortcutsWidget>(std::move(handlers), std::move(keyCodes))) {}
 
 QtShortcutsWindow::~QtShortcutsWindow() { m_window->setGrabbed(false); }
