@@ -103,7 +103,11 @@ public:
         m_recording = row.recording;
         setText(QString::fromStdString(row.fieldText));
         setAccessibleName(text());
-        setTextColour(this, colourFor(palette(), row.recording ? ColourRole::secondary : ColourRole::label));
+        applyColour();
+    }
+    // From the window's palette: this field's own carries the colour it was last given.
+    void applyColour() {
+        setTextColour(this, colourFor(window()->palette(), m_recording ? ColourRole::secondary : ColourRole::label));
         update();
     }
 
@@ -200,8 +204,9 @@ public:
         // An empty text keeps the tone it had: the label only empties.
         m_status->setText(QString::fromStdString(content.status.text));
         if (!content.status.text.empty()) {
-            m_status->setProperty("tone", toneName(content.status.tone));
-            setTextColour(m_status, statusColour(palette(), content.status.tone));
+            m_tone = content.status.tone;
+            m_status->setProperty("tone", toneName(m_tone));
+            setTextColour(m_status, statusColour(palette(), m_tone));
         }
     }
 
@@ -247,6 +252,12 @@ protected:
     }
     void changeEvent(QEvent* event) override {
         if (event->type() == QEvent::ActivationChange && !isActiveWindow()) focusLost();
+        // A theme switched between light and dark: the colours set on the labels follow.
+        if (event->type() == QEvent::PaletteChange && m_header) {
+            setTextColour(m_header, colourFor(palette(), ColourRole::secondary));
+            setTextColour(m_status, statusColour(palette(), m_tone));
+            for (RecorderField* field : m_fields) field->applyColour();
+        }
         QWidget::changeEvent(event);
     }
     void closeEvent(QCloseEvent* event) override {
@@ -302,6 +313,7 @@ private:
     std::vector<QLabel*> m_titles;
     std::vector<RecorderField*> m_fields;
     bool m_grabbed = false;
+    ShortcutsStatus::Tone m_tone = ShortcutsStatus::Tone::secondary;
 };
 
 QtShortcutsWindow::QtShortcutsWindow(Handlers handlers, KeyCodeForKey keyCodes)

@@ -116,6 +116,28 @@ TEST_F(QtShortcutsWindowTest, RowsAndTheStatusLineFollowTheContent) {
     EXPECT_EQ(fields()[0], first);
 }
 
+TEST_F(QtShortcutsWindowTest, ColoursFollowTheRecordingStateAndAThemeSwitch) {
+    const auto colour = [](QWidget* w) { return w->palette().color(QPalette::WindowText); };
+    view->setContent(content(true));
+    view->present();
+    EXPECT_EQ(colour(fields()[0]), window->palette().color(QPalette::PlaceholderText)) << "the prompt is secondary";
+    view->setContent(content(false));
+    EXPECT_EQ(colour(fields()[0]), window->palette().color(QPalette::WindowText)) << "back to the label colour";
+
+    const QPalette light = QApplication::palette();
+    QPalette dark(QColor(0x33, 0x33, 0x33), QColor(0x26, 0x26, 0x26));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+    QApplication::setPalette(dark);
+    QApplication::processEvents(); // the change reaches the widgets as a posted event
+    const QColor header = colour(window->findChild<QLabel*>("shortcutsHeader"));
+    const QColor field = colour(fields()[0]);
+    QApplication::setPalette(light);
+    QApplication::processEvents();
+    EXPECT_EQ(header, QColor(0x9a, 0x9a, 0x9a));
+    EXPECT_EQ(field, QColor(0xee, 0xee, 0xee));
+}
+
 TEST_F(QtShortcutsWindowTest, WhileRecordingEveryKeyReachesTheRecorderTranslatedUnderTheGrab) {
     startRecording();
     EXPECT_EQ(QWidget::keyboardGrabber(), window);
