@@ -40,7 +40,8 @@ protected:
         handlers.onFocusLost = [this] { ++focusLost; };
         handlers.onDone = [this] { ++done; };
         handlers.onRestoreDefaults = [this] { ++restored; };
-        ui::QtShortcutsWindowFactory factory([this](std::uint32_t keysym, std::uint32_t keycode) -> std::optional<std::int64_t> {
+        ui::QtShortcutsWindowFactory factory([this](std::uint32_t keysym,
+                                                    std::uint32_t keycode) -> std::optional<std::int64_t> {
             translated.push_back(keysym);
             if (keysym == kKeysymH) return kKeyCodeH;
             if (keycode == kServerKeycode1) return kKeyCode1;
