@@ -105,11 +105,15 @@ QtWelcomeWindow::QtWelcomeWindow(Handlers handlers)
         if (m_handlers.onDone) m_handlers.onDone();
     };
     QObject::connect(m_done, &QPushButton::clicked, w, done);
-    // Return is the key of Get Started wherever the focus is (a plain window has no default button).
+    // Return is the key of Get Started wherever the focus is (a plain window has no default button),
+    // except on the window-manager button, which it presses.
     for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* shortcut = new QShortcut(QKeySequence(key), w);
         shortcut->setContext(Qt::WindowShortcut);
-        QObject::connect(shortcut, &QShortcut::activated, w, done);
+        QObject::connect(shortcut, &QShortcut::activated, w, [this, done] {
+            if (m_permissionButton->hasFocus()) m_permissionButton->click();
+            else done();
+        });
     }
     auto* buttonLayout = new QHBoxLayout;
     buttonLayout->addStretch(1);

@@ -94,4 +94,15 @@ TEST_F(QtWelcomeWindowTest, TheSecondaryTextFollowsAThemeSwitch) {
     EXPECT_EQ(shown, QColor(0x9a, 0x9a, 0x9a));
 }
 
+TEST_F(QtWelcomeWindowTest, ReturnOnTheWindowManagerButtonPressesItInsteadOfClosing) {
+    sim.world.revokeTrust();
+    welcome.show();
+    QWidget* window = factory.window->widget();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    find<QPushButton>("welcomePermissionButton")->setFocus();
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_EQ(sim.notifier.alerts.size(), 1u);
+    EXPECT_TRUE(welcome.isVisible());
+}
+
 } // namespace
