@@ -319,10 +319,11 @@ int main(int argc, char** argv) {
 
     // The shortcuts window records a pressed key as the key code the hot keys are stored with;
     // launch at login is the autostart entry that starts this executable.
-    ui::QtShortcutsWindowFactory shortcutViews([](std::uint32_t keysym) -> std::optional<std::int64_t> {
-        if (const auto code = x11::keyCodeForKeysym(keysym)) return static_cast<std::int64_t>(*code);
-        return std::nullopt;
-    });
+    ui::QtShortcutsWindowFactory shortcutViews(
+        [&hotkeys](std::uint32_t keysym, std::uint32_t keycode) -> std::optional<std::int64_t> {
+            if (const auto code = hotkeys.keyCodeForPress(keysym, keycode)) return static_cast<std::int64_t>(*code);
+            return std::nullopt;
+        });
     AutostartEntry launchAtLogin(AutostartEntry::defaultPath(), AutostartEntry::runningExecutable());
 
     PlatformServices platform{windowServer, windowControl, workspace, screens,   hotkeys, helperWindows,

@@ -37,7 +37,8 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 void useSecondaryColour(QLabel* label) {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colourFor(label->parentWidget()->palette(), ColourRole::secondary));
+    // The window's palette: a theme change reaches it before the tab pages.
+    palette.setColor(QPalette::WindowText, colourFor(label->window()->palette(), ColourRole::secondary));
     label->setPalette(palette);
 }
 

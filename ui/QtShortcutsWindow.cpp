@@ -103,7 +103,11 @@ public:
         m_recording = row.recording;
         setText(QString::fromStdString(row.fieldText));
         setAccessibleName(text());
-        setTextColour(this, colourFor(palette(), row.recording ? ColourRole::secondary : ColourRole::label));
+        applyColour();
+    }
+    // From the window's palette: this field's own carries the colour it was last given.
+    void applyColour() {
+        setTextColour(this, colourFor(window()->palette(), m_recording ? ColourRole::secondary : ColourRole::label));
         update();
     }
 
@@ -144,7 +148,7 @@ private:
 
 class ShortcutsWidget final : public QWidget {
 public:
-    ShortcutsWidget(ShortcutsView::Handlers handlers, KeyCodeForKeysym keyCodes)
+    ShortcutsWidget(ShortcutsView::Handlers handlers, KeyCodeForKey keyCodes)
         : m_handlers(std::move(handlers)), m_keyCodes(std::move(keyCodes)) {
         setObjectName("shortcutsWindow");
         setWindowFlags(Qt::Window);
@@ -200,8 +204,9 @@ public:
         // An empty text keeps the tone it had: the label only empties.
         m_status->setText(QString::fromStdString(content.status.text));
         if (!content.status.text.empty()) {
-            m_status->setProperty("tone", toneName(content.status.tone));
-            setTextColour(m_status, statusColour(palette(), content.status.tone));
+            m_tone = content.status.tone;
+            m_status->setProperty("tone", toneName(m_tone));
+            setTextColour(m_status, statusColour(palette(), m_tone));
         }
     }
 
@@ -247,6 +252,12 @@ protected:
     }
     void changeEvent(QEvent* event) override {
         if (event->type() == QEvent::ActivationChange && !isActiveWindow()) focusLost();
+        // A theme switched between light and dark: the colours set on the labels follow.
+        if (event->type() == QEvent::PaletteChange && m_header) {
+            setTextColour(m_header, colourFor(palette(), ColourRole::secondary));
+            setTextColour(m_status, statusColour(palette(), m_tone));
+            for (RecorderField* field : m_fields) field->applyColour();
+        }
         QWidget::changeEvent(event);
     }
     void closeEvent(QCloseEvent* event) override {
@@ -264,7 +275,8 @@ private:
         } else {
             if (event.type() != QEvent::KeyPress) return false;
             recorded.kind = RecordedKey::Kind::keyDown;
-            if (m_keyCodes && event.nativeVirtualKey() != 0) recorded.keyCode = m_keyCodes(event.nativeVirtualKey());
+            if (m_keyCodes && (event.nativeVirtualKey() != 0 || event.nativeScanCode() != 0))
+                recorded.keyCode = m_keyCodes(event.nativeVirtualKey(), event.nativeScanCode());
         }
         return m_handlers.onKey(recorded);
     }
@@ -294,16 +306,17 @@ private:
     }
 
     ShortcutsView::Handlers m_handlers;
-    KeyCodeForKeysym m_keyCodes;
+    KeyCodeForKey m_keyCodes;
     QLabel* m_header = nullptr;
     QGridLayout* m_grid = nullptr;
     QLabel* m_status = nullptr;
     std::vector<QLabel*> m_titles;
     std::vector<RecorderField*> m_fields;
     bool m_grabbed = false;
+    ShortcutsStatus::Tone m_tone = ShortcutsStatus::Tone::secondary;
 };
 
-QtShortcutsWindow::QtShortcutsWindow(Handlers handlers, KeyCodeForKeysym keyCodes)
+QtShortcutsWindow::QtShortcutsWindow(Handlers handlers, KeyCodeForKey keyCodes)
     : m_window(std::make_unique<ShortcutsWidget>(std::move(handlers), std::move(keyCodes))) {}
 
 QtShortcutsWindow::~QtShortcutsWindow() { m_window->setGrabbed(false); }

@@ -25,9 +25,11 @@ class QWidget;
 
 namespace quorvel::ui {
 
-// A pressed key's keysym (Qt's native virtual key on X11) to the stored key code; none when the
-// key has none. Given by the composition root, so ui/ stays free of any backend.
-using KeyCodeForKeysym = std::function<std::optional<std::int64_t>(std::uint32_t keysym)>;
+// A pressed key to the stored key code: its keysym as typed (Qt's native virtual key on X11, with
+// shift applied) and the server's keycode (Qt's native scan code), from which the backend reads
+// the key's own unshifted symbol. None when the key has no code. Given by the composition root, so
+// ui/ stays free of any backend.
+using KeyCodeForKey = std::function<std::optional<std::int64_t>(std::uint32_t keysym, std::uint32_t keycode)>;
 
 // Control, alt, shift and super (Qt's meta) as the recorder's modifiers.
 KeyModifiers recordedModifiers(Qt::KeyboardModifiers modifiers);
@@ -36,7 +38,7 @@ class ShortcutsWidget;
 
 class QtShortcutsWindow final : public ShortcutsView {
 public:
-    QtShortcutsWindow(Handlers handlers, KeyCodeForKeysym keyCodes);
+    QtShortcutsWindow(Handlers handlers, KeyCodeForKey keyCodes);
     ~QtShortcutsWindow() override;
 
     void setContent(const ShortcutsContent& content) override;
@@ -56,12 +58,12 @@ private:
 
 class QtShortcutsWindowFactory final : public ShortcutsViewFactory {
 public:
-    explicit QtShortcutsWindowFactory(KeyCodeForKeysym keyCodes = {}) : m_keyCodes(std::move(keyCodes)) {}
+    explicit QtShortcutsWindowFactory(KeyCodeForKey keyCodes = {}) : m_keyCodes(std::move(keyCodes)) {}
 
     std::unique_ptr<ShortcutsView> createShortcutsWindow(ShortcutsView::Handlers handlers) override;
 
 private:
-    KeyCodeForKeysym m_keyCodes;
+    KeyCodeForKey m_keyCodes;
 };
 
 } // namespace quorvel::ui

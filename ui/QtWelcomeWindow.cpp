@@ -5,6 +5,7 @@
 #include "Palette.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -13,6 +14,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
+
+#include <functional>
 
 namespace quorvel::ui {
 
@@ -26,16 +29,30 @@ QLabel* label(QWidget* parent, const char* name, double pixelSize, FontWeight we
     return l;
 }
 
+// From the window's palette, which a theme change reaches first.
 void setSecondary(QLabel* l) {
     QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, colourFor(p, ColourRole::secondary));
+    p.setColor(QPalette::WindowText, colourFor(l->window()->palette(), ColourRole::secondary));
     l->setPalette(p);
 }
+
+// The window, telling when the theme switches between light and dark.
+class WelcomeWidget final : public QWidget {
+public:
+    WelcomeWidget() : QWidget(nullptr, Qt::Window) {}
+    std::function<void()> onPaletteChange;
+
+protected:
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange && onPaletteChange) onPaletteChange();
+        QWidget::changeEvent(event);
+    }
+};
 
 } // namespace
 
 QtWelcomeWindow::QtWelcomeWindow(Handlers handlers)
-    : m_handlers(std::move(handlers)), m_window(std::make_unique<QWidget>(nullptr, Qt::Window)) {
+    : m_handlers(std::move(handlers)), m_window(std::make_unique<WelcomeWidget>()) {
     QWidget* w = m_window.get();
     w->setObjectName("welcomeWindow");
     w->setFixedSize(kWidth, kHeight);
@@ -55,6 +72,7 @@ QtWelcomeWindow::QtWelcomeWindow(Handlers handlers)
     m_permissionLabel = label(m_permissionRow, "welcomePermissionLabel", 12);
     m_permissionLabel->setWordWrap(true);
     setSecondary(m_permissionLabel);
+    static_cast<WelcomeWidget*>(w)->onPaletteChange = [this] { setSecondary(m_permissionLabel); };
     m_permissionButton = new QPushButton(m_permissionRow);
     m_permissionButton->setObjectName("welcomePermissionButton");
     m_permissionButton->setAutoDefault(false);
@@ -87,11 +105,15 @@ QtWelcomeWindow::QtWelcomeWindow(Handlers handlers)
         if (m_handlers.onDone) m_handlers.onDone();
     };
     QObject::connect(m_done, &QPushButton::clicked, w, done);
-    // Return is the key of Get Started wherever the focus is (a plain window has no default button).
+    // Return is the key of Get Started wherever the focus is (a plain window has no default button),
+    // except on the window-manager button, which it presses.
     for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* shortcut = new QShortcut(QKeySequence(key), w);
         shortcut->setContext(Qt::WindowShortcut);
-        QObject::connect(shortcut, &QShortcut::activated, w, done);
+        QObject::connect(shortcut, &QShortcut::activated, w, [this, done] {
+            if (m_permissionButton->hasFocus()) m_permissionButton->click();
+            else done();
+        });
     }
     auto* buttonLayout = new QHBoxLayout;
     buttonLayout->addStretch(1);

@@ -1,6 +1,8 @@
 // The reader, the payload, the sender and the consent question of crash reporting.
 #include "reports/CrashReports.h"
 
+#include "reports/OsRelease.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -134,23 +136,7 @@ std::string_view CrashReports::architecture() {
 }
 
 std::string CrashReports::osDescription(const SystemDescription& system) {
-    // os-release: KEY=value lines, the value optionally in double or single quotes.
-    std::string name;
-    std::string_view text = system.osRelease;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        if (!line.starts_with("PRETTY_NAME=")) continue;
-        line.remove_prefix(12);
-        if (line.size() >= 2 && (line.front() == '"' || line.front() == '\'') && line.back() == line.front())
-            line = line.substr(1, line.size() - 2);
-        name.clear();
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            if (line[i] == '\\' && i + 1 < line.size()) ++i;
-            name += line[i];
-        }
-    }
+    std::string name = osReleaseValue(system.osRelease, "PRETTY_NAME");
     if (name.empty()) name = "Linux";
     return system.kernelRelease.empty() ? name : name + " (Linux " + system.kernelRelease + ")";
 }

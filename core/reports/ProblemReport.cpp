@@ -1,31 +1,9 @@
 // Composing the problem report.
 #include "reports/ProblemReport.h"
 
+#include "reports/OsRelease.h"
+
 namespace quorvel {
-
-namespace {
-
-// The value of `key` in os-release text, unquoted; empty when absent.
-std::string osReleaseValue(std::string_view text, std::string_view key) {
-    std::string value;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        if (!line.starts_with(key) || line.substr(key.size(), 1) != "=") continue;
-        line.remove_prefix(key.size() + 1);
-        if (line.size() >= 2 && (line.front() == '"' || line.front() == '\'') && line.back() == line.front())
-            line = line.substr(1, line.size() - 2);
-        value.clear();
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            if (line[i] == '\\' && i + 1 < line.size()) ++i;
-            value += line[i];
-        }
-    }
-    return value;
-}
-
-} // namespace
 
 std::string ProblemReport::appVersion(const std::string& shortVersion, const std::string& buildVersion) {
     const std::string shortText = shortVersion.empty() ? "?" : shortVersion;
@@ -84,14 +62,10 @@ std::string ProblemReport::mailtoUrl(const std::string& address, const std::stri
         }
         return out;
     };
-    // The address keeps its "@"; anything else unusual in it is encoded like the rest.
+    // The address keeps its "@" and "+" (help+quorvel@…); anything else unusual in it is encoded
+    // like the rest. In the query a "+" would read as a space, so there it is always encoded.
     std::string to;
-    for (std::size_t at = 0, next; at <= address.size(); at = next + 1) {
-        next = address.find('@', at);
-        if (next == std::string::npos) next = address.size();
-        to += encode(address.substr(at, next - at));
-        if (next < address.size()) to += '@';
-    }
+    for (const char c : address) to += c == '@' || c == '+' ? std::string(1, c) : encode(std::string(1, c));
     return "mailto:" + to + "?subject=" + encode(subject) + "&body=" + encode(body);
 }
 

@@ -1,12 +1,14 @@
 // Reading the crash-reports folder and describing the system.
 #include "CrashReportFiles.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 namespace quorvel {
 
@@ -28,12 +30,28 @@ std::optional<std::vector<ReportFileEntry>> CrashReportFiles::list() const {
 }
 
 std::optional<std::string> CrashReportFiles::read(const std::string& path) const {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
+    // Only a regular file of a report's size: a FIFO would block the launch, a device or a huge
+    // file would be read without end. Opened without blocking, checked on the open descriptor.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    std::optional<std::string> text;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<std::uint64_t>(info.st_size) <= kMaxReportBytes) {
+        std::string bytes;
+        char buffer[16384];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0 || bytes.size() + static_cast<std::size_t>(n) > kMaxReportBytes) {
+                if (n == 0) text = std::move(bytes);
+                break;
+            }
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    return text;
 }
 
 SystemDescription describeThisSystem() {

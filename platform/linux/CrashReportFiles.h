@@ -12,7 +12,11 @@ public:
 
     std::string path() const override { return m_folder; }
     std::optional<std::vector<ReportFileEntry>> list() const override;
+    // None for anything but a regular file of at most kMaxReportBytes (a report of ours is far
+    // smaller); never blocks.
     std::optional<std::string> read(const std::string& path) const override;
+
+    static constexpr std::size_t kMaxReportBytes = 4 * 1024 * 1024;
 
 private:
     std::string m_folder;

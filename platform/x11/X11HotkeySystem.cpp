@@ -144,6 +144,16 @@ void X11HotkeySystem::onMappingChanged(const xcb_mapping_notify_event_t& notify)
     }
 }
 
+std::optional<std::uint32_t> X11HotkeySystem::keyCodeForPress(std::uint32_t keysym, std::uint32_t keycode) {
+    if (keycode >= 8 && keycode <= 255) {
+        const xcb_keysym_t unshifted =
+            xcb_key_symbols_get_keysym(m_symbols.get(), static_cast<xcb_keycode_t>(keycode), 0);
+        if (unshifted != XCB_NO_SYMBOL)
+            if (const auto code = keyCodeForKeysym(unshifted)) return code;
+    }
+    return keyCodeForKeysym(keysym);
+}
+
 std::vector<xcb_keycode_t> X11HotkeySystem::keycodesFor(std::uint32_t keyCode) {
     const auto keysym = keysymForKeyCode(keyCode);
     if (!keysym) return {};

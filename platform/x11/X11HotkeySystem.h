@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -33,6 +34,11 @@ public:
     std::int32_t registerHotkey(std::uint32_t keyCode, std::uint32_t modifierFlags, HotkeyId id,
                                 HotkeyRef& out) override;
     std::int32_t unregisterHotkey(HotkeyRef ref) override;
+
+    // The stored key code of a key pressed on this keyboard: that of its own unshifted symbol
+    // (Shift+1 is the "1" key with shift held, as a grab takes it), else that of `keysym` as typed;
+    // none for a key we do not translate.
+    std::optional<std::uint32_t> keyCodeForPress(std::uint32_t keysym, std::uint32_t keycode);
 
 private:
     struct Registration {

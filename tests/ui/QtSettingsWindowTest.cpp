@@ -7,9 +7,12 @@
 #include "settingsui/SettingsWindowController.h"
 #include "shortcuts/ShortcutStore.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 
@@ -186,6 +189,22 @@ TEST_F(QtSettingsWindowTest, CustomizeAndQuitReachTheDelegateAndEscapeCloses) {
     EXPECT_FALSE(controller->isVisible());
     controller->show();
     EXPECT_TRUE(controller->isVisible());
+}
+
+TEST_F(QtSettingsWindowTest, TheExplanationsFollowAThemeSwitch) {
+    open();
+    const QPalette light = QApplication::palette();
+    QPalette dark(QColor(0x33, 0x33, 0x33), QColor(0x26, 0x26, 0x26));
+    dark.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+    QApplication::setPalette(dark);
+    QApplication::processEvents(); // the change reaches the widgets as a posted event
+    std::vector<QColor> shown;
+    for (QLabel* label : windows.window->widget()->findChildren<QLabel*>(QRegularExpression("^explanation\\.")))
+        shown.push_back(label->palette().color(QPalette::WindowText));
+    QApplication::setPalette(light);
+    QApplication::processEvents();
+    ASSERT_FALSE(shown.empty());
+    for (const QColor& colour : shown) EXPECT_EQ(colour, QColor(0x9a, 0x9a, 0x9a));
 }
 
 } // namespace

@@ -24,6 +24,10 @@ namespace {
 
 constexpr std::uint32_t kKeysymH = 0x48; // shift held: X reports the upper-case letter
 constexpr std::int64_t kKeyCodeH = 4;
+// Shift+1 is typed as "!": the server's keycode of the key tells which key it was.
+constexpr std::uint32_t kKeysymExclam = 0x21;
+constexpr std::uint32_t kServerKeycode1 = 10;
+constexpr std::int64_t kKeyCode1 = 18;
 
 class QtShortcutsWindowTest : public ::testing::Test {
 protected:
@@ -36,9 +40,11 @@ protected:
         handlers.onFocusLost = [this] { ++focusLost; };
         handlers.onDone = [this] { ++done; };
         handlers.onRestoreDefaults = [this] { ++restored; };
-        ui::QtShortcutsWindowFactory factory([this](std::uint32_t keysym) -> std::optional<std::int64_t> {
+        ui::QtShortcutsWindowFactory factory([this](std::uint32_t keysym,
+                                                    std::uint32_t keycode) -> std::optional<std::int64_t> {
             translated.push_back(keysym);
             if (keysym == kKeysymH) return kKeyCodeH;
+            if (keycode == kServerKeycode1) return kKeyCode1;
             return std::nullopt;
         });
         view = factory.createShortcutsWindow(handlers);
@@ -58,8 +64,9 @@ protected:
     }
     QList<QLabel*> fields() const { return window->findChildren<QLabel*>("shortcutField"); }
     QLabel* status() const { return window->findChild<QLabel*>("shortcutsStatus"); }
-    void send(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, std::uint32_t keysym) {
-        QKeyEvent event(type, key, modifiers, 0, keysym, 0);
+    void send(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, std::uint32_t keysym,
+              std::uint32_t keycode = 0) {
+        QKeyEvent event(type, key, modifiers, keycode, keysym, 0);
         QApplication::sendEvent(window, &event);
     }
     void startRecording() {
@@ -110,6 +117,28 @@ TEST_F(QtShortcutsWindowTest, RowsAndTheStatusLineFollowTheContent) {
     EXPECT_EQ(fields()[0], first);
 }
 
+TEST_F(QtShortcutsWindowTest, ColoursFollowTheRecordingStateAndAThemeSwitch) {
+    const auto colour = [](QWidget* w) { return w->palette().color(QPalette::WindowText); };
+    view->setContent(content(true));
+    view->present();
+    EXPECT_EQ(colour(fields()[0]), window->palette().color(QPalette::PlaceholderText)) << "the prompt is secondary";
+    view->setContent(content(false));
+    EXPECT_EQ(colour(fields()[0]), window->palette().color(QPalette::WindowText)) << "back to the label colour";
+
+    const QPalette light = QApplication::palette();
+    QPalette dark(QColor(0x33, 0x33, 0x33), QColor(0x26, 0x26, 0x26));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+    QApplication::setPalette(dark);
+    QApplication::processEvents(); // the change reaches the widgets as a posted event
+    const QColor header = colour(window->findChild<QLabel*>("shortcutsHeader"));
+    const QColor field = colour(fields()[0]);
+    QApplication::setPalette(light);
+    QApplication::processEvents();
+    EXPECT_EQ(header, QColor(0x9a, 0x9a, 0x9a));
+    EXPECT_EQ(field, QColor(0xee, 0xee, 0xee));
+}
+
 TEST_F(QtShortcutsWindowTest, WhileRecordingEveryKeyReachesTheRecorderTranslatedUnderTheGrab) {
     startRecording();
     EXPECT_EQ(QWidget::keyboardGrabber(), window);
@@ -134,6 +163,11 @@ TEST_F(QtShortcutsWindowTest, WhileRecordingEveryKeyReachesTheRecorderTranslated
     ASSERT_EQ(keys.size(), 3u);
     EXPECT_EQ(keys[2].modifiers, KeyModifiers::command);
     EXPECT_FALSE(keys[2].keyCode.has_value());
+    // A shifted symbol without a code of its own is the key the server names.
+    send(QEvent::KeyPress, Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier, kKeysymExclam, kServerKeycode1);
+    ASSERT_EQ(keys.size(), 4u);
+    EXPECT_EQ(keys[3].keyCode, kKeyCode1);
+    keys.pop_back();
     EXPECT_EQ(done, 0); // Return while recording is a key to record, not Done
     send(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, 0xff0d);
     EXPECT_EQ(done, 0);
@@ -180,7 +214,7 @@ TEST_F(QtShortcutsWindowTest, AnotherWindowTakingTheFocusStopsRecording) {
 // in its text form, the field shows it and the grab is released.
 TEST(QtShortcutsWindowWithController, ARecordedCombinationIsStoredShownAndTheGrabReleased) {
     sim::SimPlatform sim;
-    ui::QtShortcutsWindowFactory factory([](std::uint32_t keysym) -> std::optional<std::int64_t> {
+    ui::QtShortcutsWindowFactory factory([](std::uint32_t keysym, std::uint32_t) -> std::optional<std::int64_t> {
         return keysym == kKeysymH ? std::optional<std::int64_t>(kKeyCodeH) : std::nullopt;
     });
     ShortcutsWindowController controller(&factory, sim.defaults, nullptr);

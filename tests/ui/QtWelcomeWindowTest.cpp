@@ -7,6 +7,7 @@
 #include "settingsui/WelcomeWindowController.h"
 #include "shortcuts/ShortcutStore.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -76,6 +77,32 @@ TEST_F(QtWelcomeWindowTest, ChoosingTheKeyboardShortcutInThePopUpStoresHotkey) {
     QTest::keyClick(mode, Qt::Key_Down); // a closed combo box chooses the next item with Down
     EXPECT_EQ(sim.defaults.stringFor(Settings::modeKey), "hotkey");
     EXPECT_EQ(changes, 1);
+}
+
+
+TEST_F(QtWelcomeWindowTest, TheSecondaryTextFollowsAThemeSwitch) {
+    sim.world.revokeTrust();
+    welcome.show();
+    const QPalette light = QApplication::palette();
+    QPalette dark(QColor(0x33, 0x33, 0x33), QColor(0x26, 0x26, 0x26));
+    dark.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+    QApplication::setPalette(dark);
+    QApplication::processEvents(); // the change reaches the widgets as a posted event
+    const QColor shown = find<QLabel>("welcomePermissionLabel")->palette().color(QPalette::WindowText);
+    QApplication::setPalette(light);
+    QApplication::processEvents();
+    EXPECT_EQ(shown, QColor(0x9a, 0x9a, 0x9a));
+}
+
+TEST_F(QtWelcomeWindowTest, ReturnOnTheWindowManagerButtonPressesItInsteadOfClosing) {
+    sim.world.revokeTrust();
+    welcome.show();
+    QWidget* window = factory.window->widget();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    find<QPushButton>("welcomePermissionButton")->setFocus();
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_EQ(sim.notifier.alerts.size(), 1u);
+    EXPECT_TRUE(welcome.isVisible());
 }
 
 } // namespace

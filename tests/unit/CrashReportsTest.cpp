@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quorvel;
@@ -130,6 +133,23 @@ TEST_F(CrashReportsTest, AStaleReportIsMarkedSeenAndABadOneIsLeftForNextTime) {
 
     fs::remove_all(folderPath);
     EXPECT_FALSE(CrashReports::unreported(folder, defaults, now));
+}
+
+TEST_F(CrashReportsTest, OnlyARegularFileOfAReportsSizeIsRead) {
+    // Far too large, though a valid report: spaces after the object.
+    writeReport("Quorvel-huge.ips", segfault + std::string(CrashReportFiles::kMaxReportBytes, ' '), now - 60);
+    EXPECT_FALSE(CrashReports::unreported(folder, defaults, now));
+
+    // A FIFO with a report's name must not hold the launch up waiting for a writer.
+    const fs::path fifo = folderPath / "Quorvel-fifo.ips";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto reading = std::async(std::launch::async, [&] { return folder.read(fifo.string()); });
+    const bool answered = reading.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!answered) ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)); // let the reader go
+    EXPECT_TRUE(answered) << "reading a FIFO blocked";
+    EXPECT_FALSE(reading.get());
+    EXPECT_FALSE(folder.read("/dev/zero"));
+    EXPECT_FALSE(lastSeen()) << "nothing was dealt with";
 }
 
 TEST_F(CrashReportsTest, WithConsentTheReportIsPostedAndRememberedOnlyOnceDelivered) {

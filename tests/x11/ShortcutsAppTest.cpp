@@ -12,11 +12,12 @@ using namespace std::chrono_literals;
 namespace {
 
 // The window's fixed layout: the first field's centre 62 below the client's top, one row every
-// 30, fields centred 105 left of the client's right edge. Swap-left is the fourth row.
+// 30, fields centred 105 left of the client's right edge. Swap-left is the fourth row, swap-right the fifth.
 constexpr int kFirstFieldCentre = 62;
 constexpr int kRowPitch = 30;
 constexpr int kFieldCentreFromRight = 105;
 constexpr int kSwapLeftRow = 3;
+constexpr int kSwapRightRow = 4;
 // The switcher panel (four desktops): its Settings button, from the client's bottom left.
 constexpr int kSettingsButtonX = 317;
 constexpr int kSettingsButtonFromBottom = 22;
@@ -101,6 +102,12 @@ TEST_F(ShortcutsAppTest, ACombinationRecordedWithRealKeysReplacesATakenOneAndSwa
     ASSERT_TRUE(XServer::waitFor([&] { return app->count("hotkey registration failures:") > failureLines; }))
         << app->output();
     EXPECT_TRUE(app->waitForLine("hotkey registration failures: swap_right")) << app->output();
+
+    // Shift+1 types "!", yet it is recorded as the 1 key with shift held.
+    clickField(shortcuts, kSwapRightRow);
+    ASSERT_EQ(server->run("xdotool key --clearmodifiers ctrl+shift+1"), 0);
+    EXPECT_TRUE(XServer::waitFor([&] { return readDefaults().value("hotkey_swap_right", "") == "5:18"; }))
+        << readDefaults().dump() << "\n" << app->output();
 
     // Done (Return) closes the window; the new combination swaps the focused right tile left.
     ASSERT_EQ(server->run("xdotool key Return"), 0);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -172,6 +173,23 @@ TEST_F(X11HotkeySystemTest, OurOwnCombinationsAndUnknownKeysAreRefusedAndGrabsRe
     EXPECT_FALSE(other.grab('1', kControlAlt));
     session.hotkeys.reset();
     EXPECT_TRUE(other.grab('1', kControlAlt)) << "going away released the rest";
+}
+
+TEST_F(X11HotkeySystemTest, APressedKeyIsStoredAsItsUnshiftedKeySoItsCombinationFires) {
+    HotkeySession session;
+    OtherClient other(session.server.display());
+    const xcb_keycode_t one = other.keycodeOf('1'), h = other.keycodeOf('h');
+    ASSERT_NE(one, 0);
+    // Shift+1 types "!", Shift+H "H": each is still its own key.
+    EXPECT_EQ(session.hotkeys->keyCodeForPress('!', one), std::optional<std::uint32_t>(kKey1));
+    EXPECT_EQ(session.hotkeys->keyCodeForPress('H', h), std::optional<std::uint32_t>(4));
+    EXPECT_EQ(session.hotkeys->keyCodeForPress(0xff1b, 0), std::optional<std::uint32_t>(53)) << "no keycode: as typed";
+    EXPECT_EQ(session.hotkeys->keyCodeForPress(0xffc8 + 12, 0), std::nullopt) << "F21 has no code";
+
+    constexpr std::uint32_t kControlShift = 0x1200;
+    ASSERT_EQ(session.add(*session.hotkeys->keyCodeForPress('!', one), kControlShift, 7), kHotkeyNoErr);
+    ASSERT_TRUE(session.press("ctrl+shift+1", 1));
+    EXPECT_EQ(session.fired, std::vector<std::uint32_t>{7});
 }
 
 TEST_F(X11HotkeySystemTest, TheWindowManagersStockBindingsAreReportedAsTaken) {
