@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -54,9 +55,18 @@ protected:
         return text.str();
     }
 
-    // Named by the test, not the process: a death test's child is a process of its own.
-    const fs::path folder = fs::temp_directory_path() / "quorvel-crash-handler" /
-                            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    // A folder of this run's own, so two runs at once (two builds, two checkouts) never share one.
+    // A death test's child is a process of its own started afresh: it finds the parent's folder in
+    // the environment it inherits.
+    static fs::path runFolder() {
+        static constexpr const char* kVariable = "QUORVEL_CRASH_HANDLER_TEST_DIR";
+        if (const char* inherited = std::getenv(kVariable)) return inherited;
+        std::string pattern = (fs::temp_directory_path() / "quorvel-crash-handler.XXXXXX").string();
+        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary folder";
+        setenv(kVariable, pattern.c_str(), 1);
+        return pattern;
+    }
+    const fs::path folder = runFolder() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 TEST_F(CrashHandlerTest, AFaultIsReportedWithTheFaultingFunctionFirstAndTheProcessDiesOfIt) {
