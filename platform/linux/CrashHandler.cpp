@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <link.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -50,6 +51,11 @@ char g_exe[kNameSize] = "quorvel";
 std::atomic<const char*> g_abortReason{nullptr};
 char g_exceptionType[kNameSize] = {};
 std::atomic_flag g_busy = ATOMIC_FLAG_INIT;
+// The thread that installed the handler (the main thread), and a signal another process sent that
+// landed on some other thread, handed on to it.
+pid_t g_mainThread = 0;
+siginfo_t g_handedOn{};
+std::atomic<bool> g_handedOnValid{false};
 
 std::uintptr_t g_frames[kMaxFrames];
 std::size_t g_frameCount = 0;
@@ -382,6 +388,18 @@ void restoreDefaultAndRaise(int signal) {
 
 void onCrash(int signal, siginfo_t* info, void* context) {
     const int savedErrno = errno;
+    const auto thread = static_cast<pid_t>(::syscall(SYS_gettid));
+    // A signal sent by another process (kill) lands on whichever thread does not block it: a helper
+    // thread of a library as often as not. It is no fault of that thread's, so the report is made by
+    // the main thread, with the sender's details.
+    if (info && info->si_code == SI_USER && g_mainThread != 0 && thread != g_mainThread &&
+        !g_handedOnValid.exchange(true)) {
+        g_handedOn = *info;
+        ::syscall(SYS_tgkill, ::getpid(), g_mainThread, signal);
+        errno = savedErrno;
+        return;
+    }
+    if (info && info->si_code == SI_TKILL && info->si_pid == ::getpid() && g_handedOnValid.load()) info = &g_handedOn;
     if (g_busy.test_and_set()) {
         // Another thread is writing its report and will end the process; give it time.
         for (int i = 0; i < 50; ++i) {
@@ -447,6 +465,7 @@ bool CrashHandler::install(const std::string& folder, const std::string& appVers
     if (folder.empty() || !makeFolder(folder)) return false;
     g_folder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (g_folder < 0) return false;
+    g_mainThread = static_cast<pid_t>(::syscall(SYS_gettid));
     copyText(g_version, sizeof g_version, appVersion.c_str());
     char exe[4096];
     const ssize_t length = ::readlink("/proc/self/exe", exe, sizeof exe - 1);

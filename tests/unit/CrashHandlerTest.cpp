@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -30,6 +31,24 @@ namespace {
     } catch (...) {
         std::terminate();
     }
+}
+
+// The main thread holds fatal signals back while a helper thread is about, so that a signal sent
+// by another process lands on the helper; then it lets them through and waits.
+[[gnu::noinline]] void mainThreadWaitsWhileAHelperIsSignalled() {
+    sigset_t fatal;
+    sigemptyset(&fatal);
+    sigaddset(&fatal, SIGSEGV);
+    pthread_sigmask(SIG_BLOCK, &fatal, nullptr);
+    std::thread helper([&] {
+        pthread_sigmask(SIG_UNBLOCK, &fatal, nullptr);
+        ::kill(::getpid(), SIGSEGV); // as `kill -SEGV` from outside would: SI_USER, to the process
+        for (;;) ::pause();
+    });
+    timespec pause{0, 200'000'000};
+    ::nanosleep(&pause, nullptr);
+    pthread_sigmask(SIG_UNBLOCK, &fatal, nullptr);
+    for (;;) ::pause();
 }
 
 class CrashHandlerTest : public ::testing::Test {
@@ -100,6 +119,26 @@ TEST_F(CrashHandlerTest, TerminateSaysWhatWasThrown) {
         << *excerpt;
     EXPECT_NE(excerpt->find("  quorvel_unit_tests  (anonymous namespace)::terminateWhileHandling()"), std::string::npos)
         << *excerpt;
+}
+
+// A signal another process sends lands on any thread that lets it through; the report is the main
+// thread's all the same, with the sender's details.
+TEST_F(CrashHandlerTest, ASignalSentFromOutsideIsReportedByTheMainThread) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            CrashHandler::install(folder.string(), "9.9");
+            mainThreadWaitsWhileAHelperIsSignalled();
+        },
+        ::testing::KilledBySignal(SIGSEGV), "");
+    const auto excerpt = CrashReports::excerpt(report(), 40);
+    ASSERT_TRUE(excerpt);
+    EXPECT_TRUE(excerpt->starts_with("Exception: SI_USER (SIGSEGV)\nTermination: Segmentation fault (sent by process"))
+        << *excerpt;
+    EXPECT_NE(excerpt->find("  quorvel_unit_tests  (anonymous namespace)::mainThreadWaitsWhileAHelperIsSignalled()\n"),
+              std::string::npos)
+        << *excerpt;
+    EXPECT_NE(excerpt->find("\n  quorvel_unit_tests  main\n"), std::string::npos) << *excerpt;
 }
 
 } // namespace
