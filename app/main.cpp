@@ -27,6 +27,7 @@
 #include "X11ClientTracker.h"
 #include "X11Compositor.h"
 #include "X11Connection.h"
+#include "X11DisplayOutputs.h"
 #include "X11HotkeySystem.h"
 #include "X11OwnWindows.h"
 #include "X11Screens.h"
@@ -327,6 +328,9 @@ int main(int argc, char** argv) {
     // Crash reports kept by the handler above, sent with consent; problem reports by mail.
     platform.crashReporting = &crashReporting;
     platform.problemReporting = &problemReporting;
+    // Focus Display: the RandR outputs and the primary one.
+    x11::X11DisplayOutputs displayOutputs(*connection, scheduler);
+    platform.displayOutputs = &displayOutputs;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);
