@@ -16,8 +16,7 @@
 
 namespace quorvel {
 
-// Stored by nothing: new kinds may go anywhere. A submenu holds its items in `submenu`; a
-// displayChoice is one display of the Focus Display submenu.
+// A submenu holds its items in `submenu`; a displayChoice is one display of Focus Display's.
 enum class MenuItemKind { indicator, separator, header, row, toggleRow, command, submenu, displayChoice };
 enum class MenuCommand { flipSplit, openAccessibility, reportProblem, openSettings, quit };
 
