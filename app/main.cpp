@@ -28,6 +28,7 @@
 #include "X11ClientTracker.h"
 #include "X11Compositor.h"
 #include "X11Connection.h"
+#include "X11DisplayOutputs.h"
 #include "X11HotkeySystem.h"
 #include "X11OwnWindows.h"
 #include "X11Screens.h"
@@ -339,6 +340,9 @@ int main(int argc, char** argv) {
     platform.crashReporting = &crashReporting;
     platform.problemReporting = &problemReporting;
     platform.strip = &stripPlatform;
+    // Focus Display: the RandR outputs and the primary one.
+    x11::X11DisplayOutputs displayOutputs(*connection, scheduler);
+    platform.displayOutputs = &displayOutputs;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);

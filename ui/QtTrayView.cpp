@@ -111,6 +111,29 @@ QAction* QtTrayView::makeAction(const MenuItem& item) {
         QObject::connect(action, &QAction::triggered, menu, [&actions, command] { actions.perform(command); });
         return action;
     }
+    case MenuItemKind::submenu: {
+        // Owned by the action, so removing the item removes its submenu too.
+        auto* action = new QAction(QString::fromStdString(item.title), menu);
+        action->setToolTip(QString::fromStdString(item.toolTip));
+        auto* submenu = new QMenu(QString::fromStdString(item.title));
+        QObject::connect(action, &QObject::destroyed, submenu, &QObject::deleteLater);
+        for (const MenuItem& child : item.submenu) {
+            QAction* childAction = makeAction(child);
+            childAction->setParent(submenu);
+            submenu->addAction(childAction);
+        }
+        action->setMenu(submenu);
+        return action;
+    }
+    case MenuItemKind::displayChoice: {
+        auto* action = new QAction(QString::fromStdString(item.title), menu);
+        action->setCheckable(true);
+        action->setChecked(item.checked);
+        const std::string displayId = item.displayId;
+        QObject::connect(action, &QAction::triggered, menu,
+                         [&actions, displayId] { actions.focusDisplayChosen(displayId); });
+        return action;
+    }
     case MenuItemKind::indicator: {
         auto* action = new QWidgetAction(menu);
         action->setText(QString::fromStdString(item.title));

@@ -5,6 +5,7 @@
 #include "reports/CrashReports.h"
 #include "shortcuts/ShortcutStore.h"
 
+#include <algorithm>
 #include <utility>
 #include <variant>
 
@@ -151,13 +152,34 @@ std::optional<MenuItem> MenuBarController::accessibilityItem() const {
     return item;
 }
 
+std::optional<MenuItem> MenuBarController::focusDisplayItem() {
+    FocusDisplayManager* manager = m_deps.focusDisplay;
+    if (!manager) return std::nullopt;
+    manager->refreshDisplayCache();
+    const std::optional<DisplayNumber> main = manager->mainDisplayId();
+    std::vector<FocusDisplayChoice> choices;
+    for (const FocusDisplayManager::DisplayInfo& display : manager->displays())
+        choices.push_back({.displayId = display.uuid, .name = display.name, .isMain = main == display.id});
+    return makeFocusDisplayItem(choices);
+}
+
+void MenuBarController::focusDisplayChosen(const std::string& displayId) {
+    FocusDisplayManager* manager = m_deps.focusDisplay;
+    if (!manager) return;
+    const auto& displays = manager->displays();
+    const auto builtin = std::find_if(displays.begin(), displays.end(), [](const auto& d) { return d.isBuiltin; });
+    if (builtin != displays.end() && builtin->uuid == displayId) manager->returnToLaptop();
+    else manager->activate(displayId);
+}
+
 std::vector<MenuItem> MenuBarController::makeTail(MenuDensity density) {
     const Settings& settings = m_deps.settings;
     TailInput in{.density = density,
                  .editMode = settings.editMode(),
                  .tilingEnabled = settings.tilingEnabled(),
                  .engineRunning = m_deps.engine.isRunning(),
-                 .accessibilityItem = accessibilityItem()};
+                 .accessibilityItem = accessibilityItem(),
+                 .focusDisplayItem = focusDisplayItem()};
     m_hasToggleRow = density == MenuDensity::full;
     return makeMenuTail(in);
 }

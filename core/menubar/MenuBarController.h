@@ -3,6 +3,7 @@
 // switch and density changes never close it. Shown through a TrayView.
 #pragma once
 
+#include "focusdisplay/FocusDisplayManager.h"
 #include "menubar/MenuModel.h"
 #include "menubar/TrayView.h"
 #include "platform/DefaultsStore.h"
@@ -47,6 +48,8 @@ public:
         std::function<SpaceId()> activeSpace;
         // Whether the window manager lets us move other programs' windows.
         std::function<bool()> isTrusted;
+        // Null: no Focus Display item.
+        FocusDisplayManager* focusDisplay = nullptr;
     };
 
     explicit MenuBarController(Dependencies dependencies);
@@ -98,6 +101,7 @@ public:
     void editToggled(bool on) override;
     void tilingToggled(bool on) override;
     void perform(MenuCommand command) override;
+    void focusDisplayChosen(const std::string& displayId) override;
     void menuClosed() override;
 
 private:
@@ -105,6 +109,8 @@ private:
     std::vector<MenuItem> makeTail(MenuDensity density);
     MenuItem makeIndicatorItem(MenuDensity density) const;
     std::optional<MenuItem> accessibilityItem() const;
+    // Reads the displays again.
+    std::optional<MenuItem> focusDisplayItem();
     void rebuildRowSection();
     void refreshMenuTail();
     bool activeDesktopTiles();

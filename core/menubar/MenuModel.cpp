@@ -147,7 +147,7 @@ std::vector<MenuItem> makeMenuTail(const TailInput& in) {
     if (in.density != MenuDensity::minimal && in.engineRunning)
         groups.push_back({command(MenuCommand::flipSplit, "Flip Split Orientation",
                                   "Turn the focused window's split from stacked to side-by-side, or back")});
-    // The focus-display item would follow here; it needs two monitors and Focus Display.
+    if (in.density != MenuDensity::minimal && in.focusDisplayItem) groups.push_back({*in.focusDisplayItem});
     if (in.accessibilityItem) groups.push_back({*in.accessibilityItem});
     if (in.density == MenuDensity::full)
         groups.push_back({command(MenuCommand::reportProblem, "Report a Problem…"),
@@ -160,6 +160,20 @@ std::vector<MenuItem> makeMenuTail(const TailInput& in) {
         if (g + 1 < groups.size()) tail.push_back(separator());
     }
     return tail;
+}
+
+std::optional<MenuItem> makeFocusDisplayItem(const std::vector<FocusDisplayChoice>& displays) {
+    if (displays.size() < 2) return std::nullopt;
+    // Every monitor of an X screen shows the same desktops: no setting can make the item unusable.
+    MenuItem item{.kind = MenuItemKind::submenu, .title = "Focus Display",
+                  .toolTip = "Make another monitor the main one"};
+    for (const FocusDisplayChoice& display : displays) {
+        MenuItem choice{.kind = MenuItemKind::displayChoice, .title = display.name};
+        choice.checked = display.isMain;
+        choice.displayId = display.displayId;
+        item.submenu.push_back(std::move(choice));
+    }
+    return item;
 }
 
 MenuLayout MenuLayout::build(MenuItem indicator, std::vector<MenuItem> rows, std::vector<MenuItem> tail) {

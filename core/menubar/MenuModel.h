@@ -16,7 +16,8 @@
 
 namespace quorvel {
 
-enum class MenuItemKind { indicator, separator, header, row, toggleRow, command };
+// A submenu holds its items in `submenu`; a displayChoice is one display of Focus Display's.
+enum class MenuItemKind { indicator, separator, header, row, toggleRow, command, submenu, displayChoice };
 enum class MenuCommand { flipSplit, openAccessibility, reportProblem, openSettings, quit };
 
 // One desktop number of the indicator.
@@ -75,6 +76,9 @@ struct MenuItem {
     std::optional<SpaceRowFields> row;
     Space space; // the row's desktop
     std::optional<ToggleRowModel> toggles;
+    std::vector<MenuItem> submenu;
+    bool checked = false;  // a displayChoice: the main display
+    std::string displayId; // a displayChoice: the display's persistent identifier
     // Every field, the row's, the indicator's and the switch row's contents included: an item
     // equal to another draws the same.
     friend bool operator==(const MenuItem&, const MenuItem&) = default;
@@ -115,7 +119,20 @@ struct TailInput {
     bool engineRunning = false;
     // The window-manager item shown while tiling cannot move windows; none when it can.
     std::optional<MenuItem> accessibilityItem;
+    // The Focus Display submenu; none with fewer than two displays.
+    std::optional<MenuItem> focusDisplayItem;
 };
+
+// One display Focus Display can make main.
+struct FocusDisplayChoice {
+    std::string displayId;
+    std::string name;
+    bool isMain = false;
+};
+
+// "Focus Display" with one checkable item per display (checked when main), in the order given;
+// none with fewer than two displays.
+std::optional<MenuItem> makeFocusDisplayItem(const std::vector<FocusDisplayChoice>& displays);
 
 // The fixed commands after the rows, grouped and separated per density.
 std::vector<MenuItem> makeMenuTail(const TailInput& input);

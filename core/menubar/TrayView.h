@@ -35,6 +35,8 @@ public:
     virtual void tilingToggled(bool on) = 0;
     // A command of the tail.
     virtual void perform(MenuCommand command) = 0;
+    // A display of the Focus Display submenu, by its persistent identifier.
+    virtual void focusDisplayChosen(const std::string& displayId) = 0;
     // The menu was closed, by the user or by closeMenu (a view may report it on a later turn).
     virtual void menuClosed() = 0;
 };

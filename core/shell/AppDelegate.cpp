@@ -82,7 +82,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
     // The first scan of the installed applications, so that the palette lists them when it opens.
     m_core.catalog.entries(m_platform.scheduler.now());
     m_core.namer.startObserving();
-    m_core.focusDisplay.refreshDisplayCache();
+    // Reads the displays and makes the remembered one main again: X forgets it on restart.
+    m_core.focusDisplay.start();
     m_core.coordinator.startAtLaunchIfEnabled(0);
     if (settings.defaults().boolFor(Settings::stripDevKey)) m_core.strip.start(m_spaceSwitcher);
     settings.purgeRemovedFeatureKeys();

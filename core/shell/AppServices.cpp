@@ -3,6 +3,15 @@
 
 namespace quorvel {
 
+namespace {
+
+DisplayOutputs& displayOutputsOf(const PlatformServices& p) {
+    static NoDisplayOutputs none;
+    return p.displayOutputs ? *p.displayOutputs : none;
+}
+
+} // namespace
+
 CoreServices::CoreServices(const PlatformServices& p)
     : settings(p.defaults),
       api(p.windowServer, p.log),
@@ -16,7 +25,7 @@ CoreServices::CoreServices(const PlatformServices& p)
                            p.scheduler, p.log}),
       coordinator(engine, settings, labels, p.windowControl, p.workspace, p.notifier, p.scheduler, p.log),
       strip({p.strip, p.screens, p.workspace, spaces, labels, settings, p.scheduler, p.log}),
-      focusDisplay(p.screens),
+      focusDisplay(displayOutputsOf(p), settings, p.scheduler, p.log),
       catalog(p.applications, p.scheduler, p.text, p.log),
       opener(p.applications, p.workspace, api, spaces, p.text, p.log) {}
 
@@ -38,7 +47,8 @@ MenuBarController::Dependencies menuBarDependencies(const PlatformServices& p, C
             .scheduler = p.scheduler,
             .log = p.log,
             .activeSpace = [&api = core.api] { return api.currentDesktop(); },
-            .isTrusted = [&windows = p.windowControl] { return windows.isAvailable(); }};
+            .isTrusted = [&windows = p.windowControl] { return windows.isAvailable(); },
+            .focusDisplay = &core.focusDisplay};
 }
 
 } // namespace quorvel

@@ -9,6 +9,7 @@
 #include "menubar/TrayView.h"
 #include "platform/WindowControl.h"
 #include "platform/CrashReporting.h"
+#include "platform/DisplayOutputs.h"
 #include "platform/DefaultsStore.h"
 #include "platform/HelperWindow.h"
 #include "platform/HotkeySystem.h"
@@ -72,6 +73,8 @@ struct PlatformServices {
     ProblemReporting* problemReporting = nullptr;
     // Null where the platform draws no strip: the strip keeps its states only.
     StripPlatform* strip = nullptr;
+    // Null where the monitors cannot be told apart: Focus Display then offers nothing.
+    DisplayOutputs* displayOutputs = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.

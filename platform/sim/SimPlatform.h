@@ -5,6 +5,7 @@
 #include "CapturingLog.h"
 #include "MemoryDefaults.h"
 #include "SimApplications.h"
+#include "SimDisplayOutputs.h"
 #include "SimWindowControl.h"
 #include "SimHelperWindow.h"
 #include "SimLaunchAtLogin.h"
@@ -49,6 +50,7 @@ struct SimPlatform {
     SimSettingsViewFactory settingsViews;
     SimWelcomeViewFactory welcomeViews;
     SimStripPlatform strip;
+    SimDisplayOutputs displayOutputs{scheduler};
 };
 
 } // namespace quorvel::sim

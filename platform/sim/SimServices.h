@@ -14,6 +14,7 @@ inline PlatformServices platformServices(SimPlatform& sim) {
             &sim.settingsViews};
     platform.welcomeViews = &sim.welcomeViews;
     platform.strip = &sim.strip;
+    platform.displayOutputs = &sim.displayOutputs;
     return platform;
 }
 

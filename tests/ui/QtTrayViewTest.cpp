@@ -13,7 +13,10 @@
 #include <QTest>
 #include <QWidgetAction>
 
+#include <QPointer>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace quorvel;
 using quorvel::ui::QtTrayView;
@@ -54,6 +57,8 @@ struct Actions final : TrayMenuActions {
     std::vector<bool> editToggles;
     void tilingToggled(bool) override {}
     void perform(MenuCommand) override {}
+    void focusDisplayChosen(const std::string& displayId) override { focusChoices.push_back(displayId); }
+    std::vector<std::string> focusChoices;
     void menuClosed() override { ++closes; }
     int closes = 0;
 };
@@ -192,6 +197,29 @@ TEST_F(QtTrayViewTest, TheEyeAsksForTheNextDensityAndANumberSwitches) {
     QTest::mouseClick(indicator, Qt::LeftButton, {}, QPoint(14 + 24 + 11, 14));
     EXPECT_EQ(actions.switches, std::vector<SpaceId>{2});
     EXPECT_TRUE(view.menu()->isVisible());
+}
+
+TEST_F(QtTrayViewTest, TheFocusDisplaySubmenuChecksTheMainDisplayAndReportsTheChoice) {
+    const auto item = makeFocusDisplayItem({{"BOE-0a1b-00000000", "eDP-1", true}, {"DUMMY1", "DUMMY1", false}});
+    ASSERT_TRUE(item);
+    view.applyEdit(layout.replaceTail(makeMenuTail({.density = MenuDensity::full, .focusDisplayItem = item})));
+    expectMatchesLayout();
+    const QList<QAction*> shown = view.menu()->actions();
+    const auto focus = std::find_if(shown.begin(), shown.end(), [](QAction* a) { return a->text() == "Focus Display"; });
+    ASSERT_NE(focus, shown.end());
+    QMenu* submenu = (*focus)->menu();
+    ASSERT_NE(submenu, nullptr);
+    ASSERT_EQ(submenu->actions().size(), 2);
+    EXPECT_TRUE(submenu->actions()[0]->isChecked());
+    EXPECT_FALSE(submenu->actions()[1]->isChecked());
+    submenu->actions()[1]->trigger();
+    EXPECT_EQ(actions.focusChoices, std::vector<std::string>{"DUMMY1"});
+    // Replacing the tail takes the submenu with it.
+    QPointer<QMenu> gone = submenu;
+    view.applyEdit(layout.replaceTail(makeMenuTail({.density = MenuDensity::full})));
+    // The action goes on a later turn, and its submenu on the one after.
+    for (int turn = 0; turn < 2; ++turn) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
 }
 
 TEST_F(QtTrayViewTest, TheIconDrawsTheNumberAndARingWhileTheDesktopTiles) {

@@ -45,6 +45,8 @@ std::string shape(const std::vector<MenuItem>& items) {
         case K::row: out += "R"; break;
         case K::toggleRow: out += "T"; break;
         case K::command: out += "[" + item.title + "]"; break;
+        case K::submenu: out += "[" + item.title + " >" + shape(item.submenu) + "]"; break;
+        case K::displayChoice: out += item.title + (item.checked ? "*" : ""); break;
         }
     }
     return out;
@@ -398,6 +400,42 @@ TEST_F(MenuBarControllerTest, TailCommandsDoWhatTheySay) {
     EXPECT_EQ(sim.notifier.toasts.back(), "Nothing to flip");
     sim.tray.user().perform(MenuCommand::quit);
     EXPECT_TRUE(sim.tray.quitRequested);
+}
+
+TEST_F(MenuBarControllerTest, FocusDisplayOffersEveryMonitorOnceThereAreTwo) {
+    sim::SimDisplayOutputs& outputs = sim.displayOutputs;
+    outputs.plug({.id = 1, .identifier = "BOE-0a1b-00000000", .name = "eDP-1", .builtin = true});
+    start(1, true);
+    // One monitor: nothing to choose.
+    EXPECT_EQ(shown().find("Focus Display"), std::string::npos) << shown();
+
+    outputs.plug({.id = 2, .identifier = "DEL-a0c4-3033574c", .name = "DELL U2720Q (DP-1)", .bounds = {1920, 0, 2560, 1440}});
+    sim.scheduler.advance(Seconds(0));
+    menu->buildMenuBarMenu();
+    const std::string item = "[Focus Display >eDP-1* DELL U2720Q (DP-1)] -";
+    EXPECT_EQ(shown(), "I - R R R - T - [Flip Split Orientation] - " + item +
+                           " [Report a Problem…] [Settings...] - [Quit Quorvel]");
+    sim.defaults.set(Settings::menuDensityKey, std::string("focused"));
+    menu->buildMenuBarMenu();
+    EXPECT_NE(shown().find(item), std::string::npos) << shown();
+    sim.defaults.set(Settings::menuDensityKey, std::string("minimal"));
+    menu->buildMenuBarMenu();
+    EXPECT_EQ(shown().find("Focus Display"), std::string::npos) << shown();
+    sim.defaults.set(Settings::menuDensityKey, std::string("full"));
+
+    // Choosing the monitor makes it main and remembers it; the menu shows the new check mark.
+    sim.tray.user().focusDisplayChosen("DEL-a0c4-3033574c");
+    sim.scheduler.advance(Seconds(1.5));
+    EXPECT_EQ(outputs.primary(), 2u);
+    EXPECT_EQ(core->settings.preferredFocusDisplayUUID(), "DEL-a0c4-3033574c");
+    menu->buildMenuBarMenu();
+    EXPECT_NE(shown().find("[Focus Display >eDP-1 DELL U2720Q (DP-1)*]"), std::string::npos) << shown();
+
+    // Choosing the laptop panel goes back to it and forgets the choice.
+    sim.tray.user().focusDisplayChosen("BOE-0a1b-00000000");
+    sim.scheduler.advance(Seconds(1.5));
+    EXPECT_EQ(outputs.primary(), 1u);
+    EXPECT_EQ(core->settings.preferredFocusDisplayUUID(), std::nullopt);
 }
 
 } // namespace

@@ -31,6 +31,16 @@ namespace {
 // Spawns `argv` with DISPLAY set (when given) and the variables of `extra` ("NAME=value", replacing
 // inherited ones), stdout sent to `stdoutFd` and stdin read from `stdinFd` (when >= 0; /dev/null
 // otherwise).
+// Xorg's dummy video driver with a screen that can hold its outputs side by side.
+std::string dummyXorgConf(int virtualWidth, int virtualHeight) {
+    return "Section \"Device\"\n  Identifier \"dummy\"\n  Driver \"dummy\"\n  VideoRam 256000\nEndSection\n"
+           "Section \"Monitor\"\n  Identifier \"monitor\"\n  HorizSync 5.0-1000.0\n  VertRefresh 5.0-200.0\n"
+           "EndSection\n"
+           "Section \"Screen\"\n  Identifier \"screen\"\n  Device \"dummy\"\n  Monitor \"monitor\"\n"
+           "  DefaultDepth 24\n  SubSection \"Display\"\n    Depth 24\n    Virtual " +
+           std::to_string(virtualWidth) + " " + std::to_string(virtualHeight) + "\n  EndSubSection\nEndSection\n";
+}
+
 pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int stdoutFd = -1, int keepFd = -1,
             int stdinFd = -1, const std::vector<std::string>& extra = {}) {
     const auto replaced = [&](const char* variable) {
@@ -190,6 +200,11 @@ bool XServer::required() {
     return value && std::string_view(value) == "1";
 }
 
+bool XServer::dummyOutputsAvailable() {
+    return std::system("command -v Xorg >/dev/null 2>&1") == 0 &&
+           std::filesystem::exists("/usr/lib/xorg/modules/drivers/dummy_drv.so");
+}
+
 bool XServer::available() { return available(Manager::openbox); }
 
 bool XServer::available(Manager manager) {
@@ -248,10 +263,20 @@ XServer::XServer(const Options& options) {
 
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) throw std::runtime_error("cannot make a pipe");
-    m_xvfb = spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
-                    std::to_string(options.width) + "x" + std::to_string(options.height) + "x24", "+extension",
-                    "RANDR", "-nolisten", "tcp", "-noreset"},
-                   "", -1, pipeFds[1]);
+    if (options.dummyOutputs) {
+        const std::string config = m_workDir + "/xorg.conf";
+        std::ofstream(config) << dummyXorgConf(options.width * 2, options.height);
+        std::filesystem::create_directory(m_workDir + "/xorg.conf.d");
+        m_xvfb = spawn({"Xorg", "-displayfd", std::to_string(pipeFds[1]), "-config", config, "-configdir",
+                        m_workDir + "/xorg.conf.d", "-logfile", m_workDir + "/xorg.log", "-nolisten", "tcp",
+                        "-noreset", "-novtswitch", "-sharevts"},
+                       "", -1, pipeFds[1]);
+    } else {
+        m_xvfb = spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
+                        std::to_string(options.width) + "x" + std::to_string(options.height) + "x24", "+extension",
+                        "RANDR", "-nolisten", "tcp", "-noreset"},
+                       "", -1, pipeFds[1]);
+    }
     ::close(pipeFds[1]);
     const std::string number = readLine(pipeFds[0], 5000);
     ::close(pipeFds[0]);

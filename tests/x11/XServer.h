@@ -57,7 +57,13 @@ public:
         // When false, no window manager runs: a bare X server.
         bool windowManager = true;
         Manager manager = Manager::openbox;
+        // Xorg with the dummy video driver instead of Xvfb: real RandR outputs (DUMMY0 lit,
+        // DUMMY1… connected and dark) whose primary flag can change. The screen may grow to
+        // twice `width`.
+        bool dummyOutputs = false;
     };
+    // Whether Xorg and its dummy video driver are installed here.
+    static bool dummyOutputsAvailable();
 
     // Starts Xvfb and the window manager and waits (bounded) until it announces itself, manages
     // windows and (IceWM, Fluxbox) has reserved its bar.
