@@ -14,10 +14,10 @@ constexpr std::uint32_t kSourceApplication = 1; // weighed against the user time
 constexpr std::uint32_t kSourcePager = 2;       // obeyed as the user's own request
 } // namespace
 
-void X11OwnWindows::prepareFloatingPanel(WindowId window) {
+// A window of ours of this type on every desktop, above normal windows, out of taskbars and pagers.
+void X11OwnWindows::prepareEverywhere(WindowId window, xcb_atom_t type) {
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     xcb_connection_t* c = m_connection.raw();
-    const xcb_atom_t type = ewmh->_NET_WM_WINDOW_TYPE_UTILITY;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
     const std::uint32_t everyDesktop = kEveryDesktop;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
@@ -26,23 +26,19 @@ void X11OwnWindows::prepareFloatingPanel(WindowId window) {
     const xcb_atom_t states[] = {ewmh->_NET_WM_STATE_STICKY, ewmh->_NET_WM_STATE_ABOVE,
                                  ewmh->_NET_WM_STATE_SKIP_TASKBAR, ewmh->_NET_WM_STATE_SKIP_PAGER};
     xcb_change_property(c, XCB_PROP_MODE_APPEND, window, ewmh->_NET_WM_STATE, XCB_ATOM_ATOM, 32, 4, states);
+}
+
+void X11OwnWindows::prepareFloatingPanel(WindowId window) {
+    prepareEverywhere(window, m_connection.ewmh()->_NET_WM_WINDOW_TYPE_UTILITY);
     m_connection.sync();
 }
 
 void X11OwnWindows::prepareDock(WindowId window) {
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
-    xcb_connection_t* c = m_connection.raw();
-    const xcb_atom_t type = ewmh->_NET_WM_WINDOW_TYPE_DOCK;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &type);
-    const std::uint32_t everyDesktop = kEveryDesktop;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
-                        &everyDesktop);
-    const xcb_atom_t states[] = {ewmh->_NET_WM_STATE_STICKY, ewmh->_NET_WM_STATE_ABOVE,
-                                 ewmh->_NET_WM_STATE_SKIP_TASKBAR, ewmh->_NET_WM_STATE_SKIP_PAGER};
-    xcb_change_property(c, XCB_PROP_MODE_APPEND, window, ewmh->_NET_WM_STATE, XCB_ATOM_ATOM, 32, 4, states);
+    prepareEverywhere(window, ewmh->_NET_WM_WINDOW_TYPE_DOCK);
     // A strip revealed on hover covers windows for a moment; it never pushes them aside.
-    xcb_delete_property(c, window, ewmh->_NET_WM_STRUT_PARTIAL);
-    xcb_delete_property(c, window, ewmh->_NET_WM_STRUT);
+    xcb_delete_property(m_connection.raw(), window, ewmh->_NET_WM_STRUT_PARTIAL);
+    xcb_delete_property(m_connection.raw(), window, ewmh->_NET_WM_STRUT);
     m_connection.sync();
 }
 

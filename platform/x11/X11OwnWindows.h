@@ -33,6 +33,8 @@ public:
     void giveFocusBack(WindowId window);
 
 private:
+    void prepareEverywhere(WindowId window, xcb_atom_t type);
+
     X11Connection& m_connection;
 };
 
