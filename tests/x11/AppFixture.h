@@ -14,12 +14,14 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <poll.h>
 #include <sstream>
 #include <spawn.h>
@@ -215,6 +217,24 @@ protected:
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
+    // The centre of the app's 22×22 icon docked in a tray along the top edge, right of `minX`; none
+    // while it is not there.
+    std::optional<Point> dockedTrayIcon(int minX = 0) {
+        const std::string file = (home / "tree").string();
+        server->run("xwininfo -root -tree > " + file);
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);) {
+            if (line.find("(\"quorvel\" \"Quorvel\")") == std::string::npos || line.find(" 22x22+") == std::string::npos)
+                continue;
+            // "... 22x22+0+0  +1897+1": the last pair is the position on the screen.
+            const auto plus = line.rfind(" +");
+            int x = 0, y = 0;
+            if (plus == std::string::npos || std::sscanf(line.c_str() + plus, " +%d+%d", &x, &y) != 2) continue;
+            if (x > minX && y < 30) return Point{x + 11.0, y + 11.0};
+        }
+        return std::nullopt;
+    }
+
     // What a command prints, trimmed of the final newline.
     std::string output(const std::string& command) {
         const std::string file = (home / "output").string();

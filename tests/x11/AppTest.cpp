@@ -215,21 +215,7 @@ protected:
         ASSERT_TRUE(XServer::waitFor([&] { return server->run("xdotool search --class '^trayer$' >/dev/null") == 0; }));
     }
     // The centre of the app's icon docked in the tray at the top right; none while it is not there.
-    std::optional<Point> trayIcon() {
-        const std::string file = (home / "tree").string();
-        server->run("xwininfo -root -tree > " + file);
-        std::ifstream in(file);
-        for (std::string line; std::getline(in, line);) {
-            if (line.find("(\"quorvel\" \"Quorvel\")") == std::string::npos || line.find(" 22x22+") == std::string::npos)
-                continue;
-            // "... 22x22+0+0  +1897+1": the last pair is the position on the screen.
-            const auto plus = line.rfind(" +");
-            int x = 0, y = 0;
-            if (plus == std::string::npos || std::sscanf(line.c_str() + plus, " +%d+%d", &x, &y) != 2) continue;
-            if (x > 1800 && y < 30) return Point{x + 11.0, y + 11.0};
-        }
-        return std::nullopt;
-    }
+    std::optional<Point> trayIcon() { return dockedTrayIcon(1800); }
     // The open menu's frame on the screen; none while it is closed.
     std::optional<Rect> menuFrame() {
         const std::string file = (home / "menu").string();

@@ -47,20 +47,7 @@ protected:
         trayerPid = 0;
     }
     // The centre of the app's icon docked in the tray; none while it is not there.
-    std::optional<Point> trayIcon() {
-        const std::string file = (home / "tree").string();
-        server->run("xwininfo -root -tree > " + file);
-        std::ifstream in(file);
-        for (std::string line; std::getline(in, line);) {
-            if (line.find("(\"quorvel\" \"Quorvel\")") == std::string::npos || line.find(" 22x22+") == std::string::npos)
-                continue;
-            const auto plus = line.rfind(" +");
-            int x = 0, y = 0;
-            if (plus == std::string::npos || std::sscanf(line.c_str() + plus, " +%d+%d", &x, &y) != 2) continue;
-            if (y < 30) return Point{x + 11.0, y + 11.0};
-        }
-        return std::nullopt;
-    }
+    std::optional<Point> trayIcon() { return dockedTrayIcon(); }
     bool menuOpen() {
         return server->run("xdotool search --onlyvisible --name '^Quorvel menu$' >/dev/null") == 0;
     }
