@@ -55,6 +55,9 @@ public:
         env.push_back("DISPLAY=" + server.display());
         env.push_back("XDG_CONFIG_HOME=" + config);
         env.push_back("XDG_RUNTIME_DIR=" + runtime);
+        // Crash reports stay in the test's home (and tell where a stalled app stood: see whereItStands).
+        m_crashFolder = home / "state" / "quorvel" / "crash-reports";
+        env.push_back("XDG_STATE_HOME=" + (home / "state").string());
         for (const std::string& entry : environment) {
             const std::string name = entry.substr(0, entry.find('=') + 1);
             std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
@@ -123,6 +126,28 @@ public:
     }
     pid_t pid() const { return m_pid; }
 
+    // For a process that stopped answering: aborts it, which makes its crash handler write down
+    // the main thread's frames, and returns them, innermost first (or why there are none).
+    std::string whereItStands() {
+        if (m_exitCode) return "the app had already ended with " + std::to_string(*m_exitCode);
+        stop(SIGABRT);
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(m_crashFolder, error)) {
+            std::ifstream in(entry.path());
+            std::string header;
+            std::getline(in, header);
+            const nlohmann::json report = nlohmann::json::parse(in, nullptr, false);
+            std::string frames;
+            if (report.is_object() && report.contains("threads"))
+                for (const auto& thread : report["threads"])
+                    if (thread.value("triggered", false))
+                        for (const auto& frame : thread.value("frames", nlohmann::json::array()))
+                            frames += "  " + frame.value("symbol", std::string("?")) + "\n";
+            return frames.empty() ? "an unreadable report: " + entry.path().string() : frames;
+        }
+        return "no crash report was written in " + m_crashFolder.string();
+    }
+
 private:
     bool readSome(int timeoutMs) {
         pollfd fd{m_stderr, POLLIN, 0};
@@ -142,6 +167,7 @@ private:
     int m_stderr = -1;
     std::string m_partial;
     std::vector<std::string> m_lines;
+    fs::path m_crashFolder;
     std::optional<int> m_exitCode;
 };
 
@@ -176,7 +202,11 @@ protected:
         std::vector<std::string> variables = environment;
         variables.insert(variables.end(), extra.begin(), extra.end());
         app = std::make_unique<AppProcess>(*server, home, variables);
-        ASSERT_TRUE(app->waitForLine("launched in")) << app->output();
+        // Generous: a sanitizer build on a loaded machine launches slowly, and the wait ends with the line.
+        if (!app->waitForLine("launched in", 20s)) {
+            const std::string log = app->output();
+            FAIL() << "the app did not finish launching:\n" << log << "--- where it stood ---\n" << app->whereItStands();
+        }
     }
     fs::path defaultsFile() const { return home / "config" / "quorvel" / "defaults.json"; }
     void writeDefaults(const nlohmann::json& values) { std::ofstream(defaultsFile()) << values.dump(); }
@@ -189,7 +219,7 @@ protected:
     void press(const std::string& keys, const std::string& fired) {
         const std::size_t before = app->count("hotkey fired: " + fired);
         ASSERT_EQ(server->run("xdotool key --clearmodifiers " + keys), 0);
-        ASSERT_TRUE(XServer::waitFor([&] { return app->count("hotkey fired: " + fired) > before; }))
+        ASSERT_TRUE(XServer::waitFor([&] { return app->count("hotkey fired: " + fired) > before; }, 10s))
             << keys << " did not fire " << fired << "\n" << app->output();
     }
     bool toastShows(const std::string& text) {
