@@ -3,6 +3,7 @@
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
 #include "AutostartEntry.h"
+#include "CommandLine.h"
 #include "CrashHandler.h"
 #include "CrashReportFiles.h"
 #include "GioApplications.h"
@@ -48,6 +49,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <sys/socket.h>
@@ -223,11 +225,15 @@ int fail(const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The command line, before anything needs a display: --help and --version answer without one.
+    const CommandLine commandLine = parseCommandLine(commandLineArguments(argc, argv), QUORVEL_VERSION);
+    if (commandLine.action != CommandLine::Action::run) return answerCommandLine(commandLine);
+
     const auto started = std::chrono::steady_clock::now();
     const std::string crashFolder = CrashHandler::defaultFolder();
     const bool crashHandlerInstalled = CrashHandler::install(crashFolder, QUORVEL_VERSION);
     g_qtMessages = qInstallMessageHandler(onQtMessage);
-    JournalLog log({.echoToStderr = !stderrIsTheJournal()});
+    JournalLog log({.echoToStderr = commandLine.verbose || !stderrIsTheJournal()});
 
     const char* displayVariable = std::getenv("DISPLAY");
     const std::string display = displayVariable ? displayVariable : "";
@@ -272,7 +278,10 @@ int main(int argc, char** argv) {
         QApplication::exit(0);
     };
 
-    JsonFileDefaults defaults(JsonFileDefaults::defaultPath(), log, scheduler.wallClock());
+    const std::filesystem::path settingsFile = commandLine.configDir
+                                                   ? std::filesystem::path(*commandLine.configDir) / "defaults.json"
+                                                   : JsonFileDefaults::defaultPath();
+    JsonFileDefaults defaults(settingsFile, log, scheduler.wallClock());
     x11::X11WindowServer windowServer(*connection, log);
     x11::X11Screens screens(*connection, scheduler);
     x11::X11ClientTracker tracker(*connection, scheduler, log);

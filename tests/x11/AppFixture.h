@@ -38,8 +38,11 @@ using namespace std::chrono_literals;
 // One run of the app with its own profile (defaults file) and runtime folder.
 class AppProcess {
 public:
-    // `environment` adds variables ("NAME=value") to what the app gets, or replaces them.
-    AppProcess(const XServer& server, const fs::path& home, const std::vector<std::string>& environment = {}) {
+    // `environment` adds variables ("NAME=value") to what the app gets, or replaces them;
+    // `program` is the executable to start (the build's, or one unpacked from the package), with
+    // `arguments` after its name.
+    AppProcess(const XServer& server, const fs::path& home, const std::vector<std::string>& environment = {},
+               const std::string& program = QUORVEL_APP, std::vector<std::string> arguments = {}) {
         const std::string config = (home / "config").string();
         const std::string runtime = (home / "runtime").string();
         fs::create_directories(runtime);
@@ -73,11 +76,13 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 2);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        char* argv[] = {const_cast<char*>(QUORVEL_APP), nullptr};
-        const int rc = posix_spawn(&m_pid, QUORVEL_APP, &actions, nullptr, argv, envp.data());
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        const int rc = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
-        if (rc != 0) throw std::runtime_error("cannot start " + std::string(QUORVEL_APP));
+        if (rc != 0) throw std::runtime_error("cannot start " + program);
         m_stderr = out[0];
     }
     ~AppProcess() {
@@ -201,7 +206,7 @@ protected:
     void startApp(const std::vector<std::string>& extra = {}) {
         std::vector<std::string> variables = environment;
         variables.insert(variables.end(), extra.begin(), extra.end());
-        app = std::make_unique<AppProcess>(*server, home, variables);
+        app = std::make_unique<AppProcess>(*server, home, variables, executable, arguments);
         // Generous: a sanitizer build on a loaded machine launches slowly, and the wait ends with the line.
         if (!app->waitForLine("launched in", 20s)) {
             const std::string log = app->output();
@@ -328,6 +333,8 @@ protected:
 
     fs::path home;
     std::vector<std::string> environment; // more variables for the app, set before startApp
+    std::string executable = QUORVEL_APP;  // the program startApp starts
+    std::vector<std::string> arguments;    // and its command line after the name
     std::unique_ptr<XServer> server;
     std::unique_ptr<AppProcess> app;
 };
