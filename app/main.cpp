@@ -3,6 +3,7 @@
 // components and the application delegate, runs Qt's event loop, and shuts down cleanly on
 // SIGTERM, SIGINT or a lost X connection.
 #include "AutostartEntry.h"
+#include "ControlSocket.h"
 #include "CrashHandler.h"
 #include "CrashReportFiles.h"
 #include "GioApplications.h"
@@ -10,6 +11,7 @@
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
 #include "KeyTranslation.h"
+#include "MessageClient.h"
 #include "QtHelperWindow.h"
 #include "QtHttpTransport.h"
 #include "QtMailHandoff.h"
@@ -39,6 +41,7 @@
 #include "X11Workspace.h"
 #include "reports/CrashReports.h"
 #include "shell/AppDelegate.h"
+#include "shell/ControlWiring.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -50,6 +53,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -223,6 +227,9 @@ int fail(const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // `quorvel msg …` talks to the running instance and never starts one.
+    if (argc >= 2 && std::string_view(argv[1]) == "msg") return runMessageClient(argc, argv);
+
     const auto started = std::chrono::steady_clock::now();
     const std::string crashFolder = CrashHandler::defaultFolder();
     const bool crashHandlerInstalled = CrashHandler::install(crashFolder, QUORVEL_VERSION);
@@ -362,6 +369,15 @@ int main(int argc, char** argv) {
     };
 
     if (!delegate.applicationDidFinishLaunching()) return 1;
+    // `quorvel msg`: the control socket beside the instance lock, served from this loop.
+    ControlCommands controlCommands(controlDependencies(platform, core, delegate));
+    std::string controlWhyNot;
+    auto controlSocket = ControlSocket::listen(
+        instance->path().parent_path(), display,
+        {[&](int fd, std::function<void()> onReadable) { scheduler.watch(fd, std::move(onReadable)); },
+         [&](int fd) { scheduler.unwatch(fd); }, scheduler},
+        [&](std::string_view line) { return controlCommands.handleLine(line); }, &controlWhyNot);
+    if (!controlSocket) log.error(kCategory, "quorvel msg is unavailable: %s", controlWhyNot);
     // Qt's plugins are loaded by now: name them in a report.
     CrashHandler::refreshLoadedObjects();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
