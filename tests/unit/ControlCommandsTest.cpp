@@ -106,7 +106,8 @@ TEST_F(ControlCommandsTest, SwitchingAndNamingChangeTheDesktopsTheQueryReports) 
 
     EXPECT_EQ(send("name", {"2", "Mail", "and", "chat"})["name"], "Mail and chat");
     EXPECT_EQ(core->labels.label(desktop(1)), "Mail and chat");
-    EXPECT_EQ(sim.tray.title.text, "Desktop 3") << "the tray still shows the current desktop";
+    send("name", {"3", "Web"});
+    EXPECT_EQ(sim.tray.title.text, "Web") << "the tray shows a new name of the current desktop at once";
 
     const Json desktops = send("query", {"desktops"})["desktops"];
     ASSERT_EQ(desktops.size(), 4u);
@@ -114,6 +115,7 @@ TEST_F(ControlCommandsTest, SwitchingAndNamingChangeTheDesktopsTheQueryReports) 
                                  {"custom_name", "Mail and chat"}, {"tiling", "automatic"},
                                  {"current", false}, {"display", "MAIN-UUID"}}));
     EXPECT_TRUE(desktops[2]["current"]);
+    EXPECT_EQ(desktops[2]["name"], "Web");
     EXPECT_TRUE(desktops[0]["custom_name"].is_null());
 
     send("name", {"2", "--clear"});
