@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fstream>
 #include <memory>
+#include <regex>
+#include <sstream>
 
 namespace quorvel::test {
 namespace {
@@ -60,6 +63,20 @@ TEST(ControlProtocolTest, ChecksCommandsAndTheirArguments) {
     EXPECT_EQ(unknown->code, ControlErrorCode::usage);
     for (const std::string& name : controlCommandNames())
         EXPECT_NE(unknown->message.find(name), std::string::npos) << "the error names " << name;
+}
+
+// The shells complete exactly the commands the app knows.
+TEST(ControlProtocolTest, TheCompletionsOfBothShellsOfferEveryCommand) {
+    for (const char* file : {"quorvel.bash", "_quorvel"}) {
+        std::ifstream in(std::string(QUORVEL_COMPLETIONS_DIR) + "/" + file);
+        std::stringstream text;
+        text << in.rdbuf();
+        ASSERT_FALSE(text.str().empty()) << file;
+        for (const std::string& name : controlCommandNames()) {
+            const std::regex word("(^|[\\s'\"])" + name + "[\\s:\"]");
+            EXPECT_TRUE(std::regex_search(text.str(), word)) << file << " lacks " << name;
+        }
+    }
 }
 
 class ControlCommandsTest : public ::testing::Test {
