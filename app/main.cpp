@@ -377,7 +377,8 @@ int main(int argc, char** argv) {
         {[&](int fd, std::function<void()> onReadable) { scheduler.watch(fd, std::move(onReadable)); },
          [&](int fd) { scheduler.unwatch(fd); }, scheduler},
         [&](std::string_view line) { return controlCommands.handleLine(line); }, &controlWhyNot);
-    if (!controlSocket) log.error(kCategory, "quorvel msg is unavailable: %s", controlWhyNot);
+    if (controlSocket) log.info(kCategory, "listening for quorvel msg on %s", controlSocket->path().string());
+    else log.error(kCategory, "quorvel msg is unavailable: %s", controlWhyNot);
     // Qt's plugins are loaded by now: name them in a report.
     CrashHandler::refreshLoadedObjects();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);

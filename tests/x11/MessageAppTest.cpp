@@ -57,6 +57,14 @@ TEST_F(MessageAppTest, SwitchNameAndQueryReachTheRunningApp) {
     EXPECT_EQ(msg("frobnicate"), 2);
     EXPECT_EQ(msg("switch 1"), 0);
     EXPECT_TRUE(XServer::waitFor([&] { return currentDesktop() == 0; }));
+
+    // A hot-key action by its name: the switcher panel opens with the focus, as from its key.
+    EXPECT_EQ(msg("toggle_panel"), 0);
+    EXPECT_TRUE(XServer::waitFor([&] {
+        const std::uint32_t active = activeWindow();
+        return active != 0 && output("xdotool getwindowname " + std::to_string(active)) == "Quorvel" &&
+               output("xdotool getwindowpid " + std::to_string(active)) == std::to_string(app->pid());
+    })) << "the panel never became the active window\n" << app->output();
 }
 
 } // namespace
