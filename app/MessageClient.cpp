@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,15 +84,9 @@ int runMessageClient(int argc, char** argv) {
     if (!dir) return failure(whyNot);
     const std::string path = (*dir / ControlSocket::socketFileName(display)).string();
 
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof(address.sun_path)) return failure("the control socket's path is too long: " + path);
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return failure(std::string("cannot make a socket: ") + std::strerror(errno));
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    const int fd = ControlSocket::connectTo(path);
+    if (fd < 0) {
         const int error = errno;
-        ::close(fd);
         if (error == ENOENT || error == ECONNREFUSED)
             return failure("Quorvel is not running on " + where + ".");
         return failure("cannot reach Quorvel on " + where + ": " + std::strerror(error));

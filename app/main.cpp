@@ -378,7 +378,7 @@ int main(int argc, char** argv) {
          [&](int fd) { scheduler.unwatch(fd); }, scheduler},
         [&](std::string_view line) { return controlCommands.handleLine(line); }, &controlWhyNot);
     if (controlSocket) log.info(kCategory, "listening for quorvel msg on %s", controlSocket->path().string());
-    else log.error(kCategory, "quorvel msg is unavailable: %s", controlWhyNot);
+    else log.error(kCategory, "quorvel msg will not work: %s", controlWhyNot);
     // Qt's plugins are loaded by now: name them in a report.
     CrashHandler::refreshLoadedObjects();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);

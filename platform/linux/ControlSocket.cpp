@@ -4,6 +4,7 @@
 #include "InstanceLock.h"
 #include "control/ControlProtocol.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -15,6 +16,48 @@
 namespace quorvel {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Binds or connects `fd` to `path`. A runtime folder may be deep enough that the path does not fit
+// a socket address (108 bytes): the folder is then opened and the file named through its
+// descriptor, which the kernel resolves like the folder itself.
+int onAddress(int fd, const fs::path& path, int (*call)(int, const sockaddr*, socklen_t)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::string name = path.native();
+    int folder = -1;
+    if (name.size() >= sizeof(address.sun_path)) {
+        folder = ::open(path.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0) return -1;
+        name = "/proc/self/fd/" + std::to_string(folder) + "/" + path.filename().string();
+        if (name.size() >= sizeof(address.sun_path)) {
+            ::close(folder);
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+    }
+    std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
+    const int result = call(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    const int error = errno;
+    if (folder >= 0) ::close(folder);
+    errno = error;
+    return result;
+}
+
+} // namespace
+
+int ControlSocket::connectTo(const fs::path& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (onAddress(fd, path, ::connect) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
 
 std::string ControlSocket::socketFileName(std::string_view display) {
     std::string name = InstanceLock::lockFileName(display);
@@ -35,13 +78,6 @@ std::unique_ptr<ControlSocket> ControlSocket::listen(const fs::path& dir, std::s
         if (whyNot) *whyNot = std::move(text);
     };
     fs::path path = dir / socketFileName(display);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.native().size() >= sizeof(address.sun_path)) {
-        say("the control socket's path is too long: " + path.string());
-        return nullptr;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.native().size() + 1);
     // Only a socket is replaced: anything else there is not ours to delete.
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0) {
@@ -56,7 +92,7 @@ std::unique_ptr<ControlSocket> ControlSocket::listen(const fs::path& dir, std::s
         say(std::string("cannot make the control socket: ") + std::strerror(errno));
         return nullptr;
     }
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+    if (onAddress(fd, path, ::bind) != 0 ||
         ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 8) != 0) {
         say("cannot listen on " + path.string() + ": " + std::strerror(errno));
         ::close(fd);

@@ -39,6 +39,9 @@ public:
     // when the socket cannot be made; `whyNot` says why.
     static std::unique_ptr<ControlSocket> listen(const std::filesystem::path& dir, std::string_view display, Loop loop,
                                                  Handler handler, std::string* whyNot = nullptr);
+    // A blocking client connection to the socket at `path`; -1 with errno set when none. Paths
+    // longer than a socket address holds are reached through their folder (/proc/self/fd).
+    static int connectTo(const std::filesystem::path& path);
     // The uid of the process at the other end of a connected Unix socket; none when unknown.
     static std::optional<uid_t> peerUid(int fd);
 

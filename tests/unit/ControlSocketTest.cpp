@@ -27,21 +27,12 @@ using Json = nlohmann::json;
 
 constexpr std::string_view kDisplay = ":7";
 
-int connectTo(const fs::path& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
+int connectTo(const fs::path& path) { return ControlSocket::connectTo(path); }
 
 class ControlSocketTest : public ::testing::Test {
 protected:
-    fs::path dir;
+    fs::path top; // the temporary folder
+    fs::path dir; // the socket's folder in it
     PollLoop loop;
     int calls = 0;
     std::size_t longestLine = 0;
@@ -49,9 +40,9 @@ protected:
     void SetUp() override {
         char name[] = "/tmp/quorvel-control-XXXXXX";
         ASSERT_NE(::mkdtemp(name), nullptr);
-        dir = name;
+        top = dir = name;
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override { fs::remove_all(top); }
 
     std::unique_ptr<ControlSocket> listen(std::string* whyNot = nullptr) {
         return ControlSocket::listen(
@@ -69,7 +60,7 @@ protected:
     }
 
     // Writes `request` from a client and serves until the answer line arrives (or 3 s pass).
-    std::optional<Json> ask(const ControlSocket& socket, int fd, const std::string& request) {
+    std::optional<Json> ask(int fd, const std::string& request) {
         std::size_t sent = 0;
         std::string answer;
         const bool done = loop.runUntil(
@@ -84,7 +75,6 @@ protected:
                 return answer.ends_with('\n');
             },
             3000ms);
-        (void)socket;
         if (!done) return std::nullopt;
         return Json::parse(answer);
     }
@@ -101,7 +91,7 @@ TEST_F(ControlSocketTest, AnswersOneLinePerConnectionFromAPrivateSocketItRemoves
     for (int round = 0; round < 2; ++round) {
         const int fd = connectTo(socket->path());
         ASSERT_GE(fd, 0);
-        EXPECT_EQ(ask(*socket, fd, "{\"command\":\"retile\"}\n"), Json({{"ok", true}, {"echo", "retile"}}));
+        EXPECT_EQ(ask(fd, "{\"command\":\"retile\"}\n"), Json({{"ok", true}, {"echo", "retile"}}));
         // The app closes its end after the answer.
         char byte;
         EXPECT_TRUE(loop.runUntil([&] { return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0; }, 2000ms));
@@ -111,6 +101,19 @@ TEST_F(ControlSocketTest, AnswersOneLinePerConnectionFromAPrivateSocketItRemoves
     const fs::path path = socket->path();
     socket.reset();
     EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(ControlSocketTest, ARuntimeFolderTooDeepForASocketAddressStillWorks) {
+    dir /= std::string(120, 'd');
+    fs::create_directories(dir);
+    auto socket = listen();
+    ASSERT_TRUE(socket);
+    ASSERT_GT(socket->path().native().size(), sizeof(sockaddr_un::sun_path));
+    EXPECT_TRUE(fs::is_socket(socket->path()));
+    const int fd = connectTo(socket->path());
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ask(fd, "{\"command\":\"retile\"}\n"), Json({{"ok", true}, {"echo", "retile"}}));
+    ::close(fd);
 }
 
 TEST_F(ControlSocketTest, ASocketFileLeftByACrashIsReplacedButNothingElseIs) {
@@ -129,7 +132,7 @@ TEST_F(ControlSocketTest, ASocketFileLeftByACrashIsReplacedButNothingElseIs) {
     ASSERT_TRUE(socket);
     const int fd = connectTo(socket->path());
     ASSERT_GE(fd, 0);
-    EXPECT_TRUE(ask(*socket, fd, "{\"command\":\"retile\"}\n"));
+    EXPECT_TRUE(ask(fd, "{\"command\":\"retile\"}\n"));
     ::close(fd);
     const fs::path path = socket->path();
     socket.reset();
@@ -145,7 +148,7 @@ TEST_F(ControlSocketTest, OversizedAndStalledClientsAreRefusedAndTheNextOneIsSer
     auto socket = listen();
     ASSERT_TRUE(socket);
     const int big = connectTo(socket->path());
-    const auto answer = ask(*socket, big, std::string(200 * 1024, 'x'));
+    const auto answer = ask(big, std::string(200 * 1024, 'x'));
     ASSERT_TRUE(answer);
     EXPECT_EQ((*answer)["code"], static_cast<int>(ControlErrorCode::tooLarge));
     EXPECT_LE(longestLine, kMaxControlRequestBytes + 4096) << "the rest was never read";
@@ -161,7 +164,7 @@ TEST_F(ControlSocketTest, OversizedAndStalledClientsAreRefusedAndTheNextOneIsSer
     ::close(silent);
 
     const int next = connectTo(socket->path());
-    EXPECT_EQ(ask(*socket, next, "{\"command\":\"summon\"}\n"), Json({{"ok", true}, {"echo", "summon"}}));
+    EXPECT_EQ(ask(next, "{\"command\":\"summon\"}\n"), Json({{"ok", true}, {"echo", "summon"}}));
     ::close(next);
 }
 

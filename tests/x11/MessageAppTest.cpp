@@ -21,7 +21,7 @@ protected:
     }
 };
 
-TEST_F(MessageAppTest, ClientAloneExitCodes) {
+TEST_F(MessageAppTest, WithoutAnInstanceOrForAnUnknownCommandTheClientSaysSo) {
     startServer();
     fs::create_directories(home / "runtime");
     fs::permissions(home / "runtime", fs::perms::owner_all, fs::perm_options::replace);
