@@ -4,6 +4,7 @@
 // SIGTERM, SIGINT or a lost X connection.
 #include "AutostartEntry.h"
 #include "CommandLine.h"
+#include "ControlSocket.h"
 #include "CrashHandler.h"
 #include "CrashReportFiles.h"
 #include "GioApplications.h"
@@ -11,6 +12,7 @@
 #include "JournalLog.h"
 #include "JsonFileDefaults.h"
 #include "KeyTranslation.h"
+#include "MessageClient.h"
 #include "QtHelperWindow.h"
 #include "QtHttpTransport.h"
 #include "QtMailHandoff.h"
@@ -40,6 +42,7 @@
 #include "X11Workspace.h"
 #include "reports/CrashReports.h"
 #include "shell/AppDelegate.h"
+#include "shell/ControlWiring.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -52,6 +55,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -225,6 +229,8 @@ int fail(const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // `quorvel msg …` talks to the running instance and never starts one.
+    if (argc >= 2 && std::string_view(argv[1]) == "msg") return runMessageClient(argc, argv);
     // The command line, before anything needs a display: --help and --version answer without one.
     const CommandLine commandLine = parseCommandLine(commandLineArguments(argc, argv), QUORVEL_VERSION);
     if (commandLine.action != CommandLine::Action::run) return answerCommandLine(commandLine);
@@ -371,6 +377,16 @@ int main(int argc, char** argv) {
     };
 
     if (!delegate.applicationDidFinishLaunching()) return 1;
+    // `quorvel msg`: the control socket beside the instance lock, served from this loop.
+    ControlCommands controlCommands(controlDependencies(platform, core, delegate));
+    std::string controlWhyNot;
+    auto controlSocket = ControlSocket::listen(
+        instance->path().parent_path(), display,
+        {[&](int fd, std::function<void()> onReadable) { scheduler.watch(fd, std::move(onReadable)); },
+         [&](int fd) { scheduler.unwatch(fd); }, scheduler},
+        [&](std::string_view line) { return controlCommands.handleLine(line); }, &controlWhyNot);
+    if (controlSocket) log.info(kCategory, "listening for quorvel msg on %s", controlSocket->path().string());
+    else log.error(kCategory, "quorvel msg will not work: %s", controlWhyNot);
     // Qt's plugins are loaded by now: name them in a report.
     CrashHandler::refreshLoadedObjects();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
