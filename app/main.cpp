@@ -40,6 +40,7 @@
 #include "X11WindowServer.h"
 #include "X11WindowManagerWatch.h"
 #include "X11Workspace.h"
+#include "X11DesktopNames.h"
 #include "reports/CrashReports.h"
 #include "shell/AppDelegate.h"
 #include "shell/ControlWiring.h"
@@ -358,6 +359,9 @@ int main(int argc, char** argv) {
     // Focus Display: the RandR outputs and the primary one.
     x11::X11DisplayOutputs displayOutputs(*connection, scheduler);
     platform.displayOutputs = &displayOutputs;
+    // Desktop names shared with the window manager's pagers (_NET_DESKTOP_NAMES).
+    x11::X11DesktopNames desktopNames(*connection, scheduler);
+    platform.desktopNames = &desktopNames;
     CoreServices core(platform);
     // The defaults file is the user's too: one write per turn, and their edits are taken in.
     defaults.coalesceOn(scheduler);

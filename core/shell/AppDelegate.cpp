@@ -78,6 +78,13 @@ bool AppDelegate::applicationDidFinishLaunching() {
     // Every change of a name or an override rewrites the snapshot at once.
     m_core.labels.onChange = m_lifetime.guard([this] { saveSpaceLabels(); });
 
+    // The window manager's pagers show the same names; names they write come back as labels.
+    m_core.labels.onChange = [save = m_core.labels.onChange, this, alive = m_lifetime.token()] {
+        save();
+        if (!alive.expired()) m_core.nameSync.namesMayHaveChanged();
+    };
+    m_core.nameSync.start();
+
     refreshMenuBar();
     // The first scan of the installed applications, so that the palette lists them when it opens.
     m_core.catalog.entries(m_platform.scheduler.now());
@@ -98,6 +105,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::applicationWillTerminate() {
     saveSpaceLabels();
+    m_core.nameSync.stop();
     m_core.strip.stop();
     if (m_spaceObserver) m_platform.workspace.removeObserver(m_spaceObserver);
     if (m_appObserver) m_platform.workspace.removeObserver(m_appObserver);
@@ -207,6 +215,8 @@ void AppDelegate::reportProblem() {
 // --- Refreshes ------------------------------------------------------------------------------------
 
 void AppDelegate::refreshMenuBar() {
+    // Whatever refreshes the tray may have changed a shown name, with or without a tray.
+    m_core.nameSync.namesMayHaveChanged();
     if (!m_menuBar.hasStatusItem()) return;
     m_menuBar.refresh();
 }

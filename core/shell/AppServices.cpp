@@ -10,6 +10,19 @@ DisplayOutputs& displayOutputsOf(const PlatformServices& p) {
     return p.displayOutputs ? *p.displayOutputs : none;
 }
 
+// Where the platform keeps no desktop names: nothing to read, writes go nowhere.
+class NoDesktopNames final : public DesktopNames {
+public:
+    std::optional<std::vector<std::string>> names() override { return std::nullopt; }
+    void setNames(const std::vector<std::string>&) override {}
+    void onNamesChanged(std::function<void()>) override {}
+};
+
+DesktopNames& desktopNamesOf(const PlatformServices& p) {
+    static NoDesktopNames none;
+    return p.desktopNames ? *p.desktopNames : none;
+}
+
 } // namespace
 
 CoreServices::CoreServices(const PlatformServices& p)
@@ -27,9 +40,11 @@ CoreServices::CoreServices(const PlatformServices& p)
       strip({p.strip, p.screens, p.workspace, spaces, labels, settings, p.scheduler, p.log}),
       focusDisplay(displayOutputsOf(p), settings, p.scheduler, p.log),
       catalog(p.applications, p.scheduler, p.text, p.log),
-      opener(p.applications, p.workspace, api, spaces, p.text, p.log) {}
+      opener(p.applications, p.workspace, api, spaces, p.text, p.log),
+      nameSync(desktopNamesOf(p), spaces, labels, p.scheduler, p.log) {}
 
 CoreServices::~CoreServices() {
+    nameSync.stop();
     strip.stop();
     engine.stop();
 }

@@ -27,6 +27,7 @@
 #include "settingsui/WelcomeView.h"
 #include "shortcuts/ShortcutsView.h"
 #include "spaces/AutoNamer.h"
+#include "spaces/DesktopNameSync.h"
 #include "spaces/LabelStore.h"
 #include "spaces/SpaceLabelPersistence.h"
 #include "spaces/SpaceManager.h"
@@ -75,6 +76,9 @@ struct PlatformServices {
     StripPlatform* strip = nullptr;
     // Null where the monitors cannot be told apart: Focus Display then offers nothing.
     DisplayOutputs* displayOutputs = nullptr;
+
+    // Null where the window manager keeps no desktop names for pagers: names stay ours alone.
+    DesktopNames* desktopNames = nullptr;
 };
 
 // The shared instances; each exists once per process and lives as long as this object.
@@ -99,6 +103,9 @@ struct CoreServices {
     FocusDisplayManager focusDisplay;
     AppCatalog catalog;
     WindowOpener opener;
+
+    // The shown names, shared with the window manager's pagers.
+    DesktopNameSync nameSync;
 };
 
 // The tray item's share of the platform and the shared components.

@@ -5,6 +5,7 @@
 #include "CapturingLog.h"
 #include "MemoryDefaults.h"
 #include "SimApplications.h"
+#include "SimDesktopNames.h"
 #include "SimDisplayOutputs.h"
 #include "SimWindowControl.h"
 #include "SimHelperWindow.h"
@@ -51,6 +52,9 @@ struct SimPlatform {
     SimWelcomeViewFactory welcomeViews;
     SimStripPlatform strip;
     SimDisplayOutputs displayOutputs{scheduler};
+
+    // The window manager's desktop names.
+    SimDesktopNames desktopNames{scheduler};
 };
 
 } // namespace quorvel::sim
