@@ -7,12 +7,12 @@ namespace {
 
 class MessageAppTest : public AppFixture {
 protected:
-    // Runs `quorvel msg <arguments>` as a user of this session would; its exit code, and what it
+    // Runs `quorvel msg <words>` as a user of this session would; its exit code, and what it
     // printed (stdout and stderr) in `printed`.
-    int msg(const std::string& arguments, std::string* printed = nullptr) {
+    int msg(const std::string& words, std::string* printed = nullptr) {
         const fs::path file = home / "msg-output";
         const int code = server->run("XDG_RUNTIME_DIR=" + (home / "runtime").string() + " " + QUORVEL_APP +
-                                     " msg " + arguments + " > " + file.string() + " 2>&1");
+                                     " msg " + words + " > " + file.string() + " 2>&1");
         std::ifstream in(file);
         std::stringstream text;
         text << in.rdbuf();
