@@ -308,6 +308,21 @@ protected:
                               std::to_string(serverTime())),
                   0);
     }
+    // Gives `window` the focus as a click would and waits until the app has taken the change in
+    // (its tray title names the window), so that a key pressed next acts on that window even on a
+    // loaded machine, where the app may still be reading the focus when the key arrives.
+    void focusSeenByApp(std::uint32_t window) {
+        const std::string named = "— " + output("xdotool getwindowname " + std::to_string(window));
+        const std::size_t before = app->count(named);
+        ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(window)), 0);
+        const auto lastTitleNamesIt = [&] {
+            const std::string log = app->output();
+            const std::size_t last = log.rfind("tray title: ");
+            return last != std::string::npos && log.substr(last, log.find('\n', last) - last).ends_with(named);
+        };
+        ASSERT_TRUE(XServer::waitFor([&] { return app->count(named) > before || lastTitleNamesIt(); }, 10s))
+            << "the app never saw the focus on " << named << "\n" << app->output();
+    }
     std::uint32_t activeWindow() {
         const std::string id = output("xdotool getactivewindow");
         return id.empty() ? 0 : static_cast<std::uint32_t>(std::stoul(id));

@@ -39,7 +39,7 @@ TEST_F(AppTest, TheTilingKeyTilesTheOpenWindowsAndTheCommandKeysDoWhatTheySay) {
     std::vector<ClientWindow> windows = {a, b, c};
     const auto onLeft = *std::find_if(windows.begin(), windows.end(),
                                       [&](const ClientWindow& w) { return near(server->frameGeometry(w.window), kLeftHalf); });
-    ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(onLeft.window)), 0);
+    focusSeenByApp(onLeft.window);
     press("alt+shift+Right", "swap_right");
     EXPECT_TRUE(XServer::waitFor([&] { return !near(server->frameGeometry(onLeft.window), kLeftHalf); }));
     EXPECT_TRUE(tiled({a, b, c}, {kLeftHalf, kRightTop, kRightBottom}));

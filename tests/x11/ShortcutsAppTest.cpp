@@ -115,7 +115,7 @@ TEST_F(ShortcutsAppTest, ACombinationRecordedWithRealKeysReplacesATakenOneAndSwa
     std::vector<ClientWindow> windows = {a, b};
     const auto onRight = *std::find_if(windows.begin(), windows.end(),
                                        [&](const ClientWindow& w) { return near(server->frameGeometry(w.window), right); });
-    ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(onRight.window)), 0);
+    focusSeenByApp(onRight.window);
     press("ctrl+alt+shift+h", "swap_left");
     EXPECT_TRUE(XServer::waitFor([&] { return near(server->frameGeometry(onRight.window), kLeftHalf); }))
         << server->frameGeometry(onRight.window).description();

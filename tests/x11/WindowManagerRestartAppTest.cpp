@@ -54,7 +54,7 @@ TEST_F(WindowManagerRestartAppTest, AReplacedOrRestartedWindowManagerFindsEveryW
     const auto onLeft = *std::find_if(windows.begin(), windows.end(), [&](const ClientWindow& w) {
         return near(server->frameGeometry(w.window), kLeftHalf);
     });
-    ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(onLeft.window)), 0);
+    focusSeenByApp(onLeft.window);
     press("alt+shift+Right", "swap_right");
     ASSERT_TRUE(XServer::waitFor([&] { return !near(server->frameGeometry(onLeft.window), kLeftHalf); }));
     press("alt+shift+j", "toggle_split");
