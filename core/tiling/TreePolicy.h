@@ -9,6 +9,7 @@
 #include "tiling/BSPTree.h"
 #include "tiling/DirectionalSearch.h"
 #include "tiling/FrameWriter.h"
+#include "tiling/LayoutMemory.h"
 #include "tiling/TilingParts.h"
 #include "tiling/WindowTracker.h"
 
@@ -85,6 +86,15 @@ public:
     bool swapFocusedWindow(Direction direction);
     bool toggleSplitOfFocusedWindow();
     void toggleSpotlight();
+
+    // --- Layout memory (TilingLayoutMemory.cpp) -----------------------------------------------
+    // Windows appearing this long after the first start are put back into their saved tiles;
+    // saved tiles nobody took by then are forgotten.
+    static constexpr Seconds kRestoreWindow{30.0};
+    // Trees are saved this long after the first change of a burst, once for the burst.
+    static constexpr Seconds kSaveDelay{1.0};
+    // Whether saved tiles of the tree still wait for their windows.
+    bool isRestoring(TreeKey key) const { return m_restoring.contains(key); }
 
     // --- Read access --------------------------------------------------------------------------
     // The desktops that have a tree, on any monitor.
@@ -210,6 +220,23 @@ private:
     std::map<WindowId, FullScreenPlace> m_fullScreenPlaces;
     // Keeps where the window is in `tree` for its return from full screen.
     void rememberFullScreenPlace(TreeKey key, const BSPTree& tree, WindowId window);
+    // Layout memory (TilingLayoutMemory.cpp). The first start reads the saved trees; a retile
+    // puts the tree's newcomers into their saved tiles while it restores, and schedules a save.
+    struct Restoring {
+        SavedTree saved;
+        std::map<std::size_t, WindowId> placed; // saved leaf number → window
+        std::set<WindowId> considered;          // windows already matched against the leaves
+    };
+    void beginRestore();
+    void endRestore();
+    void restoreInto(TreeKey key, BSPTree& tree);
+    void layoutChanged();
+    void saveLayouts();
+    // Marks of every window the window list holds; none without an answer.
+    std::optional<std::map<WindowId, WindowMark>> windowMarks();
+    std::map<TreeKey, Restoring> m_restoring;
+    bool m_restoreBegun = false;
+    bool m_savePending = false;
     // The trees before the latest run of windows leaving began, and when it began (see keptTrees).
     TreeMap m_beforeLeaving;
     std::optional<double> m_leavingSince;
