@@ -69,9 +69,17 @@ void TreePolicy::restoreInto(TreeKey key, BSPTree& tree) {
 void TreePolicy::layoutChanged() {
     if (!m_run.running || m_savePending) return;
     m_savePending = true;
+    scheduleSave(kSaveDelay);
+}
+
+void TreePolicy::scheduleSave(Seconds delay) {
     const auto generation = m_run.generation;
-    m_ctx.scheduler.after(kSaveDelay, m_lifetime.guard([this, generation] {
+    m_ctx.scheduler.after(delay, m_lifetime.guard([this, generation] {
         if (!m_run.isCurrent(generation) || !m_savePending) return;
+        if (m_leavingSince) {
+            const double since = m_ctx.scheduler.now() - *m_leavingSince;
+            if (since < kLeaveSaveDelay.count()) return scheduleSave(Seconds(kLeaveSaveDelay.count() - since));
+        }
         m_savePending = false;
         saveLayouts();
     }));

@@ -93,6 +93,10 @@ public:
     static constexpr Seconds kRestoreWindow{30.0};
     // Trees are saved this long after the first change of a burst, once for the burst.
     static constexpr Seconds kSaveDelay{1.0};
+    // While windows leave, saving waits until this long after the latest run of them began: a
+    // session ending closes every window shortly before it ends us, and the trees from before are
+    // the ones to come back to.
+    static constexpr Seconds kLeaveSaveDelay{5.0};
     // Whether saved tiles of the tree still wait for their windows.
     bool isRestoring(TreeKey key) const { return m_restoring.contains(key); }
 
@@ -231,6 +235,7 @@ private:
     void endRestore();
     void restoreInto(TreeKey key, BSPTree& tree);
     void layoutChanged();
+    void scheduleSave(Seconds delay);
     void saveLayouts();
     // Marks of every window the window list holds; none without an answer.
     std::optional<std::map<WindowId, WindowMark>> windowMarks();
