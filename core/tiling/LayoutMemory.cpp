@@ -167,7 +167,10 @@ std::map<std::size_t, WindowId> match(const SavedTree& saved, const std::vector<
             }
         }
     };
-    pass([](const WindowMark& s, const WindowMark& w) { return s.id == w.id && s.windowClass == w.windowClass; });
+    // X hands a closed window's id to a later client: the same id counts from the same process only.
+    pass([](const WindowMark& s, const WindowMark& w) {
+        return s.id == w.id && s.windowClass == w.windowClass && (!s.pid || !w.pid || *s.pid == *w.pid);
+    });
     pass([](const WindowMark& s, const WindowMark& w) {
         return !s.windowClass.empty() && s.windowClass == w.windowClass && s.title == w.title;
     });

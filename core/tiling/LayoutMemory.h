@@ -46,7 +46,7 @@ Json toJson(const SavedLayouts& layouts);
 std::optional<SavedLayouts> fromJson(const Json& json);
 
 // Gives each newcomer the saved leaf it matches, if any, among leaves not in `taken` (leaf
-// numbers). Matching prefers the same window id (and class), then class and title, then class
+// numbers). Matching prefers the same window id (same class, same process when both are known), then class and title, then class
 // alone in saved order; a window takes at most one leaf and a leaf at most one window.
 std::map<std::size_t, WindowId> match(const SavedTree& saved, const std::vector<WindowMark>& newcomers,
                                       const std::map<std::size_t, WindowId>& taken);

@@ -17,8 +17,8 @@ void TreePolicy::beginRestore() {
         return;
     }
     for (auto& [key, tree] : *saved) m_restoring[key] = Restoring{.saved = std::move(tree)};
-    m_ctx.log.info(kCategory, "restoring %ld saved layout(s) for %.0f s", static_cast<long>(m_restoring.size()),
-                   kRestoreWindow.count());
+    m_ctx.log.info(kCategory, "restoring %ld saved layout(s) for %d s", static_cast<long>(m_restoring.size()),
+                   static_cast<int>(kRestoreWindow.count()));
     m_ctx.scheduler.after(kRestoreWindow, m_lifetime.guard([this] { endRestore(); }));
 }
 
@@ -36,13 +36,31 @@ void TreePolicy::restoreInto(TreeKey key, BSPTree& tree) {
     Restoring& restoring = m_restoring.at(key);
     std::vector<WindowId> fresh;
     for (const WindowId id : tree.leaves())
-        if (restoring.considered.insert(id).second) fresh.push_back(id);
+        if (!restoring.considered.contains(id)) fresh.push_back(id);
     if (fresh.empty()) return;
     const auto marks = windowMarks().value_or(std::map<WindowId, WindowMark>{});
     std::vector<WindowMark> newcomers;
+    bool unlisted = false;
     for (const WindowId id : fresh) {
         const auto mark = marks.find(id);
-        newcomers.push_back(mark != marks.end() ? mark->second : WindowMark{.id = id});
+        // A window adopted before the window list shows it has no class or title yet: asked again
+        // shortly, while the restore lasts.
+        // Likewise one listed before its title is set, for a little while.
+        const double firstSeen = restoring.firstSeen.emplace(id, m_ctx.scheduler.now()).first->second;
+        const bool untitled = mark != marks.end() && mark->second.title.empty() &&
+                              m_ctx.scheduler.now() - firstSeen < kUntitledWait.count();
+        if (mark == marks.end() || untitled) {
+            unlisted = true;
+            continue;
+        }
+        restoring.considered.insert(id);
+        newcomers.push_back(mark->second);
+    }
+    if (unlisted) {
+        const auto generation = m_run.generation;
+        m_ctx.scheduler.after(kUnlistedRetry, m_lifetime.guard([this, key, generation] {
+            if (m_run.isCurrent(generation) && isRestoring(key)) retileTree(key, std::nullopt);
+        }));
     }
     auto found = layout::match(restoring.saved, newcomers, restoring.placed);
     if (found.empty()) return;

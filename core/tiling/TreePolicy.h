@@ -97,6 +97,10 @@ public:
     // session ending closes every window shortly before it ends us, and the trees from before are
     // the ones to come back to.
     static constexpr Seconds kLeaveSaveDelay{5.0};
+    // How soon a restoring tree looks again for a newcomer the window list did not show yet.
+    static constexpr Seconds kUnlistedRetry{0.2};
+    // How long a newcomer without a title waits for one before it is matched by class alone.
+    static constexpr Seconds kUntitledWait{1.0};
     // Whether saved tiles of the tree still wait for their windows.
     bool isRestoring(TreeKey key) const { return m_restoring.contains(key); }
 
@@ -230,6 +234,7 @@ private:
         SavedTree saved;
         std::map<std::size_t, WindowId> placed; // saved leaf number → window
         std::set<WindowId> considered;          // windows already matched against the leaves
+        std::map<WindowId, double> firstSeen;   // when each newcomer was first looked at
     };
     void beginRestore();
     void endRestore();

@@ -67,6 +67,9 @@ TEST(LayoutMemoryMatching, SameIdThenClassAndTitleThenClassAloneInSavedOrder) {
     // A reused id with another class is no id match; a taken leaf is not handed out again.
     const auto second = layout::match(saved, {{10, "Firefox", "a", 7}, {50, "XTerm", "b", 8}}, {{2, 77}});
     EXPECT_EQ(second, (std::map<std::size_t, WindowId>{{1, 50}}));
+    // A reused id in another process loses to the window whose title matches.
+    const auto reused = layout::match(saved, {{10, "XTerm", "c", 9}, {60, "XTerm", "a", 9}}, {});
+    EXPECT_EQ(reused, (std::map<std::size_t, WindowId>{{1, 60}, {3, 10}}));
     // Two windows for one leaf: the first in saved order wins, the other stays unmatched.
     const auto crowd = layout::match(threeLeafShape({{1, "A", "x", {}}, {2, "B", "y", {}}, {3, "B", "z", {}}}),
                                      {{40, "A", "x", {}}, {41, "A", "x", {}}}, {});

@@ -74,7 +74,9 @@ TEST_F(LayoutRestoreAppTest, ArrangedTilesComeBackAfterAKillAndWhenTheWindowsAre
     const auto plain = framesByTitle();
     const auto onLeft = std::find_if(windows.begin(), windows.end(), onLeftHalf);
     ASSERT_NE(onLeft, windows.end());
-    ASSERT_EQ(server->run("xdotool windowactivate --sync " + std::to_string(onLeft->window)), 0);
+    userWorksIn(onLeft->window);
+    // The app has seen the focus move before the key comes.
+    ASSERT_TRUE(app->waitForLine("QuorvelTestClient — " + kTitles[onLeft - windows.begin()])) << app->output();
     press("alt+shift+Right", "swap_right");
     ASSERT_TRUE(XServer::waitFor([&] { return !onLeftHalf(*onLeft); }));
     const Rect swapped = server->frameGeometry(onLeft->window);
