@@ -22,6 +22,7 @@ TreePolicy::TreePolicy(const TilingContext& context, const TilingRun& run, Windo
 // --- Lifecycle ----------------------------------------------------------------------------------
 
 void TreePolicy::startUp() {
+    beginRestore();
     const SpaceId active = activeSpace();
     adoptSpace(active);
     retile(active, std::nullopt);
@@ -41,6 +42,8 @@ void TreePolicy::stop() {
     m_fullScreenPlaces.clear();
     m_beforeLeaving.clear();
     m_leavingSince.reset();
+    m_restoring.clear();
+    m_savePending = false;
 }
 
 namespace {

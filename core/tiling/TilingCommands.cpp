@@ -46,6 +46,8 @@ bool TreePolicy::swapFocusedWindow(Direction direction) {
     const auto target = DirectionalSearch::nearest(layout->frames.at(*focused), layout->frames, direction);
     if (!target || !layout->tree->swap(*focused, *target)) return false;
     m_ctx.log.info(kCategory, "swap %u with %u on space %llu", *focused, *target, layout->key.space);
+    // The user arranges the tree now: saved tiles no longer rearrange it.
+    m_restoring.erase(layout->key);
     retileTree(layout->key, std::nullopt);
     if (m_tracker.isTracked(*focused)) (void)m_ctx.windows.raise(*focused);
     m_lastFocused[layout->key.space] = *focused;
@@ -59,6 +61,8 @@ bool TreePolicy::toggleSplitOfFocusedWindow() {
     const auto focused = focusedTiledWindow(layout->key.space, layout->frames);
     if (!focused || !layout->tree->toggleSplit(*focused)) return false;
     m_ctx.log.info(kCategory, "toggle split around %u on space %llu", *focused, layout->key.space);
+    // The user arranges the tree now: saved tiles no longer rearrange it.
+    m_restoring.erase(layout->key);
     retileTree(layout->key, std::nullopt);
     return true;
 }

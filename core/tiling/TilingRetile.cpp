@@ -62,8 +62,10 @@ void TreePolicy::retileTree(TreeKey key, std::optional<WindowId> grew) {
     if (!m_run.running) return;
     const SpaceId space = key.space;
     const auto found = m_trees.find(key);
+    layoutChanged();
     if (found == m_trees.end() || !found->second->root()) return;
     const std::shared_ptr<BSPTree> tree = found->second;
+    if (isRestoring(key)) restoreInto(key, *tree);
 
     // Windows that moved to another desktop leave this tree.
     for (const WindowId id : tree->leaves()) {

@@ -9,6 +9,7 @@
 #include "tiling/BSPTree.h"
 #include "tiling/DirectionalSearch.h"
 #include "tiling/FrameWriter.h"
+#include "tiling/LayoutMemory.h"
 #include "tiling/TilingParts.h"
 #include "tiling/WindowTracker.h"
 
@@ -85,6 +86,23 @@ public:
     bool swapFocusedWindow(Direction direction);
     bool toggleSplitOfFocusedWindow();
     void toggleSpotlight();
+
+    // --- Layout memory (TilingLayoutMemory.cpp) -----------------------------------------------
+    // Windows appearing this long after the first start are put back into their saved tiles;
+    // saved tiles nobody took by then are forgotten.
+    static constexpr Seconds kRestoreWindow{30.0};
+    // Trees are saved this long after the first change of a burst, once for the burst.
+    static constexpr Seconds kSaveDelay{1.0};
+    // While windows leave, saving waits until this long after the latest run of them began: a
+    // session ending closes every window shortly before it ends us, and the trees from before are
+    // the ones to come back to.
+    static constexpr Seconds kLeaveSaveDelay{5.0};
+    // How soon a restoring tree looks again for a newcomer the window list did not show yet.
+    static constexpr Seconds kUnlistedRetry{0.2};
+    // How long a newcomer without a title waits for one before it is matched by class alone.
+    static constexpr Seconds kUntitledWait{1.0};
+    // Whether saved tiles of the tree still wait for their windows.
+    bool isRestoring(TreeKey key) const { return m_restoring.contains(key); }
 
     // --- Read access --------------------------------------------------------------------------
     // The desktops that have a tree, on any monitor.
@@ -210,6 +228,25 @@ private:
     std::map<WindowId, FullScreenPlace> m_fullScreenPlaces;
     // Keeps where the window is in `tree` for its return from full screen.
     void rememberFullScreenPlace(TreeKey key, const BSPTree& tree, WindowId window);
+    // Layout memory (TilingLayoutMemory.cpp). The first start reads the saved trees; a retile
+    // puts the tree's newcomers into their saved tiles while it restores, and schedules a save.
+    struct Restoring {
+        SavedTree saved;
+        std::map<std::size_t, WindowId> placed; // saved leaf number → window
+        std::set<WindowId> considered;          // windows already matched against the leaves
+        std::map<WindowId, double> firstSeen;   // when each newcomer was first looked at
+    };
+    void beginRestore();
+    void endRestore();
+    void restoreInto(TreeKey key, BSPTree& tree);
+    void layoutChanged();
+    void scheduleSave(Seconds delay);
+    void saveLayouts();
+    // Marks of every window the window list holds; none without an answer.
+    std::optional<std::map<WindowId, WindowMark>> windowMarks();
+    std::map<TreeKey, Restoring> m_restoring;
+    bool m_restoreBegun = false;
+    bool m_savePending = false;
     // The trees before the latest run of windows leaving began, and when it began (see keptTrees).
     TreeMap m_beforeLeaving;
     std::optional<double> m_leavingSince;
