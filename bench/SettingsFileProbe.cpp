@@ -54,6 +54,11 @@ Figures run(int switches, const std::string* folder, bool immediate) {
     if (!app.applicationDidFinishLaunching()) std::exit(2);
     sim.scheduler.runPending();
 
+    // Tiling saves the desktops' trees a second after its first layout: that write is the
+    // launch's, not a switch's.
+    sim.scheduler.advance(std::chrono::seconds(5));
+    sim.scheduler.runPending();
+
     std::vector<double> micros;
     Figures figures;
     const std::uint64_t writesBefore = file.writeCount();
