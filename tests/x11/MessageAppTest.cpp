@@ -1,5 +1,6 @@
 // `quorvel msg` against the real app on Xvfb + Openbox: switching, naming and querying through the
-// control socket, and the client's exit codes without an instance and for an unknown command.
+// control socket (names shared with the window manager's pagers both ways), and the client's exit
+// codes without an instance and for an unknown command.
 #include "AppFixture.h"
 
 namespace quorvel::x11test {
@@ -50,6 +51,18 @@ TEST_F(MessageAppTest, SwitchNameAndQueryReachTheRunningApp) {
     EXPECT_EQ(desktops[1]["name"], "Mail");
     EXPECT_EQ(desktops[1]["custom_name"], "Mail");
     EXPECT_EQ(desktops[2]["current"], true);
+    // The window manager's pagers show the name too.
+    EXPECT_TRUE(XServer::waitFor([&] {
+        return output("xprop -root _NET_DESKTOP_NAMES").find("\"Mail\"") != std::string::npos;
+    })) << output("xprop -root _NET_DESKTOP_NAMES");
+
+    // A name another program writes there (as a pager's rename does) is the desktop's name here.
+    ASSERT_EQ(server->run("xprop -root -format _NET_DESKTOP_NAMES 8u -set _NET_DESKTOP_NAMES Inbox"), 0);
+    EXPECT_TRUE(XServer::waitFor([&] {
+        const nlohmann::json now = nlohmann::json::parse(msg("query desktops", &printed) == 0 ? printed : "",
+                                                         nullptr, false);
+        return now.is_array() && !now.empty() && now[0]["custom_name"] == "Inbox";
+    })) << printed;
 
     // A broken request harms nothing: the next one is answered.
     EXPECT_EQ(msg("switch 99", &printed), 1);
