@@ -376,8 +376,13 @@ int main(int argc, char** argv) {
         "QUORVEL_WM_GRACE_SECONDS", std::chrono::duration_cast<std::chrono::milliseconds>(
                                         TilingCoordinator::kWindowManagerGrace)));
     windowManagerWatch.onChanged = [&core](bool present) {
-        if (present) core.coordinator.windowManagerAppeared();
-        else core.coordinator.windowManagerLost();
+        if (present) {
+            core.coordinator.windowManagerAppeared();
+            // It writes the desktop names of its own configuration: ours go back, none taken in.
+            core.nameSync.windowManagerChanged();
+        } else {
+            core.coordinator.windowManagerLost();
+        }
     };
 
     if (!delegate.applicationDidFinishLaunching()) return 1;

@@ -22,6 +22,13 @@ void DesktopNameSync::start() {
     writeIfChanged();
 }
 
+void DesktopNameSync::windowManagerChanged() {
+    if (!m_started) return;
+    m_known = m_names.names();
+    m_settlingUntil = m_scheduler.now() + kWindowManagerSettling.count();
+    namesMayHaveChanged();
+}
+
 void DesktopNameSync::stop() {
     if (!m_started) return;
     m_started = false;
@@ -63,8 +70,9 @@ void DesktopNameSync::writeIfChanged() {
 void DesktopNameSync::namesChanged() {
     if (!m_started) return;
     const auto current = m_names.names();
-    if (!current || !m_known) {
-        // Removed, or set for the first time: nothing to compare with. Ours go (back) in.
+    if (!current || !m_known || m_scheduler.now() < m_settlingUntil) {
+        // Removed, set for the first time, or the window manager's defaults as it settles: nothing
+        // to compare with. Ours go (back) in.
         m_known = current;
         namesMayHaveChanged();
         return;

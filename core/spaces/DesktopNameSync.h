@@ -21,6 +21,10 @@ public:
     static constexpr std::string_view kCategory = "names";
     // Changes within this time of the first one are written together.
     static constexpr Seconds kCoalesceDelay{0.1};
+    // A window manager that starts (or restarts) writes the names of its own configuration, maybe
+    // a moment after it announced itself: what it writes this soon after is its defaults, never
+    // a rename, and our names go back.
+    static constexpr Seconds kWindowManagerSettling{3.0};
 
     DesktopNameSync(DesktopNames& names, SpaceManager& spaces, LabelStore& labels, Scheduler& scheduler, Log& log);
     DesktopNameSync(const DesktopNameSync&) = delete;
@@ -39,6 +43,8 @@ public:
     void namesMayHaveChanged();
     // Writes now when the shown names differ from the last list written or taken in.
     void writeIfChanged();
+    // A window manager (re)started or was replaced: its list is the baseline again for a while.
+    void windowManagerChanged();
 
 private:
     // The list changed on the server: each entry of the first N (N desktops) that differs from
@@ -54,6 +60,8 @@ private:
     Scheduler& m_scheduler;
     Log& m_log;
     bool m_started = false;
+    // Until then a change of the list is the window manager's defaults (scheduler time).
+    double m_settlingUntil = 0;
     // What the server holds as far as we know: our last write, updated by what others wrote.
     std::optional<std::vector<std::string>> m_known;
     TaskHandle m_pendingWrite;

@@ -19,21 +19,29 @@ void TreePolicy::beginRestore() {
     for (auto& [key, tree] : *saved) m_restoring[key] = Restoring{.saved = std::move(tree)};
     m_ctx.log.info(kCategory, "restoring %ld saved layout(s) for %d s", static_cast<long>(m_restoring.size()),
                    static_cast<int>(kRestoreWindow.count()));
-    m_ctx.scheduler.after(kRestoreWindow, m_lifetime.guard([this] { endRestore(); }));
 }
 
-void TreePolicy::endRestore() {
-    if (m_restoring.empty()) return;
-    for (const auto& [key, restoring] : m_restoring)
-        m_ctx.log.info(kCategory, "restore of space %llu ends: %ld of %ld saved tile(s) taken", key.space,
-                       static_cast<long>(restoring.placed.size()), static_cast<long>(restoring.saved.marks.size()));
-    m_restoring.clear();
+void TreePolicy::endRestore(TreeKey key) {
+    const auto found = m_restoring.find(key);
+    if (found == m_restoring.end()) return;
+    m_ctx.log.info(kCategory, "restore of space %llu ends: %ld of %ld saved tile(s) taken", key.space,
+                   static_cast<long>(found->second.placed.size()), static_cast<long>(found->second.saved.marks.size()));
+    m_restoring.erase(found);
     // The tiles nobody took leave the saved trees too.
     if (m_run.running) layoutChanged();
 }
 
 void TreePolicy::restoreInto(TreeKey key, BSPTree& tree) {
     Restoring& restoring = m_restoring.at(key);
+    // The time to come back runs from when the desktop is first tiled: a desktop nobody shows in
+    // the first 30 s keeps its saved tree until it is shown.
+    if (!restoring.clockStarted) {
+        restoring.clockStarted = true;
+        const auto generation = m_run.generation;
+        m_ctx.scheduler.after(kRestoreWindow, m_lifetime.guard([this, key, generation] {
+            if (m_run.isCurrent(generation)) endRestore(key);
+        }));
+    }
     std::vector<WindowId> fresh;
     for (const WindowId id : tree.leaves())
         if (!restoring.considered.contains(id)) fresh.push_back(id);

@@ -88,8 +88,9 @@ public:
     void toggleSpotlight();
 
     // --- Layout memory (TilingLayoutMemory.cpp) -----------------------------------------------
-    // Windows appearing this long after the first start are put back into their saved tiles;
-    // saved tiles nobody took by then are forgotten.
+    // Windows appearing this long after the first start (for a desktop not shown at the start:
+    // after it is first tiled) are put back into their saved tiles; saved tiles nobody took by
+    // then are forgotten.
     static constexpr Seconds kRestoreWindow{30.0};
     // Trees are saved this long after the first change of a burst, once for the burst.
     static constexpr Seconds kSaveDelay{1.0};
@@ -235,9 +236,10 @@ private:
         std::map<std::size_t, WindowId> placed; // saved leaf number → window
         std::set<WindowId> considered;          // windows already matched against the leaves
         std::map<WindowId, double> firstSeen;   // when each newcomer was first looked at
+        bool clockStarted = false;              // its desktop has been tiled since the start
     };
     void beginRestore();
-    void endRestore();
+    void endRestore(TreeKey key);
     void restoreInto(TreeKey key, BSPTree& tree);
     void layoutChanged();
     void scheduleSave(Seconds delay);

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -50,6 +51,10 @@ int onAddress(int fd, const fs::path& path, int (*call)(int, const sockaddr*, so
 int ControlSocket::connectTo(const fs::path& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
+    // An instance that stopped accepting fills its backlog, and a connect would then wait for
+    // good: connecting and sending give up after 5 s.
+    const timeval limit{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
     if (onAddress(fd, path, ::connect) != 0) {
         const int error = errno;
         ::close(fd);
@@ -154,11 +159,23 @@ void ControlSocket::readFrom(int fd) {
     }
     if (client.in.empty() && ended) return drop(fd);
     std::string line = std::move(client.in);
-    answer(fd, m_handler(line));
+    // The handler may run a nested event loop (a modal alert): meanwhile the client is neither
+    // read nor timed out, so its descriptor is never closed and handed to someone else under it.
+    client.answered = true;
+    client.timeout.cancel();
+    m_loop.unwatch(fd);
+    std::string reply = m_handler(line);
+    auto still = m_clients.find(fd);
+    if (still == m_clients.end()) return;
+    still->second.timeout = m_loop.scheduler.after(kClientTimeout, [this, fd] { drop(fd); });
+    still->second.out = std::move(reply);
+    flush(fd);
 }
 
 void ControlSocket::answer(int fd, std::string line) {
-    Client& client = m_clients[fd];
+    auto found = m_clients.find(fd);
+    if (found == m_clients.end()) return;
+    Client& client = found->second;
     client.answered = true;
     client.out = std::move(line);
     m_loop.unwatch(fd);

@@ -111,3 +111,24 @@ TEST_F(DesktopNameSyncTest, ARenameCrossingOurPendingWriteIsTakenInAndOursStillG
     EXPECT_EQ(labels.label(desktop(2)), "Music");
     EXPECT_EQ(shown(), (Names{"Desktop 1", "Mail", "Music"}));
 }
+
+TEST_F(DesktopNameSyncTest, AWindowManagerRestartingWithItsOwnNamesRenamesNothing) {
+    labels.setLabel("Mail", desktop(1));
+    settle();
+
+    // Restarted, it announces itself and then writes its configured names, a moment apart.
+    sync.windowManagerChanged();
+    sim.scheduler.advance(Seconds(0.5));
+    wm.writeAsOtherProgram(Names{"one", "two", "three", "four"});
+    settle();
+    EXPECT_EQ(labels.label(desktop(1)), "Mail");
+    EXPECT_EQ(labels.label(desktop(0)), std::nullopt);
+    EXPECT_EQ(shown(), (Names{"Desktop 1", "Mail", "Desktop 3"}));
+
+    // Settled, a pager's rename counts again.
+    settle();
+    settle();
+    wm.writeAsOtherProgram(Names{"Desktop 1", "Mail", "Music"});
+    settle();
+    EXPECT_EQ(labels.label(desktop(2)), "Music");
+}

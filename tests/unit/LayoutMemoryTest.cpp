@@ -256,3 +256,16 @@ TEST_F(LayoutRestoreTest, NoMatchOrAnUnreadableSaveMeansTheUsualAdoptionAndTheSe
 }
 
 } // namespace
+
+TEST_F(LayoutRestoreTest, ADesktopFirstShownAfterTheCutOffStillGetsItsSavedTilesBack) {
+    arrange();
+    engine.stop();
+    // Started again while another desktop is shown, and the arranged one shown only a minute later.
+    world.switchToSpace(desktop(1));
+    restart();
+    settle(60s);
+    EXPECT_EQ(savedLeaves(), 4u);
+    world.switchToSpace(desktop(0));
+    settle(1s);
+    EXPECT_EQ(framesNow(), saved);
+}
