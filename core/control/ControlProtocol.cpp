@@ -36,7 +36,11 @@ std::vector<std::string> controlCommandNames() {
 
 std::string controlCommandList() {
     std::string text = "Commands:";
-    for (const HotkeyAction action : kHotkeyActions) text += " " + std::string(rawValue(action)) + ",";
+    for (const HotkeyAction action : kHotkeyActions) {
+        text += ' ';
+        text += rawValue(action);
+        text += ',';
+    }
     text += " switch <n>, name <n> <text> | name <n> --clear, tiling on|off|toggle, query desktops|windows|settings";
     return text;
 }
