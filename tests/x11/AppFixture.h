@@ -51,7 +51,8 @@ public:
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
-            if (entry.starts_with("DISPLAY=") || entry.starts_with("XDG_") || entry.starts_with("JOURNAL_STREAM="))
+            if (entry.starts_with("DISPLAY=") || entry.starts_with("XDG_") || entry.starts_with("JOURNAL_STREAM=") ||
+                entry.starts_with("DBUS_SESSION_BUS_ADDRESS="))
                 continue;
             env.push_back(entry);
         }
@@ -61,6 +62,11 @@ public:
         // Crash reports stay in the test's home (and tell where a stalled app stood: see whereItStands).
         m_crashFolder = home / "state" / "quorvel" / "crash-reports";
         env.push_back("XDG_STATE_HOME=" + (home / "state").string());
+        // A session bus address that refuses at once. Without one, Qt's tray icon has libdbus
+        // autolaunch a bus, forking from the app's threads: under the address sanitizer that child
+        // can deadlock and leave the app waiting for it for good. A bus on the machine running the
+        // tests would also move the tray from XEmbed to StatusNotifierItem.
+        env.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (home / "no-session-bus").string());
         for (const std::string& entry : environment) {
             const std::string name = entry.substr(0, entry.find('=') + 1);
             std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
