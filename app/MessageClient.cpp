@@ -75,6 +75,8 @@ int runMessageClient(int argc, char** argv) {
     ControlRequest request{argv[2], {}};
     for (int i = 3; i < argc; ++i) request.args.emplace_back(argv[i]);
     if (auto error = checkControlRequest(request)) return usageError(error->message);
+    const std::string line = controlRequestLine(request);
+    if (line.size() - 1 > kMaxControlRequestBytes) return usageError("the command is over 64 KiB, more than Quorvel reads");
 
     const char* displayVariable = std::getenv("DISPLAY");
     const std::string display = displayVariable ? displayVariable : "";
@@ -91,12 +93,12 @@ int runMessageClient(int argc, char** argv) {
             return failure("Quorvel is not running on " + where + ".");
         return failure("cannot reach Quorvel on " + where + ": " + std::strerror(error));
     }
-    const bool sent = sendAll(fd, controlRequestLine(request));
-    const auto line = sent ? readLine(fd) : std::nullopt;
+    const bool sent = sendAll(fd, line);
+    const auto reply = sent ? readLine(fd) : std::nullopt;
     ::close(fd);
-    if (!line) return failure("Quorvel on " + where + " did not answer.");
+    if (!reply) return failure("Quorvel on " + where + " did not answer.");
 
-    const Json answer = Json::parse(*line, nullptr, false);
+    const Json answer = Json::parse(*reply, nullptr, false);
     if (!answer.is_object()) return failure("Quorvel gave an answer that is not JSON.");
     if (answer.value("ok", false)) {
         if (request.command == "query") {

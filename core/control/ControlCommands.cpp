@@ -1,6 +1,8 @@
 // The commands of `quorvel msg` and the JSON of its queries.
 #include "control/ControlCommands.h"
 
+#include "menubar/SpaceRow.h"
+
 #include <algorithm>
 
 namespace quorvel {
@@ -79,9 +81,16 @@ std::string ControlCommands::name(int number, const std::vector<std::string>& wo
     const Space& space = spaces[static_cast<std::size_t>(number - 1)];
     std::optional<std::string> label;
     if (words.size() != 1 || words[0] != "--clear") {
+        // One line, as the rename field gives it: a tab or line break becomes a space, and white
+        // space at either end goes.
         std::string text;
-        for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
-        label = text;
+        for (const std::string& word : words) {
+            if (!text.empty()) text += ' ';
+            for (const char c : word) text += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+        }
+        label = trimmedName(text);
+        if (label->empty())
+            return controlErrorLine({ControlErrorCode::usage, "a desktop name cannot be blank (name <n> --clear removes one)"});
     }
     m_d.labels.setLabel(label, space.id);
     if (m_d.onViewsChanged) m_d.onViewsChanged();

@@ -113,7 +113,8 @@ ControlSocket::ControlSocket(int fd, fs::path path, Loop loop, Handler handler)
 
 ControlSocket::~ControlSocket() {
     while (!m_clients.empty()) drop(m_clients.begin()->first);
-    m_loop.unwatch(m_fd);
+    m_resumeAccepting.cancel();
+    if (m_accepting) m_loop.unwatch(m_fd);
     ::close(m_fd);
     ::unlink(m_path.c_str());
 }
@@ -121,7 +122,10 @@ ControlSocket::~ControlSocket() {
 void ControlSocket::acceptAll() {
     for (;;) {
         const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return; // EAGAIN: none left; anything else: that client is gone
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) pauseAccepting();
+            return; // EAGAIN: none left; anything else: that client is gone
+        }
         Client& client = m_clients[fd];
         client.timeout = m_loop.scheduler.after(kClientTimeout, [this, fd] { drop(fd); });
         if (peerUid(fd) != ::geteuid()) {
@@ -130,6 +134,16 @@ void ControlSocket::acceptAll() {
         }
         m_loop.watch(fd, [this, fd] { readFrom(fd); });
     }
+}
+
+void ControlSocket::pauseAccepting() {
+    // The waiting clients stay queued in the backlog (theirs to time out) until descriptors free up.
+    m_loop.unwatch(m_fd);
+    m_accepting = false;
+    m_resumeAccepting = m_loop.scheduler.after(kAcceptPause, [this] {
+        m_accepting = true;
+        m_loop.watch(m_fd, [this] { acceptAll(); });
+    });
 }
 
 void ControlSocket::readFrom(int fd) {

@@ -23,6 +23,8 @@ namespace quorvel {
 class ControlSocket {
 public:
     static constexpr Seconds kClientTimeout{2.0};
+    // Out of descriptors, the socket stays readable and accepting would spin: it rests this long.
+    static constexpr Seconds kAcceptPause{0.5};
 
     using Handler = std::function<std::string(std::string_view line)>;
     // The main loop's descriptor watches (QtScheduler's or PollLoop's) and its timers.
@@ -65,6 +67,7 @@ private:
 
     ControlSocket(int fd, std::filesystem::path path, Loop loop, Handler handler);
     void acceptAll();
+    void pauseAccepting();
     void readFrom(int fd);
     void answer(int fd, std::string line);
     void flush(int fd);
@@ -75,6 +78,8 @@ private:
     Loop m_loop;
     Handler m_handler;
     std::map<int, Client> m_clients;
+    bool m_accepting = true;
+    TaskHandle m_resumeAccepting;
 };
 
 } // namespace quorvel

@@ -55,8 +55,15 @@ TEST(ControlProtocolTest, ChecksCommandsAndTheirArguments) {
          {ControlRequest{"switch", {}}, ControlRequest{"switch", {"0"}}, ControlRequest{"switch", {"3x"}},
           ControlRequest{"switch", {"-1"}}, ControlRequest{"name", {"2"}}, ControlRequest{"name", {"2", ""}},
           ControlRequest{"name", {"2", "--clear", "x"}}, ControlRequest{"tiling", {"maybe"}},
-          ControlRequest{"query", {"apps"}}, ControlRequest{"toggle_panel", {"now"}}})
+          ControlRequest{"query", {"apps"}}, ControlRequest{"toggle_panel", {"now"}},
+          // Not UTF-8: a Latin-1 byte, a stray continuation, an overlong slash, a surrogate.
+          ControlRequest{"name", {"2", "caf\xe9"}}, ControlRequest{"name", {"2", "\x80"}},
+          ControlRequest{"name", {"2", "\xc0\xaf"}}, ControlRequest{"name", {"2", "\xed\xa0\x80"}}})
         EXPECT_EQ(checkControlRequest(bad).value_or(ControlError{}).code, ControlErrorCode::usage) << bad.command;
+
+    EXPECT_FALSE(checkControlRequest({"name", {"2", "Café 🎵"}}));
+    EXPECT_EQ(controlRequestLine({"name", {"2", "\xff"}}), "{\"args\":[\"2\",\"\xef\xbf\xbd\"],\"command\":\"name\"}\n")
+        << "a line is always made, never an exception";
 
     const auto unknown = checkControlRequest({"frobnicate", {}});
     ASSERT_TRUE(unknown);
@@ -134,6 +141,11 @@ TEST_F(ControlCommandsTest, SwitchingAndNamingChangeTheDesktopsTheQueryReports) 
     EXPECT_TRUE(desktops[2]["current"]);
     EXPECT_EQ(desktops[2]["name"], "Web");
     EXPECT_TRUE(desktops[0]["custom_name"].is_null());
+
+    EXPECT_EQ(send("name", {"2", " Mail\n", "and\tchat\x7f "})["name"], "Mail  and chat")
+        << "one line, as the rename field gives it";
+    EXPECT_EQ(send("name", {"2", " \n", "\t"})["code"], 2) << "blank is refused";
+    EXPECT_EQ(core->labels.label(desktop(1)), "Mail  and chat");
 
     send("name", {"2", "--clear"});
     EXPECT_FALSE(core->labels.label(desktop(1)));

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -35,6 +36,7 @@ protected:
     fs::path dir; // the socket's folder in it
     PollLoop loop;
     int calls = 0;
+    int wakeups = 0; // times the socket or a connection was found readable
     std::size_t longestLine = 0;
 
     void SetUp() override {
@@ -47,7 +49,12 @@ protected:
     std::unique_ptr<ControlSocket> listen(std::string* whyNot = nullptr) {
         return ControlSocket::listen(
             dir, kDisplay,
-            {[this](int fd, std::function<void()> f) { loop.watch(fd, std::move(f)); },
+            {[this](int fd, std::function<void()> f) {
+                 loop.watch(fd, [this, f = std::move(f)] {
+                     ++wakeups;
+                     f();
+                 });
+             },
              [this](int fd) { loop.unwatch(fd); }, loop},
             [this](std::string_view line) {
                 ++calls;
@@ -166,6 +173,27 @@ TEST_F(ControlSocketTest, OversizedAndStalledClientsAreRefusedAndTheNextOneIsSer
     const int next = connectTo(socket->path());
     EXPECT_EQ(ask(next, "{\"command\":\"summon\"}\n"), Json({{"ok", true}, {"echo", "summon"}}));
     ::close(next);
+}
+
+TEST_F(ControlSocketTest, OutOfDescriptorsItRestsInsteadOfSpinningAndServesTheClientLater) {
+    auto socket = listen();
+    ASSERT_TRUE(socket);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    // Room for exactly one more descriptor: the client's own. The app's accept then has none.
+    const int next = ::dup(0);
+    ::close(next);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(next) + 1;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const int fd = connectTo(socket->path());
+    ASSERT_GE(fd, 0);
+    loop.runFor(300ms);
+    const int restless = wakeups;
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_LE(restless, 2) << "accepting was retried at once, over and over";
+    EXPECT_EQ(ask(fd, "{\"command\":\"retile\"}\n"), Json({{"ok", true}, {"echo", "retile"}}));
+    ::close(fd);
 }
 
 TEST_F(ControlSocketTest, APeerOfAnotherUserIsRefusedUnheard) {

@@ -1,6 +1,6 @@
 // `quorvel msg` against the real app on Xvfb + Openbox: switching, naming and querying through the
 // control socket (names shared with the window manager's pagers both ways), and the client's exit
-// codes without an instance and for an unknown command.
+// codes without an instance and for commands it refuses.
 #include "AppFixture.h"
 
 namespace quorvel::x11test {
@@ -32,6 +32,11 @@ TEST_F(MessageAppTest, WithoutAnInstanceOrForAnUnknownCommandTheClientSaysSo) {
     EXPECT_EQ(msg("frobnicate", &printed), 2);
     EXPECT_NE(printed.find("toggle_panel"), std::string::npos) << printed;
     EXPECT_NE(printed.find("query desktops|windows|settings"), std::string::npos) << printed;
+    // Refused before connecting: text that is not UTF-8 (a Latin-1 é), and more than the app reads.
+    EXPECT_EQ(msg("name 2 \"caf$(printf '\\351')\"", &printed), 2);
+    EXPECT_NE(printed.find("UTF-8"), std::string::npos) << printed;
+    EXPECT_EQ(msg("name 2 " + std::string(70000, 'a'), &printed), 2);
+    EXPECT_NE(printed.find("over 64 KiB"), std::string::npos) << printed;
 }
 
 TEST_F(MessageAppTest, SwitchNameAndQueryReachTheRunningApp) {
