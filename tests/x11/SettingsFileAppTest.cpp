@@ -57,6 +57,8 @@ TEST_F(SettingsFileAppTest, AnEditorsSaveSurvivesDesktopSwitchesTakesEffectAndEa
     startApp();
     press("alt+shift+t", "toggle_tiling");
     ASSERT_TRUE(tiled({a, b}, halves(8))) << app->output();
+    // Tiling saves its layout a second after it starts: that write comes before the counting.
+    ASSERT_TRUE(XServer::waitFor([&] { return readDefaults().contains("tilingLayouts"); })) << app->output();
     ReplacementCounter replacements(defaultsFile());
 
     for (const bool inPlace : {false, true}) {
