@@ -9,8 +9,9 @@ namespace quorvel::layout {
 
 namespace {
 
-// Deeper than any tree of real windows; a file that nests further is not a layout.
-constexpr int kMaxDepth = 64;
+// Each window tiled beside the last can nest one level deeper; a tree nesting further than this
+// many windows could is not a layout.
+constexpr int kMaxDepth = 512;
 
 void numberLeaves(BSPNode* node, std::size_t& next, std::vector<WindowId>& windows) {
     if (!node) return;
@@ -128,20 +129,30 @@ Json toJson(const SavedLayouts& layouts) {
     return Json{{"version", kFormatVersion}, {"trees", trees}};
 }
 
-std::optional<SavedLayouts> fromJson(const Json& json) {
+std::optional<SavedLayouts> fromJson(const Json& json, std::size_t* skipped) {
+    if (skipped) *skipped = 0;
     if (!json.is_object() || unsignedField<int>(json, "version") != kFormatVersion) return std::nullopt;
     const auto trees = json.find("trees");
     if (trees == json.end() || !trees->is_array()) return std::nullopt;
     SavedLayouts layouts;
+    // One desktop's bad tree costs that desktop its layout, not every other desktop theirs.
+    const auto skip = [skipped] {
+        if (skipped) ++*skipped;
+    };
     for (const Json& entry : *trees) {
-        if (!entry.is_object()) return std::nullopt;
+        if (!entry.is_object()) {
+            skip();
+            continue;
+        }
         const auto space = unsignedField<SpaceId>(entry, "desktop");
         const auto monitor = unsignedField<DisplayNumber>(entry, "monitor");
         const auto tree = entry.find("tree");
-        if (!space || !monitor || tree == entry.end()) return std::nullopt;
         SavedTree saved;
-        auto root = parseNode(*tree, 0, saved.marks);
-        if (!root) return std::nullopt;
+        auto root = space && monitor && tree != entry.end() ? parseNode(*tree, 0, saved.marks) : nullptr;
+        if (!root) {
+            skip();
+            continue;
+        }
         auto shape = std::make_shared<BSPTree>();
         shape->setRoot(std::move(root));
         saved.shape = std::move(shape);

@@ -42,8 +42,9 @@ inline constexpr int kFormatVersion = 1;
 // A tree and the marks of its windows (a window without a mark gets one with its id only).
 SavedTree save(const BSPTree& tree, const std::map<WindowId, WindowMark>& marks);
 Json toJson(const SavedLayouts& layouts);
-// None for anything that is not a layout of this version: the caller starts without one.
-std::optional<SavedLayouts> fromJson(const Json& json);
+// None for anything that is not a layout of this version: the caller starts without one. A tree
+// that cannot be read is left out and counted in `skipped`; the others are kept.
+std::optional<SavedLayouts> fromJson(const Json& json, std::size_t* skipped = nullptr);
 
 // Gives each newcomer the saved leaf it matches, if any, among leaves not in `taken` (leaf
 // numbers). Matching prefers the same window id (same class, same process when both are known), then class and title, then class

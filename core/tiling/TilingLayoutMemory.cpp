@@ -11,11 +11,15 @@ void TreePolicy::beginRestore() {
     m_restoreBegun = true;
     const auto stored = m_ctx.settings.defaults().object(layout::kDefaultsKey);
     if (!stored) return;
-    auto saved = layout::fromJson(*stored);
+    std::size_t skipped = 0;
+    auto saved = layout::fromJson(*stored, &skipped);
     if (!saved) {
         m_ctx.log.error(kCategory, "saved layouts unreadable — starting without them");
         return;
     }
+    if (skipped > 0)
+        m_ctx.log.error(kCategory, "%ld saved layout(s) unreadable — those desktops start without one",
+                        static_cast<long>(skipped));
     for (auto& [key, tree] : *saved) m_restoring[key] = Restoring{.saved = std::move(tree)};
     m_ctx.log.info(kCategory, "restoring %ld saved layout(s) for %d s", static_cast<long>(m_restoring.size()),
                    static_cast<int>(kRestoreWindow.count()));
@@ -64,10 +68,14 @@ void TreePolicy::restoreInto(TreeKey key, BSPTree& tree) {
         restoring.considered.insert(id);
         newcomers.push_back(mark->second);
     }
-    if (unlisted) {
+    // One look again at a time, however many retiles come meanwhile.
+    if (unlisted && !restoring.retryPending) {
+        restoring.retryPending = true;
         const auto generation = m_run.generation;
         m_ctx.scheduler.after(kUnlistedRetry, m_lifetime.guard([this, key, generation] {
-            if (m_run.isCurrent(generation) && isRestoring(key)) retileTree(key, std::nullopt);
+            if (!m_run.isCurrent(generation) || !isRestoring(key)) return;
+            m_restoring.at(key).retryPending = false;
+            retileTree(key, std::nullopt);
         }));
     }
     auto found = layout::match(restoring.saved, newcomers, restoring.placed);
@@ -113,8 +121,11 @@ void TreePolicy::scheduleSave(Seconds delay) {
 
 void TreePolicy::saveLayouts() {
     const auto marks = windowMarks();
-    // Without the window list the marks would be empty: the next change saves instead.
-    if (!marks) return;
+    // Without the window list the marks would be empty: it is asked again a little later.
+    if (!marks) {
+        m_savePending = true;
+        return scheduleSave(kSaveDelay);
+    }
     SavedLayouts layouts;
     for (const auto& [key, tree] : m_trees)
         if (tree->root()) layouts[key] = layout::save(*tree, *marks);

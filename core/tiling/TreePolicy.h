@@ -237,6 +237,7 @@ private:
         std::set<WindowId> considered;          // windows already matched against the leaves
         std::map<WindowId, double> firstSeen;   // when each newcomer was first looked at
         bool clockStarted = false;              // its desktop has been tiled since the start
+        bool retryPending = false;              // a look again at unlisted windows is scheduled
     };
     void beginRestore();
     void endRestore(TreeKey key);
