@@ -375,6 +375,9 @@ int main(int argc, char** argv) {
     core.coordinator.setWindowManagerGrace(secondsFromEnvironment(
         "QUORVEL_WM_GRACE_SECONDS", std::chrono::duration_cast<std::chrono::milliseconds>(
                                         TilingCoordinator::kWindowManagerGrace)));
+    core.coordinator.setWindowManagerSettle(secondsFromEnvironment(
+        "QUORVEL_WM_SETTLE_SECONDS", std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         TilingCoordinator::kWindowManagerSettle)));
     windowManagerWatch.onChanged = [&core](bool present) {
         if (present) {
             core.coordinator.windowManagerAppeared();

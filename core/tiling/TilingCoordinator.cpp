@@ -171,7 +171,7 @@ void TilingCoordinator::windowManagerAppeared() {
     if (!m_waitingForWindowManager) windowManagerLost();
     if (!m_waitingForWindowManager) return;
     const std::uint64_t wait = m_windowManagerWait;
-    m_scheduler.after(kWindowManagerSettle, m_lifetime.guard([this, wait] { resumeAfterWindowManager(wait); }));
+    m_scheduler.after(m_windowManagerSettle, m_lifetime.guard([this, wait] { resumeAfterWindowManager(wait); }));
 }
 
 void TilingCoordinator::resumeAfterWindowManager(std::uint64_t wait) {

@@ -75,12 +75,13 @@ public:
     // quietly, keeping every tree. The user is told only when none is back kWindowManagerGrace
     // later. Does nothing while the engine neither runs nor is paused.
     void windowManagerLost();
-    // A window manager announced itself: kWindowManagerSettle later tiling resumes from the kept
+    // A window manager announced itself: a settle (kWindowManagerSettle) later tiling resumes from the kept
     // trees, once it lists their windows (up to kWindowManagerListing more). One that replaces a running one without a gap pauses tiling first.
     void windowManagerAppeared();
 
-    // Tests of the real program shorten the grace.
+    // Tests of the real program shorten the grace, or lengthen the settle to act within it.
     void setWindowManagerGrace(Seconds grace) { m_windowManagerGrace = grace; }
+    void setWindowManagerSettle(Seconds settle) { m_windowManagerSettle = settle; }
 
     // The modal alert saying tiling needs a window manager.
     void showPermissionAlert();
@@ -112,6 +113,7 @@ private:
     // When the resume began waiting for the kept windows to be listed.
     std::optional<double> m_listingSince;
     Seconds m_windowManagerGrace = kWindowManagerGrace;
+    Seconds m_windowManagerSettle = kWindowManagerSettle;
     Lifetime m_lifetime;
 };
 
