@@ -1,12 +1,7 @@
 // The application delegate on the simulator: the launch order and its gate, how every hot key is
 // routed (real presses through the hot-key manager), the two debounces, hot-key mode, the strip's
 // developer switch, the desktop-change handler and the quit steps.
-#include "SimServices.h"
-#include "shell/AppDelegate.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "DelegateFixture.h"
 
 namespace quorvel::test {
 namespace {
@@ -16,38 +11,17 @@ using namespace std::chrono_literals;
 constexpr std::uint32_t kControlOption = 0x1800;
 constexpr std::uint32_t kOptionShift = 0x0A00;
 
-class AppDelegateTest : public ::testing::Test {
+class AppDelegateTest : public DelegateFixture {
 protected:
-    sim::SimPlatform sim;
-    sim::SimWorld& world = sim.world;
-    PlatformServices platform = sim::platformServices(sim);
-    std::unique_ptr<CoreServices> core;
-    std::unique_ptr<AppDelegate> app;
-
-    void SetUp() override {
-        world.addDisplay({.uuid = "MAIN-UUID", .spaceCount = 4});
-        core = std::make_unique<CoreServices>(platform);
-        app = std::make_unique<AppDelegate>(platform, *core);
-    }
-    void TearDown() override {
-        app.reset();
-        core.reset();
-    }
-
     bool launch() {
         const bool ok = app->applicationDidFinishLaunching();
         settle();
         return ok;
     }
-    void settle(Seconds d = 0s) {
-        sim.scheduler.runPending();
-        if (d > 0s) sim.scheduler.advance(d);
-    }
     void press(std::uint32_t keyCode, std::uint32_t flags) {
         ASSERT_TRUE(sim.hotkeys.press(keyCode, flags));
         settle();
     }
-    SpaceId desktop(std::size_t position) const { return world.displays().at(0).spaces.at(position).id; }
     int menuBuilds() const { return sim.tray.menuBuilds; }
     const std::vector<std::string>& toasts() const { return sim.notifier.toasts; }
 };
