@@ -294,7 +294,7 @@ TEST_F(AppDelegateTest, ADesktopChangePrunesVanishedNamesOnlyWhenTheTableReadsAn
     EXPECT_EQ(sim.tray.title.text, "Desktop 3");
 }
 
-TEST_F(AppDelegateTest, RenamingSavesTheSnapshotAndQuitReleasesEverything) {
+TEST_F(AppDelegateTest, RenamingSavesTheSnapshotAndQuitReleasesEverythingTheDelegateWired) {
     ASSERT_TRUE(launch());
     core->labels.setLabel("Mail", desktop(1));
     const auto snapshot = core->settings.savedSpaceSnapshot();
@@ -309,6 +309,17 @@ TEST_F(AppDelegateTest, RenamingSavesTheSnapshotAndQuitReleasesEverything) {
     world.activateApp(world.launchApp({.name = "Editor"}));
     settle(1s);
     EXPECT_EQ(menuBuilds(), builds);
+
+    // Callbacks that outlive the delegate do nothing.
+    auto onToggle = app->settingsController().onToggleTiling;
+    app.reset();
+    core->labels.onChange();
+    core->engine.onSpotlightChanged();
+    if (onToggle) onToggle();
+    EXPECT_FALSE(core->engine.isDisplayTransitionInProgress());
+    world.switchToSpace(desktop(2));
+    settle(1s);
+    EXPECT_FALSE(core->engine.isRunning());
 }
 
 TEST_F(AppDelegateTest, AWindowManagerGoneForLongAndFocusDisplayOutcomesReachTheUser) {
@@ -344,20 +355,6 @@ TEST_F(AppDelegateTest, TheSettingsWindowOpensFromTheTrayAndQuitsTheWayTheMenuDo
     EXPECT_TRUE(app->settingsController().isVisible());
     sim.settingsViews.window->quit();
     EXPECT_TRUE(sim.tray.quitRequested);
-}
-
-TEST_F(AppDelegateTest, CallbacksThatOutliveTheDelegateDoNothing) {
-    ASSERT_TRUE(launch());
-    auto onToggle = app->settingsController().onToggleTiling;
-    auto onChange = core->labels.onChange;
-    app->applicationWillTerminate();
-    app.reset();
-    core->labels.onChange();
-    core->engine.onSpotlightChanged();
-    EXPECT_FALSE(core->engine.isDisplayTransitionInProgress());
-    world.switchToSpace(desktop(1));
-    settle(1s);
-    EXPECT_FALSE(core->engine.isRunning());
 }
 
 } // namespace
