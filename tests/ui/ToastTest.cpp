@@ -195,52 +195,44 @@ TEST_F(ToastTest, TheLabelIs14OfQtsPixelsSoAMessageWrapsOnlyPastTheWidthDesigned
     EXPECT_LT(label().height(), fourteen.height() * 3 / 2) << "one line";
 }
 
-// Answers the alert on screen with its first button once it shows, noting its icon.
-void answerNotingIcon(QMessageBox::Icon& icon) {
-    QTimer::singleShot(0, [&icon] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        icon = box->icon();
-        box->buttons().front()->click();
-    });
-}
-
-TEST(AlertTest, OnlyACriticalAlertShowsTheStopSignAndAQuestionLooksLikeOne) {
-    SimScheduler scheduler;
-    QtUserNotifier notifier(scheduler);
+// Answers the alert on screen once it shows with its button `index` from the left, noting its
+// icon, title and buttons in order.
+struct AlertSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-
-    answerNotingIcon(icon);
-    notifier.runAlert({"Quorvel isn't compatible with this desktop yet", "Details logged.", {"Quit"}, true});
-    EXPECT_EQ(icon, QMessageBox::Critical);
-
-    answerNotingIcon(icon);
-    notifier.runAlert({"Tiling needs a window manager", "Start one, then turn tiling on again.", {"Open", "Cancel"}});
-    EXPECT_EQ(icon, QMessageBox::Question);
-
-    answerNotingIcon(icon);
-    notifier.runAlert({"Names restored", "", {"OK"}});
-    EXPECT_EQ(icon, QMessageBox::Information);
-}
-
-TEST(AlertTest, ShowsTheButtonsInOrderAndAnswersTheOneChosen) {
-    SimScheduler scheduler;
-    QtUserNotifier notifier(scheduler);
     QString title;
     QStringList order;
-    QTimer::singleShot(0, [&] {
+    QString defaultButton;
+};
+void answer(AlertSeen& seen, int index) {
+    QTimer::singleShot(0, [&seen, index] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
-        title = box->windowTitle();
+        seen = {box->icon(), box->windowTitle(), {}, box->defaultButton() ? box->defaultButton()->text() : QString()};
         QList<QAbstractButton*> buttons = box->buttons();
         std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
-        for (auto* button : buttons) order << button->text();
-        EXPECT_EQ(box->defaultButton()->text(), "Open Settings");
-        buttons[1]->click();
+        for (auto* button : buttons) seen.order << button->text();
+        buttons[index]->click();
     });
-    const int answer = notifier.runAlert({"Quorvel cannot see other windows", "Grant access, then try again.",
-                                          {"Open Settings", "Quit", "Later"}});
-    EXPECT_EQ(answer, quorvel::kAlertFirstButton + 1);
-    EXPECT_EQ(title, "Quorvel");
-    EXPECT_EQ(order, (QStringList{"Open Settings", "Quit", "Later"}));
+}
+
+TEST(AlertTest, TheIconFollowsTheKindAndTheButtonsShowInOrderAndAnswerTheOneChosen) {
+    SimScheduler scheduler;
+    QtUserNotifier notifier(scheduler);
+    AlertSeen seen;
+
+    answer(seen, 0);
+    notifier.runAlert({"Quorvel isn't compatible with this desktop yet", "Details logged.", {"Quit"}, true});
+    EXPECT_EQ(seen.icon, QMessageBox::Critical) << "only a critical alert shows the stop sign";
+    answer(seen, 0);
+    notifier.runAlert({"Names restored", "", {"OK"}});
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+
+    answer(seen, 1);
+    const int answered = notifier.runAlert({"Quorvel cannot see other windows", "Grant access, then try again.",
+                                            {"Open Settings", "Quit", "Later"}});
+    EXPECT_EQ(seen.icon, QMessageBox::Question) << "a question looks like one";
+    EXPECT_EQ(answered, quorvel::kAlertFirstButton + 1);
+    EXPECT_EQ(seen.title, "Quorvel");
+    EXPECT_EQ(seen.order, (QStringList{"Open Settings", "Quit", "Later"}));
+    EXPECT_EQ(seen.defaultButton, "Open Settings");
 }
