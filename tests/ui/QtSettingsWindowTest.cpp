@@ -1,11 +1,10 @@
 // The settings window in Qt, offscreen, over the simulated machine: every control writes its
-// setting with the exact stored value and tells the delegate; the tabs; the access-mode item read
-// when the window is built; Clear All Custom Names; the window's own buttons and keys.
+// setting with the exact stored value and tells the delegate; the tabs; Clear All Custom Names;
+// the window's own buttons and keys.
 #include "QtSettingsWindow.h"
 #include "SettingsArt.h"
 #include "SimServices.h"
 #include "settingsui/SettingsWindowController.h"
-#include "shortcuts/ShortcutStore.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -145,21 +144,6 @@ TEST_F(QtSettingsWindowTest, FourTabsAndTheStripTabOnlyBehindItsSwitch) {
     controller = makeController();
     open();
     EXPECT_EQ(tabTexts(), (QStringList{"&General", "&Desktops", "&Tiling", "&Shortcuts", "St&rip"}));
-}
-
-TEST_F(QtSettingsWindowTest, TheAccessModeItemFollowsAChangedPanelShortcutWhenNextBuilt) {
-    open();
-    const QString before = find<QComboBox>("accessMode")->itemText(0);
-    const Shortcut changed = *Shortcut::parse("4:35");
-    ShortcutStore(sim.defaults).set(changed, HotkeyAction::togglePanel);
-    controller->show();
-    EXPECT_EQ(find<QComboBox>("accessMode")->itemText(0), before) << "kept while the window lives";
-
-    controller = makeController();
-    open();
-    EXPECT_EQ(find<QComboBox>("accessMode")->itemText(0),
-              QString::fromStdString("Keyboard Shortcut (" + changed.displayText() + ")"));
-    EXPECT_NE(before, find<QComboBox>("accessMode")->itemText(0));
 }
 
 TEST_F(QtSettingsWindowTest, ClearAllCustomNamesForgetsEveryNameAndItsStamps) {

@@ -115,20 +115,6 @@ TEST(SpaceRowWidgetTest, ReturnRenamesOnceEscapeLeavesAndTheMenuNeverSeesTheKeys
     EXPECT_TRUE(row->findChild<QLabel*>("name")->isVisible());
 }
 
-TEST(SpaceRowWidgetTest, PanelRenameSelectsTheWholeName) {
-    sim::SimScheduler scheduler;
-    SpaceRowFields f = fields(SpaceRowStyle::panel);
-    f.customLabel = "Music";
-    QWidget window;
-    auto* row = new SpaceRowWidget(f, {}, &scheduler, &window);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    row->beginEditing();
-    ASSERT_NE(row->editField(), nullptr);
-    EXPECT_EQ(row->editField()->selectedText(), "Music");
-    EXPECT_EQ(row->editField()->geometry(), QRect(116, 10, 360 - 116 - 16, 22));
-}
-
 TEST(SpaceRowWidgetTest, TilingClickFlashesTheWordForItsTime) {
     sim::SimScheduler scheduler;
     std::vector<TilingOverride> overrides;

@@ -58,16 +58,6 @@ TEST_F(ToastTest, AShortMessageStaysThenFadesAndHides) {
     EXPECT_EQ(scheduler.pendingCount(), 0u);
 }
 
-TEST_F(ToastTest, WithoutACompositorTheToastHidesAtOnceWhenItsTimeIsUp) {
-    notifier.setCompositing(false);
-    show(std::string(40, 'a'));
-    advanceTo(1.599);
-    EXPECT_TRUE(fullyShown());
-    advanceTo(1.601);
-    EXPECT_FALSE(toast().isVisible());
-    EXPECT_EQ(scheduler.pendingCount(), 0u);
-}
-
 TEST_F(ToastTest, HoldTimeCountsUserPerceivedCharacters) {
     const std::string eAcute = "e\u0301"; // one character, two code points
     const std::string flag = "\U0001F1EB\U0001F1F7";
@@ -94,7 +84,7 @@ TEST_F(ToastTest, HoldTimeCountsUserPerceivedCharacters) {
     }
 }
 
-TEST_F(ToastTest, ANewMessageReplacesTheOldOneAndGetsItsFullTime) {
+TEST_F(ToastTest, ANewMessageReplacesTheOldOneAndGetsItsFullTimeEvenDuringTheFade) {
     show("Desktop 2");
     Toast* window = &toast();
     advanceTo(0.5);
@@ -105,17 +95,15 @@ TEST_F(ToastTest, ANewMessageReplacesTheOldOneAndGetsItsFullTime) {
     EXPECT_TRUE(fullyShown());
     advanceTo(2.451);
     EXPECT_FALSE(toast().isVisible());
-}
 
-TEST_F(ToastTest, AMessageShownDuringTheFadeStays) {
-    show("Desktop 2");
-    advanceTo(1.8);
+    show("Desktop 4");
+    advanceTo(4.3);
     ASSERT_LT(toast().windowOpacity(), 1.0);
-    show("Desktop 3");
+    show("Desktop 5");
     EXPECT_TRUE(fullyShown());
-    advanceTo(3.399); // past the first fade's end and all its ticks
+    advanceTo(5.899); // past the first fade's end and all its ticks
     EXPECT_TRUE(fullyShown());
-    advanceTo(3.751);
+    advanceTo(6.251);
     EXPECT_FALSE(toast().isVisible());
 }
 
@@ -166,7 +154,7 @@ TEST_F(ToastTest, PaintsARoundedDarkPanelAndNeverTakesFocus) {
     EXPECT_LT(qRed(inside), 40);
 }
 
-TEST_F(ToastTest, WithoutACompositorThePanelIsOpaqueToTheEdgeOfItsShape) {
+TEST_F(ToastTest, WithoutACompositorThePanelIsOpaqueToTheEdgeOfItsShapeAndHidesAtOnce) {
     notifier.setCompositing(false);
     show("Desktop 2");
     QCoreApplication::processEvents();
@@ -182,6 +170,13 @@ TEST_F(ToastTest, WithoutACompositorThePanelIsOpaqueToTheEdgeOfItsShape) {
         }
     }
     EXPECT_LT(qRed(image.pixel(1, image.height() / 2)), 40) << "dark to its left edge";
+
+    // No fade: hidden as soon as its time is up.
+    advanceTo(1.599);
+    EXPECT_TRUE(fullyShown());
+    advanceTo(1.601);
+    EXPECT_FALSE(toast().isVisible());
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
 }
 
 TEST_F(ToastTest, TheLabelIs14OfQtsPixelsSoAMessageWrapsOnlyPastTheWidthDesigned) {
@@ -200,52 +195,44 @@ TEST_F(ToastTest, TheLabelIs14OfQtsPixelsSoAMessageWrapsOnlyPastTheWidthDesigned
     EXPECT_LT(label().height(), fourteen.height() * 3 / 2) << "one line";
 }
 
-// Answers the alert on screen with its first button once it shows, noting its icon.
-void answerNotingIcon(QMessageBox::Icon& icon) {
-    QTimer::singleShot(0, [&icon] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        icon = box->icon();
-        box->buttons().front()->click();
-    });
-}
-
-TEST(AlertTest, OnlyACriticalAlertShowsTheStopSignAndAQuestionLooksLikeOne) {
-    SimScheduler scheduler;
-    QtUserNotifier notifier(scheduler);
+// Answers the alert on screen once it shows with its button `index` from the left, noting its
+// icon, title and buttons in order.
+struct AlertSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-
-    answerNotingIcon(icon);
-    notifier.runAlert({"Quorvel isn't compatible with this desktop yet", "Details logged.", {"Quit"}, true});
-    EXPECT_EQ(icon, QMessageBox::Critical);
-
-    answerNotingIcon(icon);
-    notifier.runAlert({"Tiling needs a window manager", "Start one, then turn tiling on again.", {"Open", "Cancel"}});
-    EXPECT_EQ(icon, QMessageBox::Question);
-
-    answerNotingIcon(icon);
-    notifier.runAlert({"Names restored", "", {"OK"}});
-    EXPECT_EQ(icon, QMessageBox::Information);
-}
-
-TEST(AlertTest, ShowsTheButtonsInOrderAndAnswersTheOneChosen) {
-    SimScheduler scheduler;
-    QtUserNotifier notifier(scheduler);
     QString title;
     QStringList order;
-    QTimer::singleShot(0, [&] {
+    QString defaultButton;
+};
+void answer(AlertSeen& seen, int index) {
+    QTimer::singleShot(0, [&seen, index] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
-        title = box->windowTitle();
+        seen = {box->icon(), box->windowTitle(), {}, box->defaultButton() ? box->defaultButton()->text() : QString()};
         QList<QAbstractButton*> buttons = box->buttons();
         std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
-        for (auto* button : buttons) order << button->text();
-        EXPECT_EQ(box->defaultButton()->text(), "Open Settings");
-        buttons[1]->click();
+        for (auto* button : buttons) seen.order << button->text();
+        buttons[index]->click();
     });
-    const int answer = notifier.runAlert({"Quorvel cannot see other windows", "Grant access, then try again.",
-                                          {"Open Settings", "Quit", "Later"}});
-    EXPECT_EQ(answer, quorvel::kAlertFirstButton + 1);
-    EXPECT_EQ(title, "Quorvel");
-    EXPECT_EQ(order, (QStringList{"Open Settings", "Quit", "Later"}));
+}
+
+TEST(AlertTest, TheIconFollowsTheKindAndTheButtonsShowInOrderAndAnswerTheOneChosen) {
+    SimScheduler scheduler;
+    QtUserNotifier notifier(scheduler);
+    AlertSeen seen;
+
+    answer(seen, 0);
+    notifier.runAlert({"Quorvel isn't compatible with this desktop yet", "Details logged.", {"Quit"}, true});
+    EXPECT_EQ(seen.icon, QMessageBox::Critical) << "only a critical alert shows the stop sign";
+    answer(seen, 0);
+    notifier.runAlert({"Names restored", "", {"OK"}});
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+
+    answer(seen, 1);
+    const int answered = notifier.runAlert({"Quorvel cannot see other windows", "Grant access, then try again.",
+                                            {"Open Settings", "Quit", "Later"}});
+    EXPECT_EQ(seen.icon, QMessageBox::Question) << "a question looks like one";
+    EXPECT_EQ(answered, quorvel::kAlertFirstButton + 1);
+    EXPECT_EQ(seen.title, "Quorvel");
+    EXPECT_EQ(seen.order, (QStringList{"Open Settings", "Quit", "Later"}));
+    EXPECT_EQ(seen.defaultButton, "Open Settings");
 }

@@ -1,12 +1,7 @@
 // The application delegate on the simulator: the launch order and its gate, how every hot key is
 // routed (real presses through the hot-key manager), the two debounces, hot-key mode, the strip's
 // developer switch, the desktop-change handler and the quit steps.
-#include "SimServices.h"
-#include "shell/AppDelegate.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "DelegateFixture.h"
 
 namespace quorvel::test {
 namespace {
@@ -16,38 +11,17 @@ using namespace std::chrono_literals;
 constexpr std::uint32_t kControlOption = 0x1800;
 constexpr std::uint32_t kOptionShift = 0x0A00;
 
-class AppDelegateTest : public ::testing::Test {
+class AppDelegateTest : public DelegateFixture {
 protected:
-    sim::SimPlatform sim;
-    sim::SimWorld& world = sim.world;
-    PlatformServices platform = sim::platformServices(sim);
-    std::unique_ptr<CoreServices> core;
-    std::unique_ptr<AppDelegate> app;
-
-    void SetUp() override {
-        world.addDisplay({.uuid = "MAIN-UUID", .spaceCount = 4});
-        core = std::make_unique<CoreServices>(platform);
-        app = std::make_unique<AppDelegate>(platform, *core);
-    }
-    void TearDown() override {
-        app.reset();
-        core.reset();
-    }
-
     bool launch() {
         const bool ok = app->applicationDidFinishLaunching();
         settle();
         return ok;
     }
-    void settle(Seconds d = 0s) {
-        sim.scheduler.runPending();
-        if (d > 0s) sim.scheduler.advance(d);
-    }
     void press(std::uint32_t keyCode, std::uint32_t flags) {
         ASSERT_TRUE(sim.hotkeys.press(keyCode, flags));
         settle();
     }
-    SpaceId desktop(std::size_t position) const { return world.displays().at(0).spaces.at(position).id; }
     int menuBuilds() const { return sim.tray.menuBuilds; }
     const std::vector<std::string>& toasts() const { return sim.notifier.toasts; }
 };
@@ -320,7 +294,7 @@ TEST_F(AppDelegateTest, ADesktopChangePrunesVanishedNamesOnlyWhenTheTableReadsAn
     EXPECT_EQ(sim.tray.title.text, "Desktop 3");
 }
 
-TEST_F(AppDelegateTest, RenamingSavesTheSnapshotAndQuitReleasesEverything) {
+TEST_F(AppDelegateTest, RenamingSavesTheSnapshotAndQuitReleasesEverythingTheDelegateWired) {
     ASSERT_TRUE(launch());
     core->labels.setLabel("Mail", desktop(1));
     const auto snapshot = core->settings.savedSpaceSnapshot();
@@ -335,6 +309,17 @@ TEST_F(AppDelegateTest, RenamingSavesTheSnapshotAndQuitReleasesEverything) {
     world.activateApp(world.launchApp({.name = "Editor"}));
     settle(1s);
     EXPECT_EQ(menuBuilds(), builds);
+
+    // Callbacks that outlive the delegate do nothing.
+    auto onToggle = app->settingsController().onToggleTiling;
+    app.reset();
+    core->labels.onChange();
+    core->engine.onSpotlightChanged();
+    if (onToggle) onToggle();
+    EXPECT_FALSE(core->engine.isDisplayTransitionInProgress());
+    world.switchToSpace(desktop(2));
+    settle(1s);
+    EXPECT_FALSE(core->engine.isRunning());
 }
 
 TEST_F(AppDelegateTest, AWindowManagerGoneForLongAndFocusDisplayOutcomesReachTheUser) {
@@ -370,20 +355,6 @@ TEST_F(AppDelegateTest, TheSettingsWindowOpensFromTheTrayAndQuitsTheWayTheMenuDo
     EXPECT_TRUE(app->settingsController().isVisible());
     sim.settingsViews.window->quit();
     EXPECT_TRUE(sim.tray.quitRequested);
-}
-
-TEST_F(AppDelegateTest, CallbacksThatOutliveTheDelegateDoNothing) {
-    ASSERT_TRUE(launch());
-    auto onToggle = app->settingsController().onToggleTiling;
-    auto onChange = core->labels.onChange;
-    app->applicationWillTerminate();
-    app.reset();
-    core->labels.onChange();
-    core->engine.onSpotlightChanged();
-    EXPECT_FALSE(core->engine.isDisplayTransitionInProgress());
-    world.switchToSpace(desktop(1));
-    settle(1s);
-    EXPECT_FALSE(core->engine.isRunning());
 }
 
 } // namespace

@@ -130,7 +130,7 @@ TEST(BSPTreeTest, SwapAndToggleChangeOnlyWhatTheySay) {
     EXPECT_TRUE(wellFormed(tree));
 }
 
-TEST(BSPTreeTest, LayoutLeavesTheGapOnlyBetweenSiblings) {
+TEST(BSPTreeTest, LayoutLeavesTheGapOnlyBetweenSiblingsAtAnyRatio) {
     const Rect region{100, 50, 1000, 600};
     BSPTree tree = treeOf({1, 2, 3}, region); // V[1 H[2 3]]
     const FrameMap frames = tree.layout(region, 10);
@@ -145,12 +145,11 @@ TEST(BSPTreeTest, LayoutLeavesTheGapOnlyBetweenSiblings) {
 
     // A rectangle with negative size counts as the same region standardised.
     EXPECT_EQ(treeOf({1, 2}).layout({1600, 900, -1600, -900}, 0), treeOf({1, 2}).layout(kWide, 0));
-}
 
-TEST(BSPTreeTest, LayoutHonoursAnyRatio) {
-    BSPTree tree = treeOf({1, 2});
-    tree.root()->ratio = 0.25;
-    EXPECT_EQ(tree.layout({0, 0, 1010, 500}, 10), (FrameMap{{1, {0, 0, 250, 500}}, {2, {260, 0, 750, 500}}}));
+    // Any ratio: the gap comes out of the whole, the first child gets its share of the rest.
+    BSPTree quarter = treeOf({1, 2});
+    quarter.root()->ratio = 0.25;
+    EXPECT_EQ(quarter.layout({0, 0, 1010, 500}, 10), (FrameMap{{1, {0, 0, 250, 500}}, {2, {260, 0, 750, 500}}}));
 }
 
 TEST(BSPTreeTest, CloneIsIndependentOfTheOriginal) {

@@ -1,8 +1,7 @@
 // `quorvel msg` on the simulator: the request parser and its refusals, and each command's answer
 // and effect through the real delegate (desktop switches, names, tiling, the three queries).
-#include "SimServices.h"
+#include "DelegateFixture.h"
 #include "control/ControlCommands.h"
-#include "shell/AppDelegate.h"
 #include "shell/ControlWiring.h"
 
 #include <gtest/gtest.h>
@@ -86,31 +85,19 @@ TEST(ControlProtocolTest, TheCompletionsOfBothShellsOfferEveryCommand) {
     }
 }
 
-class ControlCommandsTest : public ::testing::Test {
+class ControlCommandsTest : public DelegateFixture {
 protected:
-    sim::SimPlatform sim;
-    sim::SimWorld& world = sim.world;
-    PlatformServices platform = sim::platformServices(sim);
-    std::unique_ptr<CoreServices> core;
-    std::unique_ptr<AppDelegate> app;
     std::unique_ptr<ControlCommands> commands;
 
     void SetUp() override {
-        world.addDisplay({.uuid = "MAIN-UUID", .spaceCount = 4});
-        core = std::make_unique<CoreServices>(platform);
-        app = std::make_unique<AppDelegate>(platform, *core);
+        DelegateFixture::SetUp();
         ASSERT_TRUE(app->applicationDidFinishLaunching());
         commands = std::make_unique<ControlCommands>(controlDependencies(platform, *core, *app));
         settle();
     }
     void TearDown() override {
         commands.reset();
-        app.reset();
-        core.reset();
-    }
-    void settle(Seconds d = 0s) {
-        sim.scheduler.runPending();
-        if (d > 0s) sim.scheduler.advance(d);
+        DelegateFixture::TearDown();
     }
     Json send(const std::string& command, const std::vector<std::string>& args = {}) {
         const std::string line = commands->handleLine(controlRequestLine({command, args}));
@@ -118,7 +105,6 @@ protected:
         settle(1s);
         return Json::parse(line);
     }
-    SpaceId desktop(std::size_t position) const { return world.displays().at(0).spaces.at(position).id; }
 };
 
 TEST_F(ControlCommandsTest, SwitchingAndNamingChangeTheDesktopsTheQueryReports) {

@@ -130,24 +130,7 @@ protected:
         return *second;
     }
     // The tree of the engine running now, in names.
-    std::string shape(const std::map<WindowId, std::string>& names) {
-        const BSPTree* tree = (second ? *second : engine).view().tree(desktop(0));
-        if (!tree) return "-";
-        const std::string text = tree->describe();
-        std::string out;
-        for (std::size_t i = 0; i < text.size();) {
-            std::size_t end = i;
-            while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-            if (end == i) {
-                out += text[i++];
-                continue;
-            }
-            const auto name = names.find(static_cast<WindowId>(std::stoul(text.substr(i, end - i))));
-            out += name != names.end() ? name->second : text.substr(i, end - i);
-            i = end;
-        }
-        return out;
-    }
+    std::string shape(const std::map<WindowId, std::string>& names) { return layout(desktop(0), names, second.get()); }
     std::size_t savedLeaves() {
         const auto stored = sim.defaults.object(layout::kDefaultsKey);
         const auto layouts = stored ? layout::fromJson(*stored) : std::nullopt;

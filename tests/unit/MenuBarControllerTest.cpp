@@ -312,8 +312,9 @@ TEST_F(MenuBarControllerTest, IndicatorCyclesTheEyeAndSwitchesOnlyToOtherDesktop
     EXPECT_EQ(makeIndicator(std::vector<Space>(12), MenuDensity::minimal).width, 348);
 }
 
-TEST_F(MenuBarControllerTest, ClickingTheCurrentRowClosesTheMenuAndReportsNothing) {
+TEST_F(MenuBarControllerTest, RowsAndTailCommandsDoWhatTheySay) {
     start();
+    // Clicking the current row closes the menu and reports nothing; another row switches.
     sim.tray.user().rowSwitch(row(0).space);
     EXPECT_FALSE(sim.tray.isOpen);
     EXPECT_TRUE(switched.empty());
@@ -321,6 +322,20 @@ TEST_F(MenuBarControllerTest, ClickingTheCurrentRowClosesTheMenuAndReportsNothin
     sim.tray.user().rowSwitch(row(2).space);
     EXPECT_FALSE(sim.tray.isOpen);
     EXPECT_EQ(switched, std::vector<SpaceId>{desktop(0, 2)});
+
+    int settings = 0;
+    menu->onOpenSettings = [&] { ++settings; };
+    sim.tray.user().perform(MenuCommand::openSettings);
+    EXPECT_EQ(settings, 1);
+    sim.tray.user().perform(MenuCommand::flipSplit);
+    EXPECT_EQ(sim.notifier.toasts.back(), "Nothing to flip");
+
+    sim.tray.open();
+    sim.tray.user().rowCycleTiling(row(1).space, TilingOverride::on);
+    EXPECT_EQ(core->labels.tilingOverride(desktop(0, 1)), TilingOverride::on);
+    EXPECT_TRUE(core->engine.isRunning()) << "a desktop that forces tiling starts the engine";
+    sim.tray.user().perform(MenuCommand::quit);
+    EXPECT_TRUE(sim.tray.quitRequested);
 }
 
 TEST_F(MenuBarControllerTest, TilingSwitchInTheMenuOnlySetsTheSwitchAHotKeyChangeRebuilds) {
@@ -337,13 +352,6 @@ TEST_F(MenuBarControllerTest, TilingSwitchInTheMenuOnlySetsTheSwitchAHotKeyChang
 
     core->coordinator.setEnabled(false, TilingCoordinator::Source::hotkey);
     EXPECT_EQ(sim.tray.menuBuilds, builds + 1);
-}
-
-TEST_F(MenuBarControllerTest, RowTilingCycleStoresTheOverrideAndStartsTiling) {
-    start();
-    sim.tray.user().rowCycleTiling(row(1).space, TilingOverride::on);
-    EXPECT_EQ(core->labels.tilingOverride(desktop(0, 1)), TilingOverride::on);
-    EXPECT_TRUE(core->engine.isRunning()) << "a desktop that forces tiling starts the engine";
 }
 
 TEST_F(MenuBarControllerTest, TitleKeeps24CharactersShortens25AndMarksATilingDesktop) {
@@ -388,18 +396,6 @@ TEST_F(MenuBarControllerTest, WithoutATrayTheUserIsToldOnceHowToReachTheDesktops
     menu->removeStatusItem();
     menu->setup();
     EXPECT_EQ(sim.notifier.toasts.size(), 1u);
-}
-
-TEST_F(MenuBarControllerTest, TailCommandsDoWhatTheySay) {
-    start();
-    int settings = 0;
-    menu->onOpenSettings = [&] { ++settings; };
-    sim.tray.user().perform(MenuCommand::openSettings);
-    EXPECT_EQ(settings, 1);
-    sim.tray.user().perform(MenuCommand::flipSplit);
-    EXPECT_EQ(sim.notifier.toasts.back(), "Nothing to flip");
-    sim.tray.user().perform(MenuCommand::quit);
-    EXPECT_TRUE(sim.tray.quitRequested);
 }
 
 TEST_F(MenuBarControllerTest, FocusDisplayOffersEveryMonitorOnceThereAreTwo) {

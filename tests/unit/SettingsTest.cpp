@@ -96,6 +96,9 @@ TEST_F(SettingsTest, SnapshotRoundTripKeepsOrderNamesAndForcedTiling) {
     EXPECT_EQ(snapshot->ids, (std::vector<SpaceId>{12, 3, 18446744073709551615ull}));
     EXPECT_EQ(snapshot->labels.at(12), "Code — main.cpp");
     EXPECT_EQ(snapshot->overrides.at(3), TilingOverride::off);
+    // Without its count there is no snapshot.
+    defaults.remove(Settings::savedSpaceCountKey);
+    EXPECT_FALSE(settings.savedSpaceSnapshot().has_value());
 }
 
 TEST_F(SettingsTest, SnapshotReaderDropsWhatDoesNotParseAndKeepsTheRest) {
@@ -115,12 +118,6 @@ TEST_F(SettingsTest, SnapshotReaderDropsWhatDoesNotParseAndKeepsTheRest) {
     ASSERT_TRUE(reduced);
     EXPECT_TRUE(reduced->ids.empty());
     EXPECT_TRUE(reduced->labels.empty());
-}
-
-TEST_F(SettingsTest, SnapshotExistsOnlyWithItsCount) {
-    settings.saveSpaceSnapshot({1}, {{1, "A"}}, {});
-    defaults.remove(Settings::savedSpaceCountKey);
-    EXPECT_FALSE(settings.savedSpaceSnapshot().has_value());
 }
 
 TEST_F(SettingsTest, PurgeRemovesOnlyTheRemovedFeatureKeys) {

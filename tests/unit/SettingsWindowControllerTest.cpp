@@ -1,6 +1,6 @@
-// The settings window on the simulator: built once from the stored settings, the strip tab behind
-// its switch, the tiling box that shows only what the coordinator decided, launch at login shown
-// truthfully, and Clear All Custom Names. Each control's stored value is covered by the Qt test.
+// The settings window on the simulator: built once from the stored settings, the tiling box that
+// shows only what the coordinator decided, launch at login shown truthfully. Each control's stored
+// value, the tabs and Clear All Custom Names are covered by the Qt test.
 #include "DesktopNamesFixture.h"
 #include "settingsui/SettingsWindowController.h"
 #include "shortcuts/ShortcutStore.h"
@@ -31,11 +31,6 @@ protected:
         controller.show();
         return *sim.settingsViews.window;
     }
-    static std::vector<std::string> tabTitles(const SettingsContent& content) {
-        std::vector<std::string> titles;
-        for (const auto& tab : content.tabs) titles.push_back(tab.title);
-        return titles;
-    }
 };
 
 TEST_F(SettingsWindowControllerTest, BuiltOnceFromTheShortcutsOfTheMomentAndBroughtForwardLater) {
@@ -55,16 +50,12 @@ TEST_F(SettingsWindowControllerTest, BuiltOnceFromTheShortcutsOfTheMomentAndBrou
         << "the item follows a changed shortcut only when the window is built again";
 }
 
-TEST_F(SettingsWindowControllerTest, TheStripTabExistsOnlyBehindItsSwitch) {
-    EXPECT_EQ(tabTitles(open().content), (std::vector<std::string>{"General", "Desktops", "Tiling", "Shortcuts"}));
-
-    sim.defaults.set(Settings::stripDevKey, true);
+// The tabs themselves, with and without the strip's switch, are QtSettingsWindowTest's.
+TEST_F(SettingsWindowControllerTest, WithoutALoginServiceThereIsNoLaunchAtLoginBox) {
     SettingsWindowController again({.views = &sim.settingsViews, .settings = settings, .labels = labels,
                                     .launchAtLogin = nullptr, .log = sim.log});
     again.show();
-    EXPECT_EQ(tabTitles(again.content()),
-              (std::vector<std::string>{"General", "Desktops", "Tiling", "Shortcuts", "Strip"}));
-    EXPECT_EQ(again.row(SettingsControlId::launchAtLogin), nullptr) << "no login service, no box";
+    EXPECT_EQ(again.row(SettingsControlId::launchAtLogin), nullptr);
 }
 
 TEST_F(SettingsWindowControllerTest, TheTilingBoxShowsWhatTheCoordinatorDecidedNotTheClick) {
@@ -115,18 +106,6 @@ TEST_F(SettingsWindowControllerTest, CrashReportsAreSwitchedInTheSettingsWhereTh
     view.click(SettingsControlId::crashReports, 0, false);
     EXPECT_FALSE(settings.defaults().boolFor(Settings::crashReportingKey));
     EXPECT_EQ(sim.log.lines("app"), (std::vector<std::string>{"crash reporting enabled", "crash reporting declined"}));
-}
-
-TEST_F(SettingsWindowControllerTest, ClearAllCustomNamesReturnsEveryDesktopToItsOwnName) {
-    desktops(3);
-    labels.setLabel("Mail", desktop(0));
-    labels.setLabel("Code", desktop(2));
-    open().press(SettingsControlId::clearNames);
-
-    EXPECT_FALSE(sim.defaults.object(LabelStore::labelsKey).has_value());
-    EXPECT_FALSE(sim.defaults.object(LabelStore::labelsLastSeenKey).has_value());
-    EXPECT_EQ(labels.label(desktop(0)), std::nullopt);
-    EXPECT_EQ(refreshes, 1);
 }
 
 } // namespace

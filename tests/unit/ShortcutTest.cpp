@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <unordered_set>
 
 namespace quorvel::test {
@@ -16,19 +15,10 @@ namespace {
 
 constexpr KeyModifiers kControlOption = KeyModifiers::control | KeyModifiers::option;
 
-TEST(HotkeyActionTest, NamesTitlesAndDefaultsFollowDeclarationOrder) {
+// Each action's name, title and default combination are checked where they show: the shortcuts
+// window's rows and messages, the stored texts and the registered keys.
+TEST(HotkeyActionTest, EveryStorageNameReadsBackAndNoTwoDefaultsCollide) {
     ASSERT_EQ(kHotkeyActions.size(), 13u);
-    EXPECT_EQ(rawValue(kHotkeyActions.front()), "toggle_panel");
-    EXPECT_EQ(rawValue(kHotkeyActions.back()), "toggle_strip");
-    EXPECT_EQ(hotkeyId(HotkeyAction::togglePanel), 1u);
-    EXPECT_EQ(hotkeyId(HotkeyAction::toggleStrip), 13u);
-    EXPECT_EQ(title(HotkeyAction::spotlightWindow), "Spotlight Window");
-    EXPECT_EQ(title(HotkeyAction::summon), "Summon app to this desktop");
-    EXPECT_EQ(defaultShortcut(HotkeyAction::togglePanel).displayText(), "⌃⌥P");
-    EXPECT_EQ(defaultShortcut(HotkeyAction::swapLeft).displayText(), "⌥⇧←");
-    EXPECT_EQ(defaultShortcut(HotkeyAction::addFileManagerWindow).storageText(), "3:3");
-
-    // Every storage name reads back as its own action, and defaults never collide.
     std::unordered_set<Shortcut> defaults;
     for (HotkeyAction action : kHotkeyActions) {
         EXPECT_EQ(hotkeyActionFromRaw(rawValue(action)), action);

@@ -74,14 +74,6 @@ TEST_F(SpaceRowTest, RenameReportsTheTrimmedNameOnceAndAnEmptyNameAsAbsent) {
     EXPECT_EQ(calls.renames[1], std::nullopt);
 }
 
-TEST_F(SpaceRowTest, ANameOfOnlyUnicodeWhiteSpaceClearsTheName) {
-    SpaceRow& r = make(menuFields());
-    r.rightMouseDown();
-    r.commit("\u00A0\u3000\u2003\u2028\u0085\t"); // no-break, ideographic, em space, separators
-    ASSERT_EQ(calls.renames.size(), 1u);
-    EXPECT_EQ(calls.renames[0], std::nullopt);
-}
-
 TEST(TrimmedNameTest, TrimsUnicodeWhiteSpaceAtBothEndsAndKeepsWholeCharacters) {
     EXPECT_EQ(trimmedName("\u3000Mail\u00A0\n"), "Mail");
     EXPECT_EQ(trimmedName("\u202F\u205F\u1680\u200A\u2029\v\f\r Inbox zero\u2000"), "Inbox zero");

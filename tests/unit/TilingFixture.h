@@ -42,9 +42,10 @@ protected:
         const BSPTree* tree = engine.view().tree(space);
         return tree ? tree->describe() : "-";
     }
-    // The tree text with window ids replaced by names ("V[A H[B C]]").
-    std::string layout(SpaceId space, const std::map<WindowId, std::string>& names) {
-        std::string text = treeOf(space);
+    // The tree text with window ids replaced by names ("V[A H[B C]]"), of `of` when given.
+    std::string layout(SpaceId space, const std::map<WindowId, std::string>& names, const TilingEngine* of = nullptr) {
+        const BSPTree* tree = (of ? *of : engine).view().tree(space);
+        std::string text = tree ? tree->describe() : "-";
         std::string out;
         for (std::size_t i = 0; i < text.size();) {
             if (std::isdigit(static_cast<unsigned char>(text[i]))) {

@@ -10,7 +10,6 @@
 namespace quorvel::test {
 namespace {
 
-constexpr std::int64_t kKeyP = 35;
 constexpr std::int64_t kKeyH = 4;
 
 class WelcomeWindowControllerTest : public ::testing::Test {
@@ -34,19 +33,14 @@ TEST_F(WelcomeWindowControllerTest, TheTextsFollowAChangedShortcutAtTheNextShowI
     window().clickGetStarted();
     EXPECT_FALSE(welcome.isVisible());
 
-    ShortcutStore store(sim.defaults);
-    store.set(Shortcut{kKeyP, {KeyModifiers::control, KeyModifiers::shift}}, HotkeyAction::togglePanel);
-    store.set(Shortcut{kKeyH, {KeyModifiers::control, KeyModifiers::option, KeyModifiers::shift}},
-              HotkeyAction::swapLeft);
+    // A changed panel key in the table, the bullets and the pop-up is QtWelcomeWindowTest's; the
+    // swap row takes its modifiers from swap-left.
+    ShortcutStore(sim.defaults)
+        .set(Shortcut{kKeyH, {KeyModifiers::control, KeyModifiers::option, KeyModifiers::shift}}, HotkeyAction::swapLeft);
     welcome.show();
-
     EXPECT_TRUE(welcome.isVisible());
     EXPECT_EQ(sim.welcomeViews.createdCount, 1);
-    EXPECT_EQ(shown().shortcutTable.substr(0, shown().shortcutTable.find('\n')),
-              "⌃⇧P  Switcher panel     ⌃⌥E  Edit mode");
     EXPECT_NE(shown().shortcutTable.find("\n⌃⌥⇧←→↑↓  Swap window"), std::string::npos);
-    EXPECT_NE(shown().bullets.find("⌃⇧P opens the switcher panel"), std::string::npos);
-    EXPECT_EQ(shown().modeItems.at(1), "Keyboard Shortcut (⌃⇧P)");
 }
 
 TEST_F(WelcomeWindowControllerTest, WithNoStoredModeMenuBarIsSelectedAndTheOtherChoiceStoresHotkey) {
