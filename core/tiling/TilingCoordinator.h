@@ -75,8 +75,9 @@ public:
     // quietly, keeping every tree. The user is told only when none is back kWindowManagerGrace
     // later. Does nothing while the engine neither runs nor is paused.
     void windowManagerLost();
-    // A window manager announced itself: a settle (kWindowManagerSettle) later tiling resumes from the kept
-    // trees, once it lists their windows (up to kWindowManagerListing more). One that replaces a running one without a gap pauses tiling first.
+    // A window manager announced itself: a settle (kWindowManagerSettle) later tiling resumes from
+    // the kept trees, once it lists their windows (up to kWindowManagerListing more). One that
+    // replaces a running one without a gap pauses tiling first.
     void windowManagerAppeared();
 
     // Tests of the real program shorten the grace, or lengthen the settle to act within it.

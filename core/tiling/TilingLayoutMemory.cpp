@@ -73,9 +73,9 @@ void TreePolicy::restoreInto(TreeKey key, BSPTree& tree) {
         restoring.retryPending = true;
         const auto generation = m_run.generation;
         m_ctx.scheduler.after(kUnlistedRetry, m_lifetime.guard([this, key, generation] {
-            if (!m_run.isCurrent(generation) || !isRestoring(key)) return;
+            if (!isRestoring(key)) return;
             m_restoring.at(key).retryPending = false;
-            retileTree(key, std::nullopt);
+            if (m_run.isCurrent(generation)) retileTree(key, std::nullopt);
         }));
     }
     auto found = layout::match(restoring.saved, newcomers, restoring.placed);
