@@ -81,14 +81,12 @@ std::string ControlCommands::name(int number, const std::vector<std::string>& wo
     const Space& space = spaces[static_cast<std::size_t>(number - 1)];
     std::optional<std::string> label;
     if (words.size() != 1 || words[0] != "--clear") {
-        // One line, as the rename field gives it: a tab or line break becomes a space, and white
-        // space at either end goes.
         std::string text;
         for (const std::string& word : words) {
             if (!text.empty()) text += ' ';
-            for (const char c : word) text += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+            text += word;
         }
-        label = trimmedName(text);
+        label = oneLineName(text);
         if (label->empty())
             return controlErrorLine({ControlErrorCode::usage, "a desktop name cannot be blank (name <n> --clear removes one)"});
     }

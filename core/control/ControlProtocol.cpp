@@ -2,6 +2,7 @@
 // from outside that nlohmann::json refuses becomes a malformed-request error.
 #include "control/ControlProtocol.h"
 
+#include "menubar/Utf8.h"
 #include "shortcuts/HotkeyAction.h"
 
 #include <algorithm>
@@ -19,27 +20,6 @@ bool isDesktopNumber(std::string_view text) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size() && value >= 1;
-}
-
-// Whether `text` is well-formed UTF-8: what JSON can carry without altering it.
-bool isUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                                 : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms, UTF-16 surrogates and code points past U+10FFFF.
-        if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
 }
 
 bool oneOf(std::string_view value, std::initializer_list<std::string_view> allowed) {
@@ -91,7 +71,7 @@ std::variant<ControlRequest, ControlError> parseControlRequest(std::string_view 
 std::optional<ControlError> checkControlRequest(const ControlRequest& request) {
     const std::string& command = request.command;
     const auto& args = request.args;
-    if (!std::all_of(args.begin(), args.end(), [](const std::string& arg) { return isUtf8(arg); }))
+    if (!std::all_of(args.begin(), args.end(), [](const std::string& arg) { return utf8::isValid(arg); }))
         return usage("arguments must be UTF-8 text");
     if (hotkeyActionFromRaw(command)) {
         if (!args.empty()) return usage(command + " takes no arguments");

@@ -170,6 +170,13 @@ std::string trimmedName(const std::string& text) {
     return text.substr(first, end - first);
 }
 
+std::string oneLineName(const std::string& text) {
+    std::string line = text;
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return trimmedName(line);
+}
+
 SpaceRow::SpaceRow(SpaceRowFields fields, Scheduler* scheduler)
     : m_fields(std::move(fields)), m_scheduler(scheduler) {
     if (m_fields.width <= 0) m_fields.width = standardRowWidth(m_fields.style);

@@ -185,5 +185,8 @@ private:
 
 // Trims Unicode white space (no-break and ideographic spaces, line separators…) at both ends.
 std::string trimmedName(const std::string& text);
+// A name typed anywhere made one line, as the rename field gives it: control characters (a tab,
+// a line break) become spaces, then white space at both ends goes.
+std::string oneLineName(const std::string& text);
 
 } // namespace quorvel

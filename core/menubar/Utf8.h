@@ -24,6 +24,27 @@ inline CodePoint decode(std::string_view text, std::size_t i) {
     return {c, length};
 }
 
+// Whether `text` is well-formed UTF-8: no stray or missing continuation bytes, no overlong forms,
+// no UTF-16 surrogates, nothing past U+10FFFF. (decode above reads anything; this one judges.)
+inline bool isValid(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                                 : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 // Unicode's white space: the space separators (Zs), tab, line feed, vertical tab, form feed,
 // carriage return, next line (U+0085), line and paragraph separators.
 constexpr bool isWhiteSpace(char32_t c) {
